@@ -1,0 +1,118 @@
+#include "device/RemoteDevice.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "plugin/PluginState.h"
+
+const char VENDOR_LIBRARY_NAME[] = "QuelmoRC.dll";
+
+namespace {
+
+const char kEmptyName[] = "";
+
+template <typename Fn>
+Fn LookUp(HMODULE library, const char* name)
+{
+    // GetProcAddress returns a generic pointer; the vendor functions are plain C.
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+}  // namespace
+
+int BuildVendorLibraryPath(const char* systemDirectory, char* path, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const size_t dirLength = strlen(systemDirectory);
+    const bool needsSeparator = dirLength == 0 || systemDirectory[dirLength - 1] != '\\';
+    const int written = snprintf(path, size, "%s%s%s", systemDirectory,
+                                 needsSeparator ? "\\" : "", VENDOR_LIBRARY_NAME);
+    return written >= 0 && static_cast<size_t>(written) < size;
+}
+
+RemoteDevice::RemoteDevice()
+{
+    LoadVendorLibrary();
+}
+
+void RemoteDevice::LoadVendorLibrary()
+{
+    // Larger than a path so that an over-long directory still shows in the warning.
+    char directory[4 * PATH_SIZE] = {};
+    const UINT length = GetSystemDirectoryA(directory, sizeof directory);
+    if (length >= sizeof directory)
+        directory[0] = '\0';
+
+    // A path that does not fit the 260-byte buffer counts as a failed load.
+    char path[PATH_SIZE];
+    const int fits = BuildVendorLibraryPath(directory, path, sizeof path);
+    library = fits ? LoadLibraryA(path) : nullptr;
+    if (!library) {
+        char text[PATH_SIZE + 64];
+        snprintf(text, sizeof text, "Unable to load library '%s'!", path);
+        MessageBoxA(nullptr, text, PLUGIN_CAPTION, MB_ICONWARNING);
+        return;
+    }
+
+    getCardCount = LookUp<GetCardCountFn>(library, "GetCardCount");
+    getCardName = LookUp<GetCardNameFn>(library, "GetCardName");
+    openCard = LookUp<OpenCardFn>(library, "OpenCard");
+    getRemoteType = LookUp<GetRemoteTypeFn>(library, "GetRemoteType");
+    getRemoteCode = LookUp<GetRemoteCodeFn>(library, "GetRemoteCode");
+    unInit = LookUp<UnInitFn>(library, "UnInit");
+
+    if (getCardCount)
+        cardCount = getCardCount();
+}
+
+const char* RemoteDevice::CardName(uint32_t index) const
+{
+    if (index >= cardCount || !getCardName)
+        return kEmptyName;
+    const char* name = getCardName(index);
+    return name ? name : kEmptyName;
+}
+
+int32_t RemoteDevice::OpenCard(uint32_t index)
+{
+    CloseCard();
+    if (index >= cardCount || !getCardName || !openCard)
+        return 0;
+    if (openCard(index) == 0)
+        return 0;
+    remoteType = getRemoteType ? getRemoteType() : 0;
+    opened = 1;
+    return 1;
+}
+
+uint8_t RemoteDevice::ReadCode() const
+{
+    if (opened != 1 || !getRemoteCode)
+        return 255;
+    return static_cast<uint8_t>(getRemoteCode() & 0xFF);
+}
+
+void RemoteDevice::CloseCard()
+{
+    remoteType = -1;
+    opened = 0;
+    if (unInit)
+        unInit();
+}
+
+void RemoteDevice::Release()
+{
+    cardCount = 0;
+    CloseCard();
+    getCardCount = nullptr;
+    getCardName = nullptr;
+    openCard = nullptr;
+    getRemoteType = nullptr;
+    getRemoteCode = nullptr;
+    unInit = nullptr;
+    if (library) {
+        FreeLibrary(library);
+        library = nullptr;
+    }
+}

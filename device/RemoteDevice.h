@@ -1,0 +1,52 @@
+// Wrapper around the tuner vendor's remote-control library, loaded from the
+// system directory. Every vendor function is optional: a missing one makes the
+// matching operation return its neutral value.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+extern const char VENDOR_LIBRARY_NAME[];
+
+class RemoteDevice {
+public:
+    // Loads the vendor library; on failure shows the warning box and stays usable.
+    RemoteDevice();
+
+    uint32_t CardCount() const { return cardCount; }
+    // Name owned by the vendor library, or a shared "" (never null).
+    const char* CardName(uint32_t index) const;
+    // Closes any open card (UnInit), then opens index; 1 on success, else 0.
+    int32_t OpenCard(uint32_t index);
+    int32_t RemoteType() const { return remoteType; }
+    // Current code from the vendor; 255 when no card is open or no entry point.
+    uint8_t ReadCode() const;
+    void CloseCard();
+    // Called by the owner just before it frees the object: frees the library.
+    void Release();
+
+private:
+    typedef uint32_t(__cdecl* GetCardCountFn)();
+    typedef const char*(__cdecl* GetCardNameFn)(uint32_t);
+    typedef uint32_t(__cdecl* OpenCardFn)(uint32_t);
+    typedef int32_t(__cdecl* GetRemoteTypeFn)();
+    typedef uint32_t(__cdecl* GetRemoteCodeFn)();
+    typedef uint32_t(__cdecl* UnInitFn)();
+
+    void LoadVendorLibrary();
+
+    uint32_t cardCount = 0;
+    int32_t opened = 0;
+    int32_t remoteType = -1;
+    HMODULE library = nullptr;
+    GetCardCountFn getCardCount = nullptr;
+    GetCardNameFn getCardName = nullptr;
+    OpenCardFn openCard = nullptr;
+    GetRemoteTypeFn getRemoteType = nullptr;
+    GetRemoteCodeFn getRemoteCode = nullptr;
+    UnInitFn unInit = nullptr;
+};
+
+// Builds "<system directory>\QuelmoRC.dll" into path (size bytes). Returns 1 when
+// the whole path fits; 0 when it does not (path then holds as much as fits).
+int BuildVendorLibraryPath(const char* systemDirectory, char* path, size_t size);

@@ -1,0 +1,27 @@
+// Process attach and detach of the plug-in module.
+#include <windows.h>
+
+#include "plugin/PluginState.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_plugin.moduleInstance = instance;
+        HANDLE mutex = CreateMutexA(nullptr, TRUE, "Nimbrel_VantorixRC");
+        if (GetLastError() == ERROR_ALREADY_EXISTS) {
+            if (mutex)
+                CloseHandle(mutex);
+            MessageBoxA(nullptr, "VantorixRC plugin is already loaded", PLUGIN_CAPTION,
+                        MB_ICONWARNING);
+            return FALSE;
+        }
+        g_plugin.instanceMutex = mutex;
+    } else if (reason == DLL_PROCESS_DETACH) {
+        g_plugin.moduleInstance = nullptr;
+        if (g_plugin.instanceMutex) {
+            CloseHandle(g_plugin.instanceMutex);
+            g_plugin.instanceMutex = nullptr;
+        }
+    }
+    return TRUE;
+}

@@ -1,0 +1,68 @@
+// Module entry with the single-instance guard, and the exports Open and Close.
+#include <string.h>
+
+#include <new>
+
+#include "device/RemoteDevice.h"
+#include "engine/KeyEngine.h"
+#include "mapping/ButtonTables.h"
+#include "plugin/PluginState.h"
+#include "settings/SettingsFile.h"
+
+namespace {
+
+const char kDefaultSourceName[] = "REMOTE";
+
+}  // namespace
+
+void ReleaseDevice()
+{
+    g_plugin.cardOpen = 0;
+    if (g_plugin.device) {
+        RemoteDevice* device = g_plugin.device;
+        g_plugin.device = nullptr;
+        device->Release();
+        device->~RemoteDevice();
+        HeapFree(GetProcessHeap(), 0, device);
+    }
+}
+
+extern "C" const char* __stdcall Open(const char* sourceName, HWND window, uint32_t)
+{
+    g_plugin.hostWindow = window;
+
+    memset(&g_plugin.commandRecord, 0, sizeof g_plugin.commandRecord);
+    if (sourceName)
+        strncpy(g_plugin.commandRecord.sourceName, sourceName, SOURCE_NAME_SIZE - 1);
+    else
+        CopyText(g_plugin.commandRecord.sourceName, SOURCE_NAME_SIZE, kDefaultSourceName);
+
+    DeriveIniPath();
+    ReadHardwareSettings();
+
+    g_plugin.tracker.heldCode = NO_KEY;
+    StopPolling();
+    ReleaseDevice();
+
+    // Process heap, not operator new: the plug-in carries no C++ runtime allocator.
+    void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(RemoteDevice));
+    RemoteDevice* device = memory ? new (memory) RemoteDevice() : nullptr;
+    g_plugin.device = device;
+    if (device) {
+        g_plugin.cardOpen = device->OpenCard(g_plugin.settings.DeviceIndex);
+        SelectButtonTable(device->RemoteType());
+    } else {
+        g_plugin.currentTable = &g_buttonTables[0];
+    }
+
+    ReadButtonBindings();
+    return PLUGIN_DESCRIPTION;
+}
+
+extern "C" void __cdecl Close()
+{
+    // Cleared first, so the release StopPolling may produce goes nowhere.
+    g_plugin.hostWindow = nullptr;
+    StopPolling();
+    ReleaseDevice();
+}

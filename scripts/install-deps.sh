@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs the cross compiler, Wine, Xvfb and the Russian locale on Debian 12.
+# Idempotent: does nothing that is already done.
+set -euo pipefail
+
+need=()
+command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686)
+command -v wine >/dev/null || need+=(wine wine32:i386)
+[ -e /usr/lib/i386-linux-gnu/wine ] || need+=(wine32:i386)
+[ -d /usr/share/wine/fonts ] || need+=(fonts-wine)
+command -v xvfb-run >/dev/null || need+=(xvfb)
+command -v xauth >/dev/null || need+=(xauth)
+command -v locale-gen >/dev/null || need+=(locales)
+command -v cmake >/dev/null || need+=(cmake)
+command -v zip >/dev/null || need+=(zip)
+command -v unzip >/dev/null || need+=(unzip)
+command -v cppcheck >/dev/null || need+=(cppcheck)
+command -v python3 >/dev/null || need+=(python3)
+[ -d /usr/src/googletest ] || need+=(googletest)
+
+if [ ${#need[@]} -gt 0 ]; then
+    if [ "$(id -u)" != 0 ]; then
+        echo "missing packages: ${need[*]} (run as root to install)" >&2
+        exit 1
+    fi
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${need[@]}"
+fi
+
+if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
+    if [ "$(id -u)" = 0 ]; then
+        sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' /etc/locale.gen
+        grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' >> /etc/locale.gen
+        locale-gen >/dev/null
+    else
+        echo "locale ru_RU.UTF-8 missing (run as root)" >&2
+        exit 1
+    fi
+fi

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# wine-session.sh PREFIX start|stop: keeps one Wine session (wineserver and
+# the booted services) up between programs, or ends it.
+set -uo pipefail
+prefix=$1
+export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
+case ${2:-} in
+start)
+    wineserver -p >/dev/null 2>&1 </dev/null
+    # Boots the session; later programs start without waiting for it.
+    wine wineboot >/dev/null 2>&1 </dev/null
+    ;;
+stop)
+    wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+    ;;
+*)
+    echo "usage: $0 PREFIX start|stop" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,121 @@
+#include "settings/SettingsFile.h"
+
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "mapping/ButtonTables.h"
+#include "plugin/PluginState.h"
+
+namespace {
+
+const char kHardwareSection[] = "Hardware";
+const char kButtonsSection[] = "Buttons";
+const char kFallbackIniName[] = "VantorixRC.ini";
+
+struct HardwareKey {
+    const char* name;
+    uint32_t PluginSettings::*field;
+    uint32_t defaultValue;
+};
+
+// Also the order in which they are written.
+const HardwareKey kHardwareKeys[] = {
+    {"DeviceIndex", &PluginSettings::DeviceIndex, DEFAULT_DEVICE_INDEX},
+    {"DelayBeforeRepeat", &PluginSettings::DelayBeforeRepeat, DEFAULT_DELAY_BEFORE_REPEAT},
+    {"RepeatInterval", &PluginSettings::RepeatInterval, DEFAULT_REPEAT_INTERVAL},
+    {"ReleaseTime", &PluginSettings::ReleaseTime, DEFAULT_RELEASE_TIME},
+};
+
+void FormatButtonKey(int code, char (&key)[8])
+{
+    snprintf(key, sizeof key, "%.2X", static_cast<unsigned>(code));
+}
+
+bool BuildIniPathFromModule()
+{
+    char modulePath[PATH_SIZE];
+    const DWORD length = GetModuleFileNameA(g_plugin.moduleInstance, modulePath, sizeof modulePath);
+    if (length == 0 || length >= sizeof modulePath)
+        return false;
+
+    char fullPath[PATH_SIZE];
+    char* fileName = nullptr;
+    const DWORD fullLength = GetFullPathNameA(modulePath, sizeof fullPath, fullPath, &fileName);
+    if (fullLength == 0 || fullLength >= sizeof fullPath || !fileName)
+        return false;
+
+    const size_t nameLength = strlen(fileName);
+    if (nameLength < 4)
+        return false;
+    // Drop the extension (".dll") and append ".ini" in its place.
+    const size_t stemEnd = static_cast<size_t>(fileName - fullPath) + nameLength - 4;
+    if (stemEnd + sizeof ".ini" > sizeof g_plugin.iniPath)
+        return false;
+    memcpy(g_plugin.iniPath, fullPath, stemEnd);
+    memcpy(g_plugin.iniPath + stemEnd, ".ini", sizeof ".ini");
+    return true;
+}
+
+}  // namespace
+
+void DeriveIniPath()
+{
+    g_plugin.iniPath[0] = '\0';
+    if (!BuildIniPathFromModule())
+        g_plugin.iniPath[0] = '\0';
+    if (g_plugin.iniPath[0] == '\0')
+        CopyText(g_plugin.iniPath, sizeof g_plugin.iniPath, kFallbackIniName);
+}
+
+void ReadHardwareSettings()
+{
+    if (g_plugin.iniPath[0] == '\0')
+        return;
+    for (const HardwareKey& key : kHardwareKeys) {
+        g_plugin.settings.*key.field = static_cast<uint32_t>(GetPrivateProfileIntA(
+            kHardwareSection, key.name, static_cast<INT>(key.defaultValue), g_plugin.iniPath));
+    }
+}
+
+void ReadButtonBindings()
+{
+    if (g_plugin.iniPath[0] == '\0')
+        return;
+    for (int code = 0; code < BUTTON_COUNT; ++code) {
+        char key[8];
+        FormatButtonKey(code, key);
+        char value[64] = {};
+        GetPrivateProfileStringA(kButtonsSection, key, "", value, sizeof value, g_plugin.iniPath);
+        value[sizeof value - 1] = '\0';
+        SetButtonCommand(code, value);
+    }
+}
+
+void SaveSettings()
+{
+    if (g_plugin.iniPath[0] == '\0')
+        return;
+    bool failed = false;
+    for (const HardwareKey& key : kHardwareKeys) {
+        char value[16];
+        snprintf(value, sizeof value, "%u", static_cast<unsigned>(g_plugin.settings.*key.field));
+        if (!WritePrivateProfileStringA(kHardwareSection, key.name, value, g_plugin.iniPath))
+            failed = true;
+    }
+    for (int code = 0; code < BUTTON_COUNT; ++code) {
+        char key[8];
+        FormatButtonKey(code, key);
+        if (!WritePrivateProfileStringA(kButtonsSection, key,
+                                        g_plugin.currentTable->entries[code].command,
+                                        g_plugin.iniPath))
+            failed = true;
+    }
+    g_plugin.settingsDirty = 0;
+    if (failed) {
+        // Otherwise every change made in the dialog would be lost without a word.
+        char text[PATH_SIZE + 64];
+        snprintf(text, sizeof text, "Unable to save settings to '%s'!", g_plugin.iniPath);
+        MessageBoxA(nullptr, text, PLUGIN_CAPTION, MB_ICONWARNING);
+    }
+}

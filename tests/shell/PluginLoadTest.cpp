@@ -1,0 +1,284 @@
+// The plug-in as a host loads it: exports, imports, single instance, Open and
+// Close against the simulated vendor library, and the record sent to the host.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include "support/TestEnv.h"
+#include "support/TestHost.h"
+
+namespace {
+
+const char kDescription[] = "Remote Control plugin for TV tuners Vantorix";
+
+std::string IniBesidePlugin() { return BuildDir() + "\\VantorixRC.ini"; }
+
+class PluginLoadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(InstallVendor("full"));
+        ResetSim();
+        DeleteFileA(IniBesidePlugin().c_str());
+    }
+    void TearDown() override
+    {
+        plugin.Unload();
+        DeleteFileA(IniBesidePlugin().c_str());
+    }
+
+    // Loads the plug-in, binds code 0x12 to POWER and opens it with the host.
+    void OpenWithPowerBound(const char* sourceName)
+    {
+        ASSERT_TRUE(WriteFileText(IniBesidePlugin(), "[Buttons]\r\n12=POWER\r\n"));
+        ASSERT_TRUE(plugin.Load(PluginPath()));
+        ASSERT_STREQ(plugin.Open(sourceName, host.Window(), 0), kDescription);
+    }
+
+    // Holds code 0x12 until the press arrives; returns the number of messages.
+    size_t PressPower()
+    {
+        const size_t before = host.messages.size();
+        SimHold(0x12);
+        RecordingHost::PumpUntil([&] { return host.messages.size() > before; }, 20000);
+        SimHold(255);
+        return host.messages.size();
+    }
+
+    RecordingHost host;
+    BoxWatcher boxes;
+    PluginDll plugin;
+};
+
+// Minimal PE reader over the DLL file: imported DLL names and exported names.
+struct PeNames {
+    std::vector<std::string> imports;
+    std::vector<std::string> exports;
+};
+
+PeNames ReadPeNames(const std::string& path)
+{
+    PeNames names;
+    const std::string file = ReadFileText(path);
+    const auto* base = reinterpret_cast<const uint8_t*>(file.data());
+    if (file.size() < sizeof(IMAGE_DOS_HEADER))
+        return names;
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    const auto* sections = IMAGE_FIRST_SECTION(nt);
+    auto rvaToOffset = [&](DWORD rva) -> size_t {
+        for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
+            const auto& s = sections[i];
+            if (rva >= s.VirtualAddress && rva < s.VirtualAddress + s.Misc.VirtualSize)
+                return rva - s.VirtualAddress + s.PointerToRawData;
+        }
+        return 0;
+    };
+    auto text = [&](DWORD rva) { return std::string(reinterpret_cast<const char*>(base + rvaToOffset(rva))); };
+
+    const auto& importDir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + rvaToOffset(importDir.VirtualAddress));
+         d->Name != 0; ++d)
+        names.imports.push_back(text(d->Name));
+
+    const auto& exportDir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    const auto* e = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + rvaToOffset(exportDir.VirtualAddress));
+    const auto* nameRvas = reinterpret_cast<const DWORD*>(base + rvaToOffset(e->AddressOfNames));
+    for (DWORD i = 0; i < e->NumberOfNames; ++i)
+        names.exports.push_back(text(nameRvas[i]));
+    return names;
+}
+
+std::string Lower(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+}  // namespace
+
+TEST(PluginImage, ExportsTheFivePlainNamesAndImportsOnlySystemDlls)
+{
+    const PeNames names = ReadPeNames(PluginPath());
+    EXPECT_EQ(names.exports, (std::vector<std::string>{"Close", "Open", "Setup", "Start", "Stop"}));
+
+    const std::vector<std::string> system = {"kernel32.dll", "user32.dll", "winmm.dll",
+                                             "comctl32.dll", "msvcrt.dll", "gdi32.dll",
+                                             "advapi32.dll"};
+    ASSERT_FALSE(names.imports.empty());
+    for (const std::string& dll : names.imports) {
+        bool known = false;
+        for (const std::string& s : system)
+            known = known || Lower(dll) == s;
+        EXPECT_TRUE(known) << "imports " << dll;
+    }
+}
+
+TEST_F(PluginLoadTest, OpenRemovesItsOwnTwelveBytesOfArguments)
+{
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    const void* open = reinterpret_cast<const void*>(plugin.Open);
+    uint32_t espBefore = 0, espAfter = 0;
+    const char* result = nullptr;
+    // Push three arguments and call: a callee-pops function leaves ESP as it was.
+    __asm__ volatile(
+        "movl %%esp, %0\n\t"
+        "pushl $0\n\t"
+        "pushl $0\n\t"
+        "pushl $0\n\t"
+        "call *%3\n\t"
+        "movl %%esp, %1\n\t"
+        "movl %0, %%esp\n\t"
+        : "=&r"(espBefore), "=&r"(espAfter), "=a"(result)
+        : "r"(open)
+        : "ecx", "edx", "memory", "cc");
+    EXPECT_EQ(espBefore, espAfter);
+    EXPECT_STREQ(result, kDescription);
+    plugin.Close();
+}
+
+TEST_F(PluginLoadTest, SecondCopyIsRefusedWithWarningAndFirstKeepsWorking)
+{
+    const std::string copy = BuildDir() + "\\VantorixRC_copy.dll";
+    ASSERT_TRUE(CopyFileA(PluginPath().c_str(), copy.c_str(), FALSE));
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+
+    HMODULE second = LoadLibraryA(copy.c_str());
+    EXPECT_EQ(second, nullptr);
+    if (second)
+        FreeLibrary(second);
+    const std::vector<BoxRecord> shown = boxes.Boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "VantorixRC");
+    EXPECT_EQ(shown[0].text, "VantorixRC plugin is already loaded");
+    EXPECT_FALSE(shown[0].hasOwner);
+    EXPECT_TRUE(shown[0].warningIcon);
+
+    EXPECT_STREQ(plugin.Open("First", host.Window(), 0), kDescription);
+    EXPECT_NE(plugin.Start(), 0u);
+    plugin.Close();
+
+    // Once the first is unloaded the copy loads without a word.
+    plugin.Unload();
+    boxes.Clear();
+    PluginDll other;
+    EXPECT_TRUE(other.Load(copy));
+    other.Unload();
+    EXPECT_TRUE(boxes.Boxes().empty());
+    DeleteFileA(copy.c_str());
+}
+
+TEST_F(PluginLoadTest, MissingVendorLibraryWarnsAndOpenStillSucceeds)
+{
+    ASSERT_TRUE(RemoveVendor());
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    EXPECT_STREQ(plugin.Open("TV", host.Window(), 0), kDescription);
+    const std::vector<BoxRecord> shown = boxes.Boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, "VantorixRC");
+    EXPECT_EQ(shown[0].text, "Unable to load library '" + VendorLibraryPath() + "'!");
+    EXPECT_FALSE(shown[0].hasOwner);
+    EXPECT_TRUE(shown[0].warningIcon);
+    EXPECT_EQ(plugin.Start(), 0u);
+    plugin.Close();
+}
+
+TEST_F(PluginLoadTest, NullSourceNameIsStoredAsRemoteAndRecordIsZeroedBehindTexts)
+{
+    OpenWithPowerBound(nullptr);
+    ASSERT_NE(plugin.Start(), 0u);
+    ASSERT_EQ(PressPower(), 1u);
+    const HostMessage& m = host.messages[0];
+    EXPECT_EQ(m.lParam, 0);
+    EXPECT_EQ(m.Source(), "REMOTE");
+    EXPECT_EQ(m.Command(), "POWER");
+    for (int i = 7; i < 64; ++i)
+        EXPECT_EQ(m.record[i], 0) << "source byte " << i;
+    for (int i = 64 + 6; i < 228; ++i)
+        EXPECT_EQ(m.record[i], 0) << "command byte " << i;
+    plugin.Close();
+}
+
+TEST_F(PluginLoadTest, LongSourceNameIsCutTo63AndReopenZeroesTheRecord)
+{
+    const std::string longName(100, 'N');
+    OpenWithPowerBound(longName.c_str());
+    ASSERT_NE(plugin.Start(), 0u);
+    ASSERT_EQ(PressPower(), 1u);
+    EXPECT_EQ(host.messages[0].Source(), std::string(63, 'N'));
+    EXPECT_EQ(host.messages[0].record[63], 0);
+
+    // A second Open with a short name leaves nothing of the long one.
+    ASSERT_STREQ(plugin.Open("AB", host.Window(), 0), kDescription);
+    ASSERT_NE(plugin.Start(), 0u);
+    RecordingHost::PumpFor(300);  // the release of the first press is not sent
+    const size_t count = PressPower();
+    ASSERT_GE(count, 2u);
+    const HostMessage& m = host.messages.back();
+    EXPECT_EQ(m.Source(), "AB");
+    for (int i = 2; i < 64; ++i)
+        EXPECT_EQ(m.record[i], 0) << "source byte " << i;
+    // Every message carries the one record address.
+    for (const HostMessage& each : host.messages)
+        EXPECT_EQ(each.wParam, host.messages[0].wParam);
+    plugin.Close();
+}
+
+TEST_F(PluginLoadTest, SecondOpenReleasesTheFirstDeviceBeforeOpeningAgain)
+{
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    plugin.Open("TV", host.Window(), 0);
+    plugin.Open("TV", host.Window(), 0);
+    SimControl* sim = Sim();
+    // Load: count; OpenCard: UnInit, open, type. Release: UnInit. Then again.
+    EXPECT_EQ(std::string(sim->callLog, sim->callLogLength), "CUOTUCUOT");
+    EXPECT_EQ(sim->loadCount - sim->unloadCount, 1u);
+    plugin.Close();
+    EXPECT_EQ(sim->loadCount, sim->unloadCount);
+    EXPECT_EQ(std::string(sim->callLog, sim->callLogLength), "CUOTUCUOTU");
+    EXPECT_EQ(GetModuleHandleA("QuelmoRC.dll"), nullptr);
+}
+
+TEST_F(PluginLoadTest, CloseTwiceOrWithoutOpenIsHarmless)
+{
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    plugin.Close();
+    plugin.Close();
+    EXPECT_EQ(plugin.Start(), 0u);
+    EXPECT_EQ(Sim()->loadCount, 0u);
+    plugin.Open("TV", host.Window(), 0);
+    plugin.Close();
+    plugin.Close();
+    EXPECT_EQ(Sim()->loadCount, Sim()->unloadCount);
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(PluginLoadTest, ConfiguredCardIndexIsOpenedAndOutOfRangeIndexRefusesStart)
+{
+    Sim()->cardCount = 2;
+    ASSERT_TRUE(WriteFileText(IniBesidePlugin(), "[Hardware]\r\nDeviceIndex=1\r\n"));
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    plugin.Open("TV", host.Window(), 0);
+    EXPECT_EQ(Sim()->lastOpenIndex, 1u);
+    EXPECT_NE(plugin.Start(), 0u);
+    plugin.Close();
+
+    ResetSim();
+    Sim()->cardCount = 2;
+    ASSERT_TRUE(WriteFileText(IniBesidePlugin(), "[Hardware]\r\nDeviceIndex=2\r\n"));
+    plugin.Open("TV", host.Window(), 0);
+    EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], 0u);
+    EXPECT_EQ(plugin.Start(), 0u);
+    plugin.Close();
+}
+
+TEST_F(PluginLoadTest, RefusedOpenCardLeavesPollingOff)
+{
+    Sim()->openResult[0] = 0;
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    plugin.Open("TV", host.Window(), 0);
+    EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], 1u);
+    EXPECT_EQ(plugin.Start(), 0u);
+    plugin.Close();
+}

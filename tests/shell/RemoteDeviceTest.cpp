@@ -1,0 +1,194 @@
+// RemoteDevice against each simulator variant: neutral values for missing
+// entry points, the call order around OpenCard, and the library path.
+#include <gtest/gtest.h>
+
+#include "device/RemoteDevice.h"
+#include "support/TestEnv.h"
+#include "support/TestHost.h"
+
+namespace {
+
+class RemoteDeviceTest : public ::testing::Test {
+protected:
+    void Install(const char* variant)
+    {
+        ASSERT_TRUE(InstallVendor(variant));
+        ResetSim();
+    }
+    std::string CallLog() const { return std::string(Sim()->callLog, Sim()->callLogLength); }
+    BoxWatcher boxes;
+};
+
+}  // namespace
+
+TEST_F(RemoteDeviceTest, FullLibraryOpensCardsAndReadsCodes)
+{
+    Install("full");
+    Sim()->cardCount = 2;
+    strcpy(Sim()->cardNames[1], "Second card");
+    Sim()->remoteType[1] = 1;
+    RemoteDevice device;
+    EXPECT_EQ(device.CardCount(), 2u);
+    EXPECT_STREQ(device.CardName(1), "Second card");
+    EXPECT_EQ(device.ReadCode(), 255);  // no card open yet
+    EXPECT_EQ(device.RemoteType(), -1);
+
+    SimHold(0x1A);
+    EXPECT_EQ(device.ReadCode(), 255);
+    EXPECT_EQ(device.OpenCard(1), 1);
+    EXPECT_EQ(device.RemoteType(), 1);
+    EXPECT_EQ(device.ReadCode(), 0x1A);
+    SimHold(0x1FF);  // only the low 8 bits count
+    EXPECT_EQ(device.ReadCode(), 0xFF);
+
+    device.CloseCard();
+    EXPECT_EQ(device.RemoteType(), -1);
+    EXPECT_EQ(device.ReadCode(), 255);
+    device.Release();
+    EXPECT_EQ(device.CardCount(), 0u);
+    EXPECT_EQ(CallLog(), "CNUOTUU");
+    EXPECT_EQ(Sim()->unloadCount, 1u);
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(RemoteDeviceTest, CardNameOutOfRangeIsEmptyWithoutAskingTheVendor)
+{
+    Install("full");
+    Sim()->cardCount = 2;
+    RemoteDevice device;
+    EXPECT_STREQ(device.CardName(2), "");
+    EXPECT_STREQ(device.CardName(0xFFFFFFFFu), "");
+    EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME], 0u);
+    device.Release();
+}
+
+TEST_F(RemoteDeviceTest, NullCardNameReadsAsEmpty)
+{
+    Install("full");
+    Sim()->nullName[0] = 1;
+    RemoteDevice device;
+    const char* name = device.CardName(0);
+    ASSERT_NE(name, nullptr);
+    EXPECT_STREQ(name, "");
+    EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME], 1u);
+    device.Release();
+}
+
+TEST_F(RemoteDeviceTest, ReopeningTheSameIndexUnInitsFirst)
+{
+    Install("full");
+    RemoteDevice device;
+    EXPECT_EQ(device.OpenCard(0), 1);
+    EXPECT_EQ(device.OpenCard(0), 1);
+    EXPECT_EQ(CallLog(), "CUOTUOT");
+    device.Release();
+}
+
+TEST_F(RemoteDeviceTest, RefusedOrOutOfRangeOpenLeavesCardClosed)
+{
+    Install("full");
+    Sim()->openResult[0] = 0;
+    RemoteDevice device;
+    EXPECT_EQ(device.OpenCard(0), 0);
+    EXPECT_EQ(device.RemoteType(), -1);
+    EXPECT_EQ(device.OpenCard(1), 0);  // only one card
+    EXPECT_EQ(CallLog(), "CUOU");
+    SimHold(5);
+    EXPECT_EQ(device.ReadCode(), 255);
+    device.Release();
+}
+
+TEST_F(RemoteDeviceTest, OnlyCountAndCodeMeansNoCardCanOpen)
+{
+    Install("count_code");
+    SimHold(7);
+    RemoteDevice device;
+    EXPECT_EQ(device.CardCount(), 1u);
+    EXPECT_STREQ(device.CardName(0), "");
+    EXPECT_EQ(device.OpenCard(0), 0);
+    EXPECT_EQ(device.ReadCode(), 255);
+    device.Release();
+}
+
+TEST_F(RemoteDeviceTest, MissingCardNameRefusesOpenWithoutCallingTheVendor)
+{
+    Install("no_name");
+    RemoteDevice device;
+    EXPECT_EQ(device.OpenCard(0), 0);
+    EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], 0u);
+    device.Release();
+}
+
+TEST_F(RemoteDeviceTest, MissingRemoteTypeGivesTypeZeroAfterOpen)
+{
+    Install("no_type");
+    RemoteDevice device;
+    EXPECT_EQ(device.OpenCard(0), 1);
+    EXPECT_EQ(device.RemoteType(), 0);
+    device.Release();
+}
+
+TEST_F(RemoteDeviceTest, MissingUnInitIsSkipped)
+{
+    Install("no_uninit");
+    RemoteDevice device;
+    EXPECT_EQ(device.OpenCard(0), 1);
+    device.Release();
+    EXPECT_EQ(CallLog(), "COT");
+}
+
+TEST_F(RemoteDeviceTest, LibraryWithoutAnyEntryPointGivesNeutralValues)
+{
+    Install("none");
+    RemoteDevice device;
+    EXPECT_EQ(device.CardCount(), 0u);
+    EXPECT_STREQ(device.CardName(0), "");
+    EXPECT_EQ(device.OpenCard(0), 0);
+    EXPECT_EQ(device.RemoteType(), -1);
+    EXPECT_EQ(device.ReadCode(), 255);
+    device.Release();
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(RemoteDeviceTest, MissingLibraryWarnsOnceAndGivesNeutralValues)
+{
+    ASSERT_TRUE(RemoveVendor());
+    RemoteDevice device;
+    EXPECT_EQ(device.CardCount(), 0u);
+    EXPECT_STREQ(device.CardName(0), "");
+    EXPECT_EQ(device.OpenCard(0), 0);
+    EXPECT_EQ(device.RemoteType(), -1);
+    EXPECT_EQ(device.ReadCode(), 255);
+    device.Release();
+    const std::vector<BoxRecord> shown = boxes.Boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "Unable to load library '" + VendorLibraryPath() + "'!");
+    EXPECT_EQ(shown[0].caption, "VantorixRC");
+    ASSERT_TRUE(InstallVendor("full"));
+}
+
+TEST(VendorLibraryPath, SeparatorIsAddedOnlyWhenMissing)
+{
+    char path[260];
+    EXPECT_EQ(BuildVendorLibraryPath("C:\\windows\\system32", path, sizeof path), 1);
+    EXPECT_STREQ(path, "C:\\windows\\system32\\QuelmoRC.dll");
+    EXPECT_EQ(BuildVendorLibraryPath("C:\\", path, sizeof path), 1);
+    EXPECT_STREQ(path, "C:\\QuelmoRC.dll");
+}
+
+TEST(VendorLibraryPath, TooLongDirectoryFailsAndNeverOverruns)
+{
+    const std::string dir = "C:\\" + std::string(300, 'd');
+    char buffer[300];
+    memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(BuildVendorLibraryPath(dir.c_str(), buffer, 260), 0);
+    EXPECT_EQ(buffer[259], '\0');
+    EXPECT_EQ(std::string(buffer), dir.substr(0, 259));
+    for (int i = 260; i < 300; ++i)
+        EXPECT_EQ(buffer[i], '#');
+    // A directory that leaves exactly no room for the file name fails too.
+    const std::string justTooLong(260 - 13, 'x');
+    EXPECT_EQ(BuildVendorLibraryPath(justTooLong.c_str(), buffer, 260), 0);
+    const std::string fits(260 - 14, 'x');
+    EXPECT_EQ(BuildVendorLibraryPath(fits.c_str(), buffer, 260), 1);
+}

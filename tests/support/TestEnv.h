@@ -1,0 +1,37 @@
+// Test environment: where the build put things, the simulator's control block,
+// and installing a simulator variant as the system's vendor library.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+#include "tools/quelmo_sim/SimControl.h"
+
+// The build directory (the parent of the folder that holds the test executable).
+std::string BuildDir();
+// Full path of the built plug-in.
+std::string PluginPath();
+// "<system directory>\QuelmoRC.dll".
+std::string VendorLibraryPath();
+
+// Copies sim\QuelmoRC_<variant>.dll over the system's vendor library
+// ("full", "no_name", "no_type", "no_uninit", "count_code", "none").
+bool InstallVendor(const char* variant);
+// Deletes the system's vendor library, so loading it fails.
+bool RemoveVendor();
+
+// The simulator's control block, mapped for the life of the process.
+SimControl* Sim();
+// Defaults and cleared counters: one card, remote type 2, no button held.
+void ResetSim();
+// The simulator reports code (255: no button) until told otherwise.
+void SimHold(uint32_t code);
+// One code per GetRemoteCode call, then 255.
+void SimSequence(const uint32_t* codes, uint32_t count);
+// Timeline starting now: step i reports codes[i] from timesMs[i] on.
+void SimTimeline(const SimStep* steps, uint32_t count);
+
+// Writes text as the whole content of a file; true on success.
+bool WriteFileText(const std::string& path, const std::string& text);
+// Reads a whole file; empty if it cannot be read.
+std::string ReadFileText(const std::string& path);

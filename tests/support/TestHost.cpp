@@ -1,0 +1,195 @@
+#include "support/TestHost.h"
+
+#include <mmsystem.h>
+#include <string.h>
+
+std::string HostMessage::Command() const
+{
+    return std::string(reinterpret_cast<const char*>(record + 64), strnlen(reinterpret_cast<const char*>(record + 64), 164));
+}
+
+std::string HostMessage::Source() const
+{
+    return std::string(reinterpret_cast<const char*>(record), strnlen(reinterpret_cast<const char*>(record), 64));
+}
+
+namespace {
+const char kHostClass[] = "VrcRecordingHost";
+}
+
+RecordingHost::RecordingHost()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = kHostClass;
+    RegisterClassA(&wc);  // fails harmlessly when already registered
+    window_ = CreateWindowA(kHostClass, "Test host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                            nullptr, nullptr, GetModuleHandleA(nullptr), this);
+}
+
+RecordingHost::~RecordingHost()
+{
+    if (window_)
+        DestroyWindow(window_);
+}
+
+LRESULT CALLBACK RecordingHost::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* host = reinterpret_cast<RecordingHost*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message == WM_USER + 1 && host) {
+        HostMessage m;
+        m.wParam = wParam;
+        m.lParam = lParam;
+        m.time = timeGetTime();
+        memset(m.record, 0, sizeof m.record);
+        if (wParam)
+            memcpy(m.record, reinterpret_cast<const void*>(wParam), sizeof m.record);
+        host->messages.push_back(m);
+        if (host->onCommand)
+            host->onCommand(m);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void RecordingHost::PumpFor(DWORD ms)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+bool RecordingHost::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    const DWORD start = timeGetTime();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (done())
+            return true;
+        const DWORD elapsed = timeGetTime() - start;
+        if (elapsed >= timeoutMs)
+            return done();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed < 5 ? timeoutMs - elapsed : 5,
+                                  QS_ALLINPUT);
+    }
+}
+
+BoxWatcher::BoxWatcher()
+{
+    started_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this] { Run(); });
+    WaitForSingleObject(started_, INFINITE);
+}
+
+BoxWatcher::~BoxWatcher()
+{
+    stop_ = true;
+    thread_.join();
+    CloseHandle(started_);
+}
+
+std::vector<BoxRecord> BoxWatcher::Boxes()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return boxes_;
+}
+
+void BoxWatcher::Clear()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    boxes_.clear();
+}
+
+namespace {
+
+// Ids of the text and icon statics in a message box.
+constexpr int kBoxTextId = 0xFFFF;
+constexpr int kBoxIconId = 0x0440;
+
+struct FoundBoxes {
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectBoxes(HWND window, LPARAM param)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(window))
+        return TRUE;
+    char className[32] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (strcmp(className, "#32770") == 0 && GetDlgItem(window, kBoxTextId))
+        reinterpret_cast<FoundBoxes*>(param)->windows.push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
+void BoxWatcher::Run()
+{
+    const HICON warning = LoadIconA(nullptr, MAKEINTRESOURCEA(32515));  // IDI_WARNING
+    SetEvent(started_);
+    std::vector<HWND> answered;
+    while (!stop_) {
+        FoundBoxes found;
+        EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&found));
+        for (HWND box : found.windows) {
+            bool seen = false;
+            for (HWND h : answered)
+                seen = seen || h == box;
+            if (seen)
+                continue;
+            BoxRecord record;
+            char text[1024] = {};
+            GetWindowTextA(box, text, sizeof text);
+            record.caption = text;
+            memset(text, 0, sizeof text);
+            GetDlgItemTextA(box, kBoxTextId, text, sizeof text);
+            record.text = text;
+            record.hasOwner = GetWindow(box, GW_OWNER) != nullptr;
+            const HWND icon = GetDlgItem(box, kBoxIconId);
+            record.warningIcon =
+                icon && reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0)) == warning;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                boxes_.push_back(record);
+            }
+            answered.push_back(box);
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+        Sleep(10);
+    }
+}
+
+bool PluginDll::Load(const std::string& path)
+{
+    Unload();
+    module = LoadLibraryA(path.c_str());
+    if (!module)
+        return false;
+    Open = reinterpret_cast<OpenFn>(reinterpret_cast<void*>(GetProcAddress(module, "Open")));
+    Close = reinterpret_cast<CloseFn>(reinterpret_cast<void*>(GetProcAddress(module, "Close")));
+    Start = reinterpret_cast<StartFn>(reinterpret_cast<void*>(GetProcAddress(module, "Start")));
+    Stop = reinterpret_cast<StopFn>(reinterpret_cast<void*>(GetProcAddress(module, "Stop")));
+    Setup = reinterpret_cast<SetupFn>(reinterpret_cast<void*>(GetProcAddress(module, "Setup")));
+    return Open && Close && Start && Stop && Setup;
+}
+
+void PluginDll::Unload()
+{
+    if (module)
+        FreeLibrary(module);
+    module = nullptr;
+    Open = nullptr;
+    Close = nullptr;
+    Start = nullptr;
+    Stop = nullptr;
+    Setup = nullptr;
+}

@@ -1,0 +1,85 @@
+// A host as the TV software would be: a window that records every command
+// message, a message loop to pump, the plug-in loaded by path, and a watcher
+// thread that dismisses message boxes and records what they said.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct HostMessage {
+    WPARAM wParam;
+    LPARAM lParam;
+    uint8_t record[228];
+    DWORD time;              // timeGetTime when it arrived
+    std::string Command() const;  // command text at bytes 64..
+    std::string Source() const;   // source name at bytes 0..
+};
+
+class RecordingHost {
+public:
+    RecordingHost();
+    ~RecordingHost();
+    HWND Window() const { return window_; }
+
+    std::vector<HostMessage> messages;
+    // Runs inside the host's handler of each command message (re-entrancy tests).
+    std::function<void(const HostMessage&)> onCommand;
+
+    // Dispatches this thread's messages (and so the poll timer) for ms.
+    static void PumpFor(DWORD ms);
+    // Pumps until done() or timeout; returns done().
+    static bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+    HWND window_ = nullptr;
+};
+
+struct BoxRecord {
+    std::string caption;
+    std::string text;
+    bool hasOwner;
+    bool warningIcon;
+};
+
+class BoxWatcher {
+public:
+    BoxWatcher();   // starts the thread; returns once it runs
+    ~BoxWatcher();  // stops it
+    std::vector<BoxRecord> Boxes();
+    void Clear();
+
+private:
+    void Run();
+    std::mutex mutex_;
+    std::vector<BoxRecord> boxes_;
+    volatile bool stop_ = false;
+    HANDLE started_;
+    std::thread thread_;
+};
+
+typedef const char*(__stdcall* OpenFn)(const char*, HWND, uint32_t);
+typedef void(__cdecl* CloseFn)();
+typedef uint32_t(__cdecl* StartFn)();
+typedef uint32_t(__cdecl* StopFn)();
+typedef int32_t(__cdecl* SetupFn)();
+
+// The plug-in DLL loaded by path, with its five exports.
+struct PluginDll {
+    HMODULE module = nullptr;
+    OpenFn Open = nullptr;
+    CloseFn Close = nullptr;
+    StartFn Start = nullptr;
+    StopFn Stop = nullptr;
+    SetupFn Setup = nullptr;
+
+    bool Load(const std::string& path);
+    void Unload();
+    ~PluginDll() { Unload(); }
+};

@@ -1,0 +1,137 @@
+// Scriptable stand-in for the tuner vendor's remote-control library. Built in
+// variants that leave out some of the six functions (SIM_WITHOUT_<NAME>).
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "SimControl.h"
+
+namespace {
+
+SimControl* g_control;
+HANDLE g_mapping;
+
+[[maybe_unused]] void Record(SimCall call)
+{
+    if (!g_control)
+        return;
+    g_control->callCount[call] += 1;
+    if (g_control->callLogLength < SIM_LOG_SIZE - 1)
+        g_control->callLog[g_control->callLogLength++] = static_cast<char>(call);
+}
+
+[[maybe_unused]] uint32_t CardIndexOk(uint32_t index) { return g_control && index < g_control->cardCount && index < SIM_MAX_CARDS; }
+
+[[maybe_unused]] uint32_t CurrentCode()
+{
+    if (!g_control)
+        return 255;
+    switch (g_control->codeMode) {
+    case SIM_TIMELINE: {
+        const uint32_t elapsed = timeGetTime() - g_control->timelineStart;
+        uint32_t code = 255;
+        for (uint32_t i = 0; i < g_control->stepCount && i < SIM_MAX_STEPS; ++i) {
+            if (g_control->steps[i].timeMs > elapsed)
+                break;
+            code = g_control->steps[i].code;
+        }
+        return code;
+    }
+    case SIM_SEQUENCE: {
+        const uint32_t position = g_control->sequencePosition;
+        if (position >= g_control->stepCount || position >= SIM_MAX_STEPS)
+            return 255;
+        g_control->sequencePosition = position + 1;
+        return g_control->steps[position].code;
+    }
+    default:
+        return g_control->heldCode;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+#ifndef SIM_WITHOUT_GETCARDCOUNT
+__declspec(dllexport) uint32_t __cdecl GetCardCount()
+{
+    Record(CALL_GET_CARD_COUNT);
+    return g_control ? g_control->cardCount : 0;
+}
+#endif
+
+#ifndef SIM_WITHOUT_GETCARDNAME
+__declspec(dllexport) const char* __cdecl GetCardName(uint32_t index)
+{
+    Record(CALL_GET_CARD_NAME);
+    if (g_control)
+        g_control->lastNameIndex = index;
+    if (!CardIndexOk(index))
+        return "";
+    if (g_control->nullName[index])
+        return nullptr;
+    g_control->cardNames[index][SIM_NAME_SIZE - 1] = '\0';
+    return g_control->cardNames[index];
+}
+#endif
+
+#ifndef SIM_WITHOUT_OPENCARD
+__declspec(dllexport) uint32_t __cdecl OpenCard(uint32_t index)
+{
+    Record(CALL_OPEN_CARD);
+    if (!g_control)
+        return 0;
+    g_control->lastOpenIndex = index;
+    if (g_control->openCardArgCount < SIM_LOG_SIZE)
+        g_control->openCardArgs[g_control->openCardArgCount++] = index;
+    g_control->sequencePosition = 0;
+    return CardIndexOk(index) ? g_control->openResult[index] : 0;
+}
+#endif
+
+#ifndef SIM_WITHOUT_GETREMOTETYPE
+__declspec(dllexport) int32_t __cdecl GetRemoteType()
+{
+    Record(CALL_GET_REMOTE_TYPE);
+    if (!g_control || !CardIndexOk(g_control->lastOpenIndex))
+        return 0;
+    return g_control->remoteType[g_control->lastOpenIndex];
+}
+#endif
+
+#ifndef SIM_WITHOUT_GETREMOTECODE
+__declspec(dllexport) uint32_t __cdecl GetRemoteCode()
+{
+    // Not logged: it runs every 30 ms and would flood the call log.
+    if (g_control)
+        g_control->callCount[CALL_GET_REMOTE_CODE] += 1;
+    return CurrentCode();
+}
+#endif
+
+#ifndef SIM_WITHOUT_UNINIT
+__declspec(dllexport) uint32_t __cdecl UnInit()
+{
+    Record(CALL_UNINIT);
+    return 0;
+}
+#endif
+
+}  // extern "C"
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_control = SimAttachControl(&g_mapping);
+        if (g_control)
+            g_control->loadCount += 1;
+    } else if (reason == DLL_PROCESS_DETACH && g_control) {
+        g_control->unloadCount += 1;
+        UnmapViewOfFile(g_control);
+        g_control = nullptr;
+        if (g_mapping)
+            CloseHandle(g_mapping);
+        g_mapping = nullptr;
+    }
+    return TRUE;
+}

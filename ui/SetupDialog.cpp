@@ -1,0 +1,258 @@
+#include "ui/SetupDialog.h"
+
+#include <commctrl.h>
+#include <string.h>
+
+#include "device/RemoteDevice.h"
+#include "engine/KeyEngine.h"
+#include "mapping/ButtonTables.h"
+#include "mapping/DefaultBindings.h"
+#include "plugin/PluginState.h"
+#include "settings/SettingsFile.h"
+#include "ui/resource.h"
+
+namespace {
+
+const char kNoDeviceText[] = "< NONE >";
+constexpr int ITEM_TEXT_SIZE = 32;
+
+struct TimingControl {
+    int editId;
+    int spinId;
+    uint32_t PluginSettings::*setting;
+    uint16_t minimum;
+    uint16_t maximum;
+    UINT step;
+};
+
+const TimingControl kTimingControls[] = {
+    {IDC_DELAY_EDIT, IDC_DELAY_SPIN, &PluginSettings::DelayBeforeRepeat, 200, 800, 50},
+    {IDC_INTERVAL_EDIT, IDC_INTERVAL_SPIN, &PluginSettings::RepeatInterval, 80, 200, 10},
+    {IDC_RELEASE_EDIT, IDC_RELEASE_SPIN, &PluginSettings::ReleaseTime, 40, 400, 10},
+};
+
+LRESULT SendItem(HWND window, int id, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return SendDlgItemMessageA(window, id, message, wParam, lParam);
+}
+
+// Reads the selected item's text of a list into text (zeroed first); an item
+// that would not fit leaves it empty.
+void ReadSelectedItemText(HWND window, int id, char (&text)[ITEM_TEXT_SIZE])
+{
+    memset(text, 0, sizeof text);
+    const LRESULT sel = SendItem(window, id, CB_GETCURSEL, 0, 0);
+    if (sel == CB_ERR)
+        return;
+    const LRESULT length = SendItem(window, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(sel), 0);
+    if (length < 0 || length >= ITEM_TEXT_SIZE)
+        return;
+    SendItem(window, id, CB_GETLBTEXT, static_cast<WPARAM>(sel), reinterpret_cast<LPARAM>(text));
+    text[ITEM_TEXT_SIZE - 1] = '\0';
+}
+
+void WriteTimingEdits(HWND window)
+{
+    for (const TimingControl& control : kTimingControls)
+        SetDlgItemInt(window, control.editId, g_plugin.settings.*control.setting, FALSE);
+}
+
+void FillDeviceList(HWND window)
+{
+    RemoteDevice* device = g_plugin.device;
+    const uint32_t count = device ? device->CardCount() : 0;
+    if (count > 0) {
+        for (uint32_t i = 0; i < count; ++i)
+            SendItem(window, IDC_DEVICE_LIST, CB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(device->CardName(i)));
+        SendItem(window, IDC_DEVICE_LIST, CB_SETCURSEL,
+                 static_cast<WPARAM>(g_plugin.settings.DeviceIndex), 0);
+    } else {
+        SendItem(window, IDC_DEVICE_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kNoDeviceText));
+        SendItem(window, IDC_DEVICE_LIST, CB_SETCURSEL, 0, 0);
+        EnableWindow(GetDlgItem(window, IDC_DEVICE_LIST), FALSE);
+    }
+}
+
+void InitDialog(HWND window)
+{
+    g_plugin.dialogWindow = window;
+    FillDeviceList(window);
+
+    for (const ButtonEntry& entry : g_plugin.currentTable->entries) {
+        if (entry.label[0] != '\0')
+            SendItem(window, IDC_BUTTON_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.label));
+    }
+    SendItem(window, IDC_BUTTON_LIST, CB_SETCURSEL, 0, 0);
+
+    for (const char* word : CommandVocabulary)
+        SendItem(window, IDC_COMMAND_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(word));
+    SendItem(window, IDC_COMMAND_LIST, CB_SETCURSEL,
+             static_cast<WPARAM>(CommandIndexForButton(0)), 0);
+
+    for (const TimingControl& control : kTimingControls)
+        SendItem(window, control.spinId, UDM_SETRANGE, 0, MAKELPARAM(control.maximum, control.minimum));
+    for (const TimingControl& control : kTimingControls) {
+        UDACCEL accel = {0, 1};
+        SendItem(window, control.spinId, UDM_GETACCEL, 1, reinterpret_cast<LPARAM>(&accel));
+        accel.nInc = control.step;
+        SendItem(window, control.spinId, UDM_SETACCEL, 1, reinterpret_cast<LPARAM>(&accel));
+    }
+
+    WriteTimingEdits(window);
+    g_plugin.dialogReady = 1;
+    g_plugin.settingsDirty = 0;
+}
+
+void ExitDialog(HWND window)
+{
+    g_plugin.dialogReady = 0;
+    g_plugin.dialogWindow = nullptr;
+    EndDialog(window, 0);
+}
+
+void ChangeDevice(HWND window)
+{
+    const LRESULT sel = SendItem(window, IDC_DEVICE_LIST, CB_GETCURSEL, 0, 0);
+    const uint32_t index = static_cast<uint32_t>(sel);
+    if (index == g_plugin.settings.DeviceIndex)
+        return;
+    StopPolling();
+    g_plugin.cardOpen = 0;
+    g_plugin.settings.DeviceIndex = index;
+    if (g_plugin.device) {
+        g_plugin.cardOpen = g_plugin.device->OpenCard(index);
+        SelectButtonTable(g_plugin.device->RemoteType());
+    } else {
+        g_plugin.currentTable = &g_buttonTables[0];
+    }
+    Start();
+    g_plugin.settingsDirty = 1;
+}
+
+void ChangeTiming(HWND window, int editId)
+{
+    for (const TimingControl& control : kTimingControls) {
+        if (control.editId != editId)
+            continue;
+        const uint32_t value = GetDlgItemInt(window, editId, nullptr, FALSE);
+        uint32_t& setting = g_plugin.settings.*control.setting;
+        if (value != setting) {
+            setting = value;
+            g_plugin.settingsDirty = 1;
+        }
+    }
+}
+
+void ShowBinding(HWND window)
+{
+    char label[ITEM_TEXT_SIZE];
+    ReadSelectedItemText(window, IDC_BUTTON_LIST, label);
+    const int32_t index = FindButtonByLabel(label);
+    SendItem(window, IDC_COMMAND_LIST, CB_SETCURSEL,
+             static_cast<WPARAM>(CommandIndexForButton(index)), 0);
+}
+
+void Bind(HWND window)
+{
+    char label[ITEM_TEXT_SIZE];
+    ReadSelectedItemText(window, IDC_BUTTON_LIST, label);
+    const int32_t index = FindButtonByLabel(label);
+    if (index < 0 || index > MAX_BUTTON_CODE)
+        return;
+    const LRESULT sel = SendItem(window, IDC_COMMAND_LIST, CB_GETCURSEL, 0, 0);
+    char word[ITEM_TEXT_SIZE];
+    ReadSelectedItemText(window, IDC_COMMAND_LIST, word);
+    if (sel == VOCAB_NONE)
+        SetButtonCommand(index, "");
+    else if (sel > VOCAB_OTHER)
+        SetButtonCommand(index, word);
+    // "< Other >" or no selection keeps the command, so a word from the file survives.
+    g_plugin.settingsDirty = 1;
+}
+
+void RestoreDefaults(HWND window)
+{
+    ApplyDefaultBindings();
+    WriteTimingEdits(window);
+    SendItem(window, IDC_BUTTON_LIST, CB_SETCURSEL, 0, 0);
+    SendItem(window, IDC_COMMAND_LIST, CB_SETCURSEL, 2, 0);  // "0", the binding of button 0
+    g_plugin.settingsDirty = 1;
+}
+
+// TRUE when the command was acted on.
+BOOL HandleCommand(HWND window, int id, int notification)
+{
+    const bool ready = g_plugin.dialogReady == 1;
+    switch (id) {
+    case IDC_EXIT:
+        ExitDialog(window);
+        return TRUE;
+    case IDC_DEVICE_LIST:
+        if (!ready)
+            return FALSE;
+        ChangeDevice(window);
+        return TRUE;
+    case IDC_DELAY_EDIT:
+    case IDC_INTERVAL_EDIT:
+    case IDC_RELEASE_EDIT:
+        if (!ready || notification != EN_CHANGE)
+            return FALSE;
+        ChangeTiming(window, id);
+        return TRUE;
+    case IDC_DEFAULTS:
+        RestoreDefaults(window);
+        return TRUE;
+    case IDC_BUTTON_LIST:
+        if (!ready || notification != CBN_SELCHANGE)
+            return FALSE;
+        ShowBinding(window);
+        return TRUE;
+    case IDC_COMMAND_LIST:
+        if (!ready || notification != CBN_SELCHANGE)
+            return FALSE;
+        Bind(window);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitDialog(window);
+        return TRUE;
+    case WM_COMMAND:
+        return HandleCommand(window, LOWORD(wParam), HIWORD(wParam));
+    case WM_DESTROY:
+        g_plugin.dialogReady = 0;
+        g_plugin.dialogWindow = nullptr;
+        if (g_plugin.settingsDirty)
+            SaveSettings();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+extern "C" int32_t __cdecl Setup()
+{
+    const uint32_t wasPolling = g_plugin.polling;
+    if (!wasPolling)
+        Start();
+
+    // The host may not have registered the up-down class; without it the
+    // dialog cannot be created.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&controls);
+
+    const INT_PTR result = DialogBoxParamA(g_plugin.moduleInstance, MAKEINTRESOURCEA(IDD_SETUP),
+                                           g_plugin.hostWindow, SetupDialogProc, 0);
+    if (wasPolling)
+        return static_cast<int32_t>(result);
+    return static_cast<int32_t>(Stop());
+}
