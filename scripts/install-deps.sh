@@ -7,6 +7,8 @@ need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686)
 command -v wine >/dev/null || need+=(wine wine32:i386)
 [ -e /usr/lib/i386-linux-gnu/wine ] || need+=(wine32:i386)
+# A native wineserver, also where the 32-bit loader runs under emulation.
+[ -x /usr/lib/wine/wineserver64 ] || need+=(wine64)
 [ -d /usr/share/wine/fonts ] || need+=(fonts-wine)
 command -v xvfb-run >/dev/null || need+=(xvfb)
 command -v xauth >/dev/null || need+=(xauth)

@@ -1,0 +1,382 @@
+// Host workbench: loads a remote-control plug-in exactly as a TV host does and
+// shows (window mode) or prints (script mode) every command it receives. With
+// the QuelmoRC simulator it doubles as a remote: PC keys stand for buttons.
+//
+//   workbench [--plugin PATH] [--source NAME] [--remote-type N] [--script FILE | --window]
+//
+// Script mode (the default without --window) plays a timeline of remote codes
+// through the simulator, prints each command message and exits 0 at its end.
+#include <windows.h>
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/quelmo_sim/SimControl.h"
+#include "tools/workbench/TimelineScript.h"
+
+namespace {
+
+constexpr UINT WM_REMOTE_COMMAND = WM_USER + 1;
+
+typedef const char*(__stdcall* OpenFn)(const char*, HWND, uint32_t);
+typedef void(__cdecl* VoidFn)();
+typedef uint32_t(__cdecl* U32Fn)();
+typedef int32_t(__cdecl* SetupFn)();
+
+struct Plugin {
+    HMODULE module = nullptr;
+    OpenFn Open = nullptr;
+    VoidFn Close = nullptr;
+    U32Fn Start = nullptr;
+    U32Fn Stop = nullptr;
+    SetupFn Setup = nullptr;
+};
+
+struct Options {
+    std::string pluginPath;
+    std::string source = "TV";
+    std::string scriptPath;
+    int remoteType = -2;  // -2: leave the simulator's setting alone
+    bool window = false;
+};
+
+Plugin g_plugin;
+SimControl* g_sim;
+HWND g_mainWindow;
+HWND g_logList;
+DWORD g_startTime;
+bool g_scriptMode;
+std::string g_description;
+
+template <typename Fn>
+Fn Export(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+bool LoadPlugin(const std::string& path)
+{
+    g_plugin.module = LoadLibraryA(path.c_str());
+    if (!g_plugin.module)
+        return false;
+    g_plugin.Open = Export<OpenFn>(g_plugin.module, "Open");
+    g_plugin.Close = Export<VoidFn>(g_plugin.module, "Close");
+    g_plugin.Start = Export<U32Fn>(g_plugin.module, "Start");
+    g_plugin.Stop = Export<U32Fn>(g_plugin.module, "Stop");
+    g_plugin.Setup = Export<SetupFn>(g_plugin.module, "Setup");
+    return g_plugin.Open && g_plugin.Close && g_plugin.Start && g_plugin.Stop && g_plugin.Setup;
+}
+
+std::string EventName(LPARAM value)
+{
+    if (value == 0)
+        return "press";
+    if (value == -1)
+        return "release";
+    return "repeat " + std::to_string(static_cast<long>(value));
+}
+
+void Log(const std::string& line)
+{
+    if (g_scriptMode) {
+        printf("%s\n", line.c_str());
+        fflush(stdout);
+        return;
+    }
+    if (!g_logList)
+        return;
+    const LRESULT index = SendMessageA(g_logList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    SendMessageA(g_logList, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
+}
+
+void LogCommand(WPARAM wParam, LPARAM lParam)
+{
+    const char* record = reinterpret_cast<const char*>(wParam);
+    char source[64] = {};
+    char command[33] = {};
+    if (record) {
+        memcpy(source, record, 63);
+        strncpy(command, record + 64, 32);
+    }
+    char line[160];
+    snprintf(line, sizeof line, "%7lu ms  %-22s %-11s source %s",
+             static_cast<unsigned long>(timeGetTime() - g_startTime), command,
+             EventName(lParam).c_str(), source);
+    Log(line);
+}
+
+void LogCall(const char* what, long long result)
+{
+    char line[96];
+    snprintf(line, sizeof line, "%7lu ms  %s -> %lld", static_cast<unsigned long>(timeGetTime() - g_startTime),
+             what, result);
+    Log(line);
+}
+
+// PC keys that stand for remote buttons (codes of the simulated remote).
+struct KeyButton {
+    UINT key;
+    uint8_t code;
+    const char* name;
+};
+
+const KeyButton kKeyMap[] = {
+    {'0', 0x00, "0"},   {'1', 0x01, "1"},   {'2', 0x02, "2"},   {'3', 0x03, "3"},
+    {'4', 0x04, "4"},   {'5', 0x05, "5"},   {'6', 0x06, "6"},   {'7', 0x07, "7"},
+    {'8', 0x08, "8"},   {'9', 0x09, "9"},   {VK_BACK, 0x0A, "Recall"},
+    {VK_UP, 0x0B, "Up"}, {VK_RIGHT, 0x0C, "Right"}, {VK_DOWN, 0x15, "Down"},
+    {VK_LEFT, 0x18, "Left"}, {VK_RETURN, 0x16, "OK"}, {'P', 0x12, "Power"},
+    {'M', 0x13, "Mute"}, {VK_SPACE, 0x13, "Mute"}, {VK_F1, 0x14, "Menu"},
+    {VK_PRIOR, 0x1A, "Chan +"}, {VK_NEXT, 0x1E, "Chan -"},
+    {VK_ADD, 0x1B, "Vol +"}, {VK_OEM_PLUS, 0x1B, "Vol +"},
+    {VK_SUBTRACT, 0x1F, "Vol -"}, {VK_OEM_MINUS, 0x1F, "Vol -"},
+    {'S', 0x0E, "Sleep"}, {'A', 0x0F, "Audio"}, {'I', 0x10, "Info"}, {'T', 0x11, "TV/AV"},
+};
+
+const KeyButton* FindKey(UINT key)
+{
+    for (const KeyButton& k : kKeyMap)
+        if (k.key == key)
+            return &k;
+    return nullptr;
+}
+
+enum CommandId { ID_START = 100, ID_STOP, ID_SETUP, ID_CLOSE, ID_OPEN, ID_LOG };
+
+void OpenPlugin(HWND window, const std::string& source)
+{
+    const char* description = g_plugin.Open(source.c_str(), window, 0);
+    g_description = description ? description : "(null)";
+    Log("Open -> \"" + g_description + "\"");
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_REMOTE_COMMAND:
+        LogCommand(wParam, lParam);
+        return 0;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case ID_START: LogCall("Start", g_plugin.Start()); break;
+        case ID_STOP: LogCall("Stop", g_plugin.Stop()); break;
+        case ID_SETUP: LogCall("Setup", g_plugin.Setup()); break;
+        case ID_CLOSE: g_plugin.Close(); Log("Close"); break;
+        case ID_OPEN: OpenPlugin(window, "TV"); break;
+        default: return DefWindowProcA(window, message, wParam, lParam);
+        }
+        SetFocus(window);  // keep the keyboard remote working after a click
+        return 0;
+    case WM_KEYDOWN:
+        if (const KeyButton* k = FindKey(static_cast<UINT>(wParam))) {
+            if (g_sim) {
+                g_sim->codeMode = SIM_HELD;
+                g_sim->heldCode = k->code;
+            }
+            return 0;
+        }
+        break;
+    case WM_KEYUP:
+        if (FindKey(static_cast<UINT>(wParam)) && g_sim) {
+            g_sim->heldCode = 255;
+            return 0;
+        }
+        break;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND CreateMainWindow(bool visible)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = MainWindowProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = "VantorixRCWorkbench";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowA(wc.lpszClassName, "VantorixRC workbench", WS_OVERLAPPEDWINDOW,
+                                20, 20, 760, 520, nullptr, nullptr, wc.hInstance, nullptr);
+    if (!window || !visible)
+        return window;
+
+    const char* buttons[] = {"Start", "Stop", "Setup", "Close", "Open"};
+    for (int i = 0; i < 5; ++i)
+        CreateWindowA("BUTTON", buttons[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10 + i * 90, 10, 80, 26,
+                      window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID_START + i)), wc.hInstance, nullptr);
+    std::string keys = "Keyboard remote (hold a key = hold the button):  ";
+    for (const KeyButton& k : kKeyMap) {
+        char key[32];
+        if (k.key >= '0' && k.key <= 'Z')
+            snprintf(key, sizeof key, "%c", static_cast<char>(k.key));
+        else
+            GetKeyNameTextA(static_cast<LONG>(MapVirtualKeyA(k.key, 0) << 16), key, sizeof key);
+        keys += std::string(key) + "=" + k.name + "  ";
+    }
+    CreateWindowA("STATIC", keys.c_str(), WS_CHILD | WS_VISIBLE, 10, 44, 730, 48, window, nullptr,
+                  wc.hInstance, nullptr);
+    g_logList = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOSEL,
+                                10, 96, 730, 380, window, reinterpret_cast<HMENU>(ID_LOG), wc.hInstance, nullptr);
+    HFONT font = static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
+    SendMessageA(g_logList, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    ShowWindow(window, SW_SHOW);
+    return window;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text)
+{
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
+        text.append(buffer, n);
+    fclose(f);
+    return true;
+}
+
+std::string DefaultPluginPath()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path);
+    // The workbench sits in <build>\tools; the plug-in in <build>.
+    for (int i = 0; i < 2 && dir.find_last_of("\\/") != std::string::npos; ++i)
+        dir.resize(dir.find_last_of("\\/"));
+    return dir + "\\VantorixRC.dll";
+}
+
+int RunScript(const Options& options, const std::vector<SimStep>& steps)
+{
+    HWND window = CreateMainWindow(false);
+    OpenPlugin(window, options.source);
+    const uint32_t started = g_plugin.Start();
+    LogCall("Start", started);
+    if (!started) {
+        g_plugin.Close();
+        fprintf(stderr, "workbench: the plug-in did not start polling (no card open)\n");
+        return 1;
+    }
+    const uint32_t last = steps.empty() ? 0 : steps.back().timeMs;
+    g_startTime = timeGetTime();
+    g_sim->codeMode = SIM_HELD;
+    g_sim->heldCode = 255;
+    for (size_t i = 0; i < steps.size(); ++i)
+        g_sim->steps[i] = steps[i];
+    g_sim->stepCount = static_cast<uint32_t>(steps.size());
+    g_sim->timelineStart = g_startTime;
+    g_sim->codeMode = SIM_TIMELINE;
+
+    // Play to the end of the timeline plus time for the last release.
+    const DWORD end = last + 500;
+    while (timeGetTime() - g_startTime < end) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    LogCall("Stop", g_plugin.Stop());
+    g_plugin.Close();
+    Log("Close");
+    DestroyWindow(window);
+    return 0;
+}
+
+int RunWindow(const Options& options)
+{
+    g_startTime = timeGetTime();
+    if (g_sim) {
+        g_sim->codeMode = SIM_HELD;
+        g_sim->heldCode = 255;
+    }
+    HWND window = CreateMainWindow(true);
+    g_mainWindow = window;
+    Log("Plug-in: " + options.pluginPath);
+    OpenPlugin(window, options.source);
+    LogCall("Start", g_plugin.Start());
+    SetFocus(window);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    g_plugin.Close();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    options.pluginPath = DefaultPluginPath();
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--plugin" && i + 1 < argc)
+            options.pluginPath = argv[++i];
+        else if (arg == "--source" && i + 1 < argc)
+            options.source = argv[++i];
+        else if (arg == "--script" && i + 1 < argc)
+            options.scriptPath = argv[++i];
+        else if (arg == "--remote-type" && i + 1 < argc)
+            options.remoteType = atoi(argv[++i]);
+        else if (arg == "--window")
+            options.window = true;
+        else {
+            fprintf(stderr, "usage: workbench [--plugin PATH] [--source NAME] [--remote-type N]\n"
+                            "                 [--script FILE | --window]\n");
+            return 2;
+        }
+    }
+
+    std::vector<SimStep> steps;
+    if (!options.window) {
+        std::string text = DefaultTimelineText();
+        if (!options.scriptPath.empty()) {
+            text.clear();
+            if (!ReadWholeFile(options.scriptPath, text)) {
+                fprintf(stderr, "workbench: cannot read %s\n", options.scriptPath.c_str());
+                return 2;
+            }
+        }
+        const TimelineParse parsed = ParseTimeline(text);
+        if (!parsed.error.empty()) {
+            fprintf(stderr, "workbench: %s: %s\n",
+                    options.scriptPath.empty() ? "default timeline" : options.scriptPath.c_str(),
+                    parsed.error.c_str());
+            return 2;
+        }
+        steps = parsed.steps;
+    }
+
+    // A host initialises the common controls; the setup dialog uses them.
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&controls);
+
+    g_scriptMode = !options.window;
+    g_sim = SimAttachControl();
+    if (g_sim && options.remoteType != -2) {
+        for (int32_t& type : g_sim->remoteType)
+            type = options.remoteType;
+    }
+    if (!LoadPlugin(options.pluginPath)) {
+        fprintf(stderr, "workbench: cannot load the plug-in %s (error %lu)\n", options.pluginPath.c_str(),
+                GetLastError());
+        return 1;
+    }
+    const int status = options.window ? RunWindow(options) : RunScript(options, steps);
+    FreeLibrary(g_plugin.module);
+    return status;
+}
