@@ -18,12 +18,13 @@ echo "Preparing Wine (the first run creates the prefix; this takes a while)..." 
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -u
     scripts/make-prefix.sh "$1" >&2
-    cp "$2/sim/QuelmoRC_full.dll" "$1/drive_c/windows/system32/QuelmoRC.dll"
-    cp tools/workbench/demo-settings.ini "$2/VantorixRC.ini"
     scripts/wine-session.sh "$1" start >&2
     prefix=$1 build=$2
     shift 2
-    scripts/wine-run.sh "$prefix" "$build/tools/workbench.exe" --remote-type 0 "$@"
+    # The simulator as the vendor library, the factory bindings of the family
+    # it reports (any remote type but 1 and 2) beside the plug-in.
+    scripts/wine-run.sh "$prefix" "$build/tools/workbench.exe" --remote-type 0 \
+        --vendor "$build/sim/QuelmoRC_full.dll" --settings tools/workbench/demo-settings.ini "$@"
     status=$?
     scripts/wine-session.sh "$prefix" stop >&2
     exit $status

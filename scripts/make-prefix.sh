@@ -25,4 +25,7 @@ cat >> "$prefix/user.reg" <<'REG'
 [Software\\Wine\\WineDbg] 1780000000
 "ShowCrashDialog"=dword:00000000
 REG
+# No debugger: a crashing program ends at once instead of starting winedbg,
+# which is slow under emulation and only prints a backtrace.
+sed -i 's/^"Debugger"="winedbg --auto %ld %ld"/"Debugger"="no-debugger"/' "$prefix/system.reg"
 touch "$prefix/.ready"

@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "support/PeImage.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
 
@@ -49,45 +50,6 @@ protected:
     BoxWatcher boxes;
     PluginDll plugin;
 };
-
-// Minimal PE reader over the DLL file: imported DLL names and exported names.
-struct PeNames {
-    std::vector<std::string> imports;
-    std::vector<std::string> exports;
-};
-
-PeNames ReadPeNames(const std::string& path)
-{
-    PeNames names;
-    const std::string file = ReadFileText(path);
-    const auto* base = reinterpret_cast<const uint8_t*>(file.data());
-    if (file.size() < sizeof(IMAGE_DOS_HEADER))
-        return names;
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
-    const auto* sections = IMAGE_FIRST_SECTION(nt);
-    auto rvaToOffset = [&](DWORD rva) -> size_t {
-        for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i) {
-            const auto& s = sections[i];
-            if (rva >= s.VirtualAddress && rva < s.VirtualAddress + s.Misc.VirtualSize)
-                return rva - s.VirtualAddress + s.PointerToRawData;
-        }
-        return 0;
-    };
-    auto text = [&](DWORD rva) { return std::string(reinterpret_cast<const char*>(base + rvaToOffset(rva))); };
-
-    const auto& importDir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + rvaToOffset(importDir.VirtualAddress));
-         d->Name != 0; ++d)
-        names.imports.push_back(text(d->Name));
-
-    const auto& exportDir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-    const auto* e = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + rvaToOffset(exportDir.VirtualAddress));
-    const auto* nameRvas = reinterpret_cast<const DWORD*>(base + rvaToOffset(e->AddressOfNames));
-    for (DWORD i = 0; i < e->NumberOfNames; ++i)
-        names.exports.push_back(text(nameRvas[i]));
-    return names;
-}
 
 std::string Lower(std::string s)
 {

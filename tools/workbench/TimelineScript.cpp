@@ -107,17 +107,17 @@ const char* DefaultTimelineText()
 {
     return "# time(ms) code\n"
            "0     0x12   # tap Power\n"
-           "60    none\n"
+           "120   none\n"
            "600   0x1B   # hold Vol + for one second\n"
            "1600  none\n"
            "2200  0x01   # digits 1 2 3\n"
-           "2260  none\n"
+           "2320  none\n"
            "2500  0x02\n"
-           "2560  none\n"
+           "2620  none\n"
            "2800  0x03\n"
-           "2860  none\n"
+           "2920  none\n"
            "3400  0x1A   # Chan + ...\n"
            "3700  0x1E   # ... straight to Chan -\n"
-           "3760  none\n"
+           "3820  none\n"
            "4400  none   # end\n";
 }

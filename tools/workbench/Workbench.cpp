@@ -2,7 +2,8 @@
 // shows (window mode) or prints (script mode) every command it receives. With
 // the QuelmoRC simulator it doubles as a remote: PC keys stand for buttons.
 //
-//   workbench [--plugin PATH] [--source NAME] [--remote-type N] [--script FILE | --window]
+//   workbench [--plugin PATH] [--source NAME] [--remote-type N] [--settings INI]
+//             [--vendor QuelmoRC.dll] [--script FILE | --window]
 //
 // Script mode (the default without --window) plays a timeline of remote codes
 // through the simulator, prints each command message and exits 0 at its end.
@@ -43,6 +44,8 @@ struct Options {
     std::string source = "TV";
     std::string scriptPath;
     int remoteType = -2;  // -2: leave the simulator's setting alone
+    std::string settingsPath;  // copied beside the plug-in before it loads
+    std::string vendorPath;    // installed as the system's QuelmoRC.dll
     bool window = false;
 };
 
@@ -330,12 +333,17 @@ int main(int argc, char** argv)
             options.source = argv[++i];
         else if (arg == "--script" && i + 1 < argc)
             options.scriptPath = argv[++i];
+        else if (arg == "--settings" && i + 1 < argc)
+            options.settingsPath = argv[++i];
+        else if (arg == "--vendor" && i + 1 < argc)
+            options.vendorPath = argv[++i];
         else if (arg == "--remote-type" && i + 1 < argc)
             options.remoteType = atoi(argv[++i]);
         else if (arg == "--window")
             options.window = true;
         else {
             fprintf(stderr, "usage: workbench [--plugin PATH] [--source NAME] [--remote-type N]\n"
+                            "                 [--settings INI] [--vendor QuelmoRC.dll]\n"
                             "                 [--script FILE | --window]\n");
             return 2;
         }
@@ -359,6 +367,25 @@ int main(int argc, char** argv)
             return 2;
         }
         steps = parsed.steps;
+    }
+
+    if (!options.settingsPath.empty()) {
+        std::string ini = options.pluginPath;
+        const size_t dot = ini.find_last_of('.');
+        ini = (dot == std::string::npos ? ini : ini.substr(0, dot)) + ".ini";
+        if (!CopyFileA(options.settingsPath.c_str(), ini.c_str(), FALSE)) {
+            fprintf(stderr, "workbench: cannot copy %s to %s\n", options.settingsPath.c_str(), ini.c_str());
+            return 2;
+        }
+    }
+    if (!options.vendorPath.empty()) {
+        char system[MAX_PATH] = {};
+        GetSystemDirectoryA(system, MAX_PATH);
+        const std::string target = std::string(system) + "\\QuelmoRC.dll";
+        if (!CopyFileA(options.vendorPath.c_str(), target.c_str(), FALSE)) {
+            fprintf(stderr, "workbench: cannot install %s as %s\n", options.vendorPath.c_str(), target.c_str());
+            return 2;
+        }
     }
 
     // A host initialises the common controls; the setup dialog uses them.

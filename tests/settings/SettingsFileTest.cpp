@@ -1,0 +1,731 @@
+// The settings file: where it lives, what is read from it, what is written to
+// it, and how hand-edited or unwritable files are survived. Every file is real
+// and goes through the Windows profile functions; written files are read back
+// as text.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <stdint.h>
+#include <string.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "mapping/ButtonTables.h"
+#include "plugin/PluginState.h"
+#include "settings/SettingsFile.h"
+#include "support/TestEnv.h"
+#include "support/TestHost.h"
+
+namespace {
+
+typedef std::map<int, std::string> Commands;  // code -> command; a code not listed is unbound
+
+const char kDescription[] = "Remote Control plugin for TV tuners Vantorix";
+
+// The profile functions keep parsed files in a cache that is refreshed by the
+// file's write time; a file rewritten within one timestamp tick would be read
+// stale. Flushing the file drops the cached copy.
+void ForgetCachedProfile(const std::string& path)
+{
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+}
+
+bool PutFile(const std::string& path, const std::string& text)
+{
+    const bool ok = WriteFileText(path, text);
+    ForgetCachedProfile(path);
+    return ok;
+}
+
+void RemoveFile(const std::string& path)
+{
+    DeleteFileA(path.c_str());
+    ForgetCachedProfile(path);
+}
+
+std::string WorkDir()
+{
+    const std::string dir = BuildDir() + "\\tests\\settings_work";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+// "00" .. "5C": two upper-case hexadecimal digits.
+std::string KeyOf(int code)
+{
+    const char digits[] = "0123456789ABCDEF";
+    return std::string{digits[(code >> 4) & 15], digits[code & 15]};
+}
+
+std::string LowerKeyOf(int code)
+{
+    const char digits[] = "0123456789abcdef";
+    return std::string{digits[(code >> 4) & 15], digits[code & 15]};
+}
+
+// Non-empty lines of a file, whatever the line ends.
+std::vector<std::string> NonEmptyLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : text) {
+        if (c == '\r' || c == '\n') {
+            if (!line.empty())
+                lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty())
+        lines.push_back(line);
+    return lines;
+}
+
+size_t CountOf(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// Bytes outside printable ASCII as \xNN, for the report of what was read.
+std::string Printable(const char* text)
+{
+    std::string out;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        if (*p >= 0x20 && *p < 0x7F) {
+            out += static_cast<char>(*p);
+        } else {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\x%02X", *p);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+void SetPath(const std::string& path) { CopyText(g_plugin.iniPath, sizeof g_plugin.iniPath, path.c_str()); }
+
+void SetSettings(uint32_t device, uint32_t delay, uint32_t interval, uint32_t release)
+{
+    g_plugin.settings = {device, delay, interval, release};
+}
+
+void ExpectSettings(uint32_t device, uint32_t delay, uint32_t interval, uint32_t release,
+                    const std::string& what)
+{
+    EXPECT_EQ(g_plugin.settings.DeviceIndex, device) << what;
+    EXPECT_EQ(g_plugin.settings.DelayBeforeRepeat, delay) << what;
+    EXPECT_EQ(g_plugin.settings.RepeatInterval, interval) << what;
+    EXPECT_EQ(g_plugin.settings.ReleaseTime, release) << what;
+}
+
+void ExpectCommands(const ButtonTable& table, const Commands& expected, const std::string& what)
+{
+    for (int code = 0; code < BUTTON_COUNT; ++code) {
+        const auto it = expected.find(code);
+        EXPECT_EQ(std::string(table.entries[code].command), it == expected.end() ? "" : it->second)
+            << what << ", code " << KeyOf(code);
+    }
+}
+
+// Something in every command slot, so a read has to replace it.
+void FillCurrentTable(const char* text)
+{
+    for (int code = 0; code < BUTTON_COUNT; ++code)
+        SetButtonCommand(code, text);
+}
+
+struct LabelSnapshot {
+    char labels[3][BUTTON_COUNT][LABEL_SIZE];
+};
+
+LabelSnapshot TakeLabels()
+{
+    LabelSnapshot snapshot;
+    for (int t = 0; t < 3; ++t)
+        for (int code = 0; code < BUTTON_COUNT; ++code)
+            memcpy(snapshot.labels[t][code], g_buttonTables[t].entries[code].label, LABEL_SIZE);
+    return snapshot;
+}
+
+// No command slot ran over: every label is as it was, every command is
+// terminated inside its 32 bytes and its last byte is the terminator.
+void ExpectSlotsIntact(const LabelSnapshot& before, const std::string& what)
+{
+    for (int t = 0; t < 3; ++t) {
+        for (int code = 0; code < BUTTON_COUNT; ++code) {
+            const ButtonEntry& entry = g_buttonTables[t].entries[code];
+            EXPECT_EQ(memcmp(entry.label, before.labels[t][code], LABEL_SIZE), 0)
+                << what << ": label of table " << t << " code " << code;
+            EXPECT_NE(memchr(entry.command, '\0', COMMAND_SIZE), nullptr)
+                << what << ": table " << t << " code " << code;
+            EXPECT_EQ(entry.command[COMMAND_SIZE - 1], '\0')
+                << what << ": table " << t << " code " << code;
+        }
+    }
+}
+
+// What the reader must give for a key: the profile functions' own answer with
+// the reader's buffer of 64 bytes, cut to the first 31 characters.
+std::string DirectCommand(const std::string& path, int code)
+{
+    char value[64] = {};
+    GetPrivateProfileStringA("Buttons", KeyOf(code).c_str(), "", value, sizeof value, path.c_str());
+    value[sizeof value - 1] = '\0';
+    return std::string(value).substr(0, 31);
+}
+
+uint32_t DirectInt(const std::string& path, const char* key, int defaultValue)
+{
+    return static_cast<uint32_t>(GetPrivateProfileIntA("Hardware", key, defaultValue, path.c_str()));
+}
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetPluginState();
+        ClearAllBindings();
+        labels = TakeLabels();
+    }
+    void TearDown() override
+    {
+        ExpectSlotsIntact(labels, "after the test");
+        for (const std::string& path : files)
+            RemoveFile(path);
+        for (auto it = dirs.rbegin(); it != dirs.rend(); ++it)
+            RemoveDirectoryA(it->c_str());
+        g_plugin.moduleInstance = nullptr;
+        ResetPluginState();
+        ClearAllBindings();
+    }
+
+    // A path in the work folder, with no file there yet; removed after the test.
+    std::string FreshPath(const std::string& name)
+    {
+        const std::string path = WorkDir() + "\\" + name;
+        RemoveFile(path);
+        files.push_back(path);
+        return path;
+    }
+    std::string Track(const std::string& path)
+    {
+        files.push_back(path);
+        return path;
+    }
+    bool MakeDir(const std::string& dir)
+    {
+        dirs.push_back(dir);
+        return CreateDirectoryA(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    }
+
+    LabelSnapshot labels;
+    std::vector<std::string> files;
+    std::vector<std::string> dirs;
+    BoxWatcher boxes;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Where the file is.
+
+TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
+{
+    ASSERT_TRUE(MakeDir("C:\\Plugins"));
+    ASSERT_TRUE(MakeDir("C:\\Plugins\\v1.2"));
+    const struct {
+        const char* module;
+        const char* ini;
+    } cases[] = {
+        {"C:\\Plugins\\VantorixRC.dll", "C:\\Plugins\\VantorixRC.ini"},
+        {"C:\\Plugins\\Remote2.dll", "C:\\Plugins\\Remote2.ini"},
+        // Only the last four characters go, whatever the dots and the case.
+        {"C:\\Plugins\\v1.2\\My.Remote.DLL", "C:\\Plugins\\v1.2\\My.Remote.ini"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track(c.module).c_str(), FALSE)) << c.module;
+        HMODULE module = LoadLibraryA(c.module);
+        ASSERT_NE(module, nullptr) << c.module;
+        g_plugin.moduleInstance = module;
+        SetPath("stale");
+        DeriveIniPath();
+        EXPECT_STREQ(g_plugin.iniPath, c.ini);
+        g_plugin.moduleInstance = nullptr;
+        FreeLibrary(module);
+    }
+
+    // No module handle: the module is the test program itself.
+    SetPath("stale");
+    DeriveIniPath();
+    EXPECT_EQ(std::string(g_plugin.iniPath), BuildDir() + "\\tests\\settings_tests.ini");
+
+    // A handle that names no module: the bare fallback name.
+    g_plugin.moduleInstance = reinterpret_cast<HMODULE>(1);
+    char probe[MAX_PATH];
+    ASSERT_EQ(GetModuleFileNameA(g_plugin.moduleInstance, probe, sizeof probe), 0u);
+    SetPath("stale");
+    DeriveIniPath();
+    EXPECT_STREQ(g_plugin.iniPath, "VantorixRC.ini");
+    g_plugin.moduleInstance = nullptr;
+
+    // The bare name is looked up in the Windows directory.
+    char windowsDir[MAX_PATH] = {};
+    ASSERT_NE(GetWindowsDirectoryA(windowsDir, sizeof windowsDir), 0u);
+    const std::string inWindows = Track(std::string(windowsDir) + "\\VantorixRC.ini");
+    ASSERT_TRUE(PutFile(inWindows, "[Hardware]\r\nReleaseTime=71\r\n[Buttons]\r\n12=WINDIR\r\n"));
+    ForgetCachedProfile("VantorixRC.ini");
+    SetPath("VantorixRC.ini");
+    ReadHardwareSettings();
+    ReadButtonBindings();
+    ExpectSettings(0, 350, 100, 71, "bare name");
+    ExpectCommands(*g_plugin.currentTable, {{0x12, "WINDIR"}}, "bare name");
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// The built plug-in, loaded from a folder of its own, reads the file named
+// after its module in that folder and no other.
+TEST_F(SettingsFileTest, LoadedPluginReadsTheFileBesideItsOwnModule)
+{
+    ASSERT_TRUE(InstallVendor("full"));
+    ASSERT_TRUE(MakeDir("C:\\Plugins"));
+    ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track("C:\\Plugins\\VantorixRC.dll").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track("C:\\Plugins\\Remote2.dll").c_str(), FALSE));
+    // Decoys: the file beside the original build, and the test program's own.
+    ASSERT_TRUE(PutFile(Track(BuildDir() + "\\VantorixRC.ini"),
+                        "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n12=DECOY\r\n"));
+    ASSERT_TRUE(PutFile(Track(BuildDir() + "\\tests\\settings_tests.ini"),
+                        "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n12=DECOY\r\n"));
+    ASSERT_TRUE(PutFile(Track("C:\\Plugins\\VantorixRC.ini"),
+                        "[Hardware]\r\nDeviceIndex=2\r\n[Buttons]\r\n12=POWER\r\n"));
+    ASSERT_TRUE(PutFile(Track("C:\\Plugins\\Remote2.ini"),
+                        "[Hardware]\r\nDeviceIndex=1\r\n[Buttons]\r\n12=ZAP\r\n"));
+
+    const struct {
+        const char* module;
+        uint32_t cardIndex;
+        const char* command;
+    } cases[] = {
+        {"C:\\Plugins\\VantorixRC.dll", 2, "POWER"},
+        {"C:\\Plugins\\Remote2.dll", 1, "ZAP"},
+    };
+    RecordingHost host;
+    for (const auto& c : cases) {
+        ResetSim();
+        Sim()->cardCount = 3;
+        PluginDll plugin;
+        ASSERT_TRUE(plugin.Load(c.module)) << c.module;
+        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kDescription);
+        // DeviceIndex came from this file.
+        ASSERT_EQ(Sim()->callCount[CALL_OPEN_CARD], 1u) << c.module;
+        EXPECT_EQ(Sim()->lastOpenIndex, c.cardIndex) << c.module;
+        // And so did the binding of 0x12.
+        ASSERT_NE(plugin.Start(), 0u) << c.module;
+        host.messages.clear();
+        SimHold(0x12);
+        ASSERT_TRUE(RecordingHost::PumpUntil([&] { return !host.messages.empty(); }, 20000)) << c.module;
+        SimHold(255);
+        EXPECT_EQ(host.messages[0].Command(), c.command) << c.module;
+        EXPECT_EQ(host.messages[0].lParam, 0);
+        plugin.Close();
+        plugin.Unload();
+    }
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// ---------------------------------------------------------------------------
+// Reading.
+
+TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
+{
+    const struct {
+        const char* what;
+        const char* text;  // null: no file at all
+        uint32_t hardware[4];
+        Commands commands;
+    } cases[] = {
+        {"no file", nullptr, {0, 350, 100, 60}, {}},
+        {"empty file", "", {0, 350, 100, 60}, {}},
+        {"only Buttons", "[Buttons]\r\n12=POWER\r\n1A=CH_UP\r\n", {0, 350, 100, 60},
+         {{0x12, "POWER"}, {0x1A, "CH_UP"}}},
+        {"only Hardware",
+         "[Hardware]\r\nDeviceIndex=2\r\nDelayBeforeRepeat=500\r\nRepeatInterval=150\r\nReleaseTime=90\r\n",
+         {2, 500, 150, 90}, {}},
+        {"some keys", "[Hardware]\r\nRepeatInterval=70\r\n[Buttons]\r\n00=0\r\n5C=Freeze\r\n",
+         {0, 350, 70, 60}, {{0, "0"}, {92, "Freeze"}}},
+        // Profile section and key names match without regard to case.
+        {"lower-case names",
+         "[hardware]\r\nreleasetime=75\r\n[buttons]\r\n0a=recall\r\n5c=freeze\r\n1f=vol_down\r\n",
+         {0, 350, 100, 75}, {{0x0A, "recall"}, {0x5C, "freeze"}, {0x1F, "vol_down"}}},
+        {"word outside the vocabulary", "[Buttons]\r\n12=ZAP\r\n", {0, 350, 100, 60}, {{0x12, "ZAP"}}},
+        // "18" is code 0x18, not 18; other spellings of a code are not keys.
+        {"only two hex digits name a code",
+         "[Buttons]\r\nA=ten\r\n0x0B=eleven\r\n012=lead\r\n5D=beyond\r\nFF=ff\r\n18=hex18\r\n",
+         {0, 350, 100, 60}, {{0x18, "hex18"}}},
+        {"blanks around names and values",
+         "[Buttons]\r\n  12  =  POWER  \r\n13=A B\r\n14=\r\n", {0, 350, 100, 60},
+         {{0x12, "POWER"}, {0x13, "A B"}}},
+        {"other sections are not read",
+         "[Other]\r\n12=NO\r\nDeviceIndex=9\r\n[Buttons]\r\n13=YES\r\n", {0, 350, 100, 60},
+         {{0x13, "YES"}}},
+        {"bare line feeds, no final line end",
+         "[Hardware]\nDeviceIndex=1\n[Buttons]\n12=POWER", {1, 350, 100, 60}, {{0x12, "POWER"}}},
+        {"comment lines", "; settings\r\n[Buttons]\r\n;12=POWER\r\n13=MUTE\r\n", {0, 350, 100, 60},
+         {{0x13, "MUTE"}}},
+    };
+    int caseIndex = 0;
+    for (const auto& c : cases) {
+        const std::string path = FreshPath("read" + std::to_string(caseIndex) + ".ini");
+        if (c.text) {
+            ASSERT_TRUE(PutFile(path, c.text)) << c.what;
+        }
+        const int table = caseIndex++ % 3;
+        SelectButtonTable(table);
+        SetSettings(11, 22, 33, 44);
+        FillCurrentTable("STALE");
+        SetPath(path);
+        ReadHardwareSettings();
+        ReadButtonBindings();
+        ExpectSettings(c.hardware[0], c.hardware[1], c.hardware[2], c.hardware[3], c.what);
+        ExpectCommands(g_buttonTables[table], c.commands, c.what);
+        if (c.commands.count(0x12) && c.commands.at(0x12) == "ZAP") {
+            EXPECT_EQ(CommandIndexForButton(0x12), 1);  // kept, and shown as "< Other >"
+        }
+        for (int other = 0; other < 3; ++other)
+            if (other != table)
+                ExpectCommands(g_buttonTables[other], {}, std::string(c.what) + ", other table");
+        ClearAllBindings();
+    }
+
+
+    // All 93 keys, in reverse order and in both cases: each code finds its own.
+    for (const bool lower : {false, true}) {
+        std::string text = "[Buttons]\r\n";
+        Commands expected;
+        for (int code = BUTTON_COUNT - 1; code >= 0; --code) {
+            text += (lower ? LowerKeyOf(code) : KeyOf(code)) + "=C" + KeyOf(code) + "\r\n";
+            expected[code] = "C" + KeyOf(code);
+        }
+        const std::string path = FreshPath(lower ? "all93lower.ini" : "all93.ini");
+        ASSERT_TRUE(PutFile(path, text));
+        SelectButtonTable(2);
+        FillCurrentTable("STALE");
+        SetPath(path);
+        ReadButtonBindings();
+        ExpectCommands(g_buttonTables[2], expected, lower ? "93 lower-case keys" : "93 keys");
+    }
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(SettingsFileTest, EmptyPathReadsAndWritesNothing)
+{
+    SetPath("");
+    SetSettings(1, 2, 3, 4);
+    SelectButtonTable(1);
+    SetButtonCommand(5, "KEEP");
+    g_plugin.settingsDirty = 1;
+    ReadHardwareSettings();
+    ReadButtonBindings();
+    SaveSettings();
+    ExpectSettings(1, 2, 3, 4, "empty path");
+    ExpectCommands(g_buttonTables[1], {{5, "KEEP"}}, "empty path");
+    EXPECT_EQ(g_plugin.settingsDirty, 1u);
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// ---------------------------------------------------------------------------
+// Writing.
+
+TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
+{
+    const std::string path = FreshPath("save.ini");
+    const std::string longest(31, 'L');
+    const Commands bound = {
+        {0x00, "0"},      {0x0A, "RECALL"}, {0x12, "POWER"}, {0x13, "ZAP"},   {0x1A, "power"},
+        {0x1F, longest},  {0x20, "A=B"},    {0x21, "a b"},   {0x58, "CAPTURE"}, {0x5C, "LAST"},
+    };
+    SelectButtonTable(2);
+    for (const auto& b : bound)
+        SetButtonCommand(b.first, b.second.c_str());
+    SetSettings(3, 500, 120, 4294967295u);
+    g_plugin.settingsDirty = 1;
+    SetPath(path);
+
+    SaveSettings();
+    EXPECT_EQ(g_plugin.settingsDirty, 0u);
+    EXPECT_TRUE(boxes.Boxes().empty());
+
+    std::vector<std::string> expected = {
+        "[Hardware]", "DeviceIndex=3", "DelayBeforeRepeat=500", "RepeatInterval=120",
+        "ReleaseTime=4294967295", "[Buttons]",
+    };
+    for (int code = 0; code < BUTTON_COUNT; ++code) {
+        const auto it = bound.find(code);
+        expected.push_back(KeyOf(code) + "=" + (it == bound.end() ? "" : it->second));
+    }
+    const std::string text = ReadFileText(path);
+    EXPECT_EQ(NonEmptyLines(text), expected) << text;
+    EXPECT_EQ(CountOf(text, "\r\n5C=LAST"), 1u);
+    EXPECT_EQ(CountOf(text, "\r\n1F=" + longest + "\r\n"), 1u);
+    EXPECT_EQ(CountOf(text, "\r\n13=\r\n"), 1u);  // unbound: key, equals sign, nothing
+
+    // Back from disk, into cleared state: the same settings and bindings.
+    ForgetCachedProfile(path);
+    ResetPluginState();
+    ClearAllBindings();
+    SetSettings(9, 9, 9, 9);
+    SetPath(path);
+    SelectButtonTable(2);
+    ReadHardwareSettings();
+    ReadButtonBindings();
+    ExpectSettings(3, 500, 120, 4294967295u, "round trip");
+    ExpectCommands(g_buttonTables[2], bound, "round trip");
+    EXPECT_EQ(g_buttonTables[2].entries[0x1F].command[31], '\0');
+    // The bindings belong to no table: table 0 reads the same.
+    SelectButtonTable(0);
+    ReadButtonBindings();
+    ExpectCommands(g_buttonTables[0], bound, "round trip into table 0");
+
+    // Saving again over the file changes nothing in it.
+    const std::string before = ReadFileText(path);
+    g_plugin.currentTable = &g_buttonTables[2];
+    SaveSettings();
+    EXPECT_EQ(ReadFileText(path), before);
+}
+
+TEST_F(SettingsFileTest, SaveOverAnExistingFileReplacesOurKeysAndKeepsTheRest)
+{
+    const std::string path = FreshPath("existing.ini");
+    ASSERT_TRUE(PutFile(path, "[Buttons]\r\n12=OLD\r\n13=OLD13\r\n[Other]\r\nKeep=1\r\n"
+                              "[Hardware]\r\nDeviceIndex=7\r\n"));
+    SelectButtonTable(0);
+    SetButtonCommand(0x12, "NEW");
+    SetSettings(1, 350, 100, 60);
+    SetPath(path);
+    SaveSettings();
+    const std::string text = ReadFileText(path);
+    EXPECT_EQ(CountOf(text, "12="), 1u) << text;
+    EXPECT_EQ(CountOf(text, "12=NEW\r\n"), 1u) << text;
+    EXPECT_EQ(CountOf(text, "OLD"), 0u) << text;  // 13 is unbound now: written empty
+    EXPECT_EQ(CountOf(text, "\r\n13=\r\n"), 1u) << text;
+    EXPECT_EQ(CountOf(text, "DeviceIndex=1\r\n"), 1u) << text;
+    EXPECT_EQ(CountOf(text, "DeviceIndex="), 1u) << text;
+    EXPECT_EQ(CountOf(text, "[Other]\r\nKeep=1\r\n"), 1u) << text;
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndStillClearsTheDirtyFlag)
+{
+    const std::string blocked = WorkDir() + "\\blocked.ini";
+    ASSERT_TRUE(MakeDir(blocked));  // a directory where the file should be
+    const std::string noFolder = WorkDir() + "\\no_such_folder\\settings.ini";
+    for (const std::string& path : {blocked, noFolder}) {
+        SetPath(path);
+        // Reading what cannot be read gives the defaults and no bindings.
+        SetSettings(5, 6, 7, 8);
+        FillCurrentTable("STALE");
+        ReadHardwareSettings();
+        ReadButtonBindings();
+        ExpectSettings(0, 350, 100, 60, path);
+        ExpectCommands(*g_plugin.currentTable, {}, path);
+
+        SetButtonCommand(0x12, "POWER");
+        g_plugin.settingsDirty = 1;
+        boxes.Clear();
+        SaveSettings();
+        EXPECT_EQ(g_plugin.settingsDirty, 0u) << path;
+        const std::vector<BoxRecord> shown = boxes.Boxes();
+        ASSERT_EQ(shown.size(), 1u) << path;
+        EXPECT_EQ(shown[0].caption, "VantorixRC");
+        EXPECT_EQ(shown[0].text, "Unable to save settings to '" + path + "'!");
+        EXPECT_FALSE(shown[0].hasOwner);
+        EXPECT_TRUE(shown[0].warningIcon);
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        if (path == blocked) {
+            EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+        } else {
+            EXPECT_EQ(attributes, INVALID_FILE_ATTRIBUTES);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Values that do not fit, and hand-edited garbage.
+
+TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
+{
+    std::string alphabet;
+    for (int i = 0; i < 5000; ++i)
+        alphabet += static_cast<char>('A' + i % 26);
+    const struct {
+        int code;
+        size_t length;
+    } cases[] = {{0x10, 30}, {0x11, 31}, {0x12, 32}, {0x13, 40}, {0x14, 63}, {0x15, 64}, {0x16, 5000},
+                 {0x5C, 100}};
+    std::string text = "[Buttons]\r\n";
+    for (const auto& c : cases)
+        text += KeyOf(c.code) + "=" + alphabet.substr(0, c.length) + "\r\n";
+    const std::string path = FreshPath("long.ini");
+    ASSERT_TRUE(PutFile(path, text));
+    SetPath(path);
+    for (int table = 0; table < 3; ++table) {
+        SelectButtonTable(table);
+        ReadButtonBindings();
+        for (const auto& c : cases) {
+            const ButtonEntry& entry = g_buttonTables[table].entries[c.code];
+            EXPECT_EQ(std::string(entry.command), alphabet.substr(0, c.length < 31 ? c.length : 31))
+                << "length " << c.length;
+            EXPECT_EQ(entry.command[31], '\0');
+        }
+    }
+    ExpectSlotsIntact(labels, "long values");
+
+    // Through the same route the host sees: a 31-character command survives a
+    // save and a reload; a longer one was already cut when read.
+    g_plugin.currentTable = &g_buttonTables[2];
+    SaveSettings();
+    const std::string saved = ReadFileText(path);
+    EXPECT_EQ(CountOf(saved, "16=" + alphabet.substr(0, 31) + "\r\n"), 1u) << saved;
+    ClearAllBindings();
+    ForgetCachedProfile(path);
+    ReadButtonBindings();
+    EXPECT_EQ(std::string(g_buttonTables[2].entries[0x16].command), alphabet.substr(0, 31));
+    EXPECT_EQ(std::string(g_buttonTables[2].entries[0x11].command), alphabet.substr(0, 31));
+}
+
+TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAndOverrunsNothing)
+{
+    const std::string huge(6000, 'K');
+    static const char kBinaryHead[] = "\x01\x02[Hard\x00ware]\r\n\x7F\x80\xFF=\x00\x01\r\n[Buttons]\r\n";
+    std::string allBytes;
+    for (int b = 1; b < 256; ++b)
+        if (b != '\r' && b != '\n')
+            allBytes += static_cast<char>(b);
+    static const uint32_t kNegative[4] = {4294967291u, 4294967295u, 2147483648u, 0u};
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("[Buttons]\r\n12=WIDE\r\n[Hardware]\r\nReleaseTime=66\r\n")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    // exact: the four settings as read here, where worth stating (0: not stated).
+    const struct {
+        const char* what;
+        std::string text;
+        const uint32_t* exact;
+    } cases[] = {
+        {"binary value", "[Buttons]\r\n12=" + allBytes + "\r\n13=AB" + std::string(1, '\0') + "CD\r\n", nullptr},
+        {"binary everywhere", std::string(kBinaryHead, sizeof kBinaryHead - 1) + allBytes + "\r\n", nullptr},
+        {"nothing but zero bytes", std::string(300, '\0'), nullptr},
+        {"very long lines",
+         "[Buttons]\r\n" + huge + "=x\r\n12=" + huge + "\r\n" + huge + "\r\n[" + huge +
+             "]\r\n13=in long section\r\n[Buttons]\r\n14=after\r\n",
+         nullptr},
+        {"duplicated sections",
+         "[Buttons]\r\n12=FIRST\r\n[Hardware]\r\nDeviceIndex=1\r\n[Buttons]\r\n12=SECOND\r\n13=ONLY_SECOND\r\n"
+         "[Hardware]\r\nDeviceIndex=2\r\nReleaseTime=77\r\n",
+         nullptr},
+        {"duplicated keys", "[Buttons]\r\n12=FIRST\r\n12=SECOND\r\n0a=lower\r\n0A=upper\r\n", nullptr},
+        // A negative number reads as the unsigned value of what the profile function returns.
+        {"negative numbers",
+         "[Hardware]\r\nDeviceIndex=-5\r\nDelayBeforeRepeat=-1\r\nRepeatInterval=-2147483648\r\nReleaseTime=-0\r\n",
+         kNegative},
+        {"huge numbers",
+         "[Hardware]\r\nDeviceIndex=4294967295\r\nDelayBeforeRepeat=4294967296\r\n"
+         "RepeatInterval=99999999999999999999\r\nReleaseTime=2147483648\r\n",
+         nullptr},
+        {"odd numbers",
+         "[Hardware]\r\nDeviceIndex=0x10\r\nDelayBeforeRepeat=12abc\r\nRepeatInterval=\r\nReleaseTime=+7\r\n",
+         nullptr},
+        {"words for numbers", "[Hardware]\r\nDeviceIndex=abc\r\nDelayBeforeRepeat= 42 \r\nReleaseTime=1e3\r\n",
+         nullptr},
+        {"unclosed section", "[Buttons\r\n12=POWER\r\n[Hardware\r\nDeviceIndex=3\r\n", nullptr},
+        {"carriage returns only", "[Buttons]\r12=POWER\r13=MUTE\r[Hardware]\rReleaseTime=80\r", nullptr},
+        {"lines without equals sign", "[Buttons]\r\n12\r\n13 POWER\r\n=14\r\n==\r\n", nullptr},
+        {"UTF-8 byte order mark", "\xEF\xBB\xBF[Buttons]\r\n12=POWER\r\n[Hardware]\r\nReleaseTime=65\r\n",
+         nullptr},
+        {"UTF-16 file", utf16, nullptr},
+    };
+    const char* const keys[4] = {"DeviceIndex", "DelayBeforeRepeat", "RepeatInterval", "ReleaseTime"};
+    const int defaults[4] = {0, 350, 100, 60};
+    int caseIndex = 0;
+    for (const auto& c : cases) {
+        const std::string path = FreshPath("garbage" + std::to_string(caseIndex) + ".ini");
+        ASSERT_TRUE(PutFile(path, c.text)) << c.what;
+        SelectButtonTable(caseIndex++ % 3);
+        SetSettings(11, 22, 33, 44);
+        FillCurrentTable("STALE");
+        SetPath(path);
+        ReadHardwareSettings();
+        ReadButtonBindings();
+        const uint32_t read[4] = {g_plugin.settings.DeviceIndex, g_plugin.settings.DelayBeforeRepeat,
+                                  g_plugin.settings.RepeatInterval, g_plugin.settings.ReleaseTime};
+        const ButtonEntry* entries = g_plugin.currentTable->entries;
+        printf("  %-26s -> %u %u %u %u, 0A='%s' 12='%s' 13='%s' 14='%s'\n", c.what, read[0], read[1], read[2],
+               read[3], Printable(entries[0x0A].command).c_str(), Printable(entries[0x12].command).c_str(),
+               Printable(entries[0x13].command).c_str(), Printable(entries[0x14].command).c_str());
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(read[k], DirectInt(path, keys[k], defaults[k])) << c.what << ", " << keys[k];
+            if (c.exact) {
+                EXPECT_EQ(read[k], c.exact[k]) << c.what << ", " << keys[k];
+            }
+        }
+        for (int code = 0; code < BUTTON_COUNT; ++code)
+            EXPECT_EQ(std::string(entries[code].command), DirectCommand(path, code))
+                << c.what << ", code " << KeyOf(code);
+        ExpectSlotsIntact(labels, c.what);
+        ClearAllBindings();
+    }
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// ---------------------------------------------------------------------------
+// The record the built plug-in sends never carries more than a command slot holds.
+
+TEST_F(SettingsFileTest, HostRecordNeverCarriesMoreThan31Characters)
+{
+    ASSERT_TRUE(InstallVendor("full"));
+    ResetSim();
+    std::string lower, upper;
+    for (int i = 0; i < 8000; ++i) {
+        lower += static_cast<char>('a' + i % 26);
+        upper += static_cast<char>('A' + i % 26);
+    }
+    const std::string ini = Track(BuildDir() + "\\VantorixRC.ini");
+    ASSERT_TRUE(PutFile(ini, "[Buttons]\r\n12=" + lower.substr(0, 40) + "\r\n13=" + upper + "\r\n"));
+
+    RecordingHost host;
+    PluginDll plugin;
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kDescription);
+    ASSERT_NE(plugin.Start(), 0u);
+    for (const uint32_t code : {0x12u, 0x13u}) {
+        const size_t before = host.messages.size();
+        SimHold(code);
+        ASSERT_TRUE(RecordingHost::PumpUntil(
+            [&] { return host.messages.size() > before && host.messages.back().lParam == 0; }, 20000))
+            << code;
+    }
+    SimHold(255);
+    RecordingHost::PumpFor(300);
+    plugin.Close();
+    plugin.Unload();
+
+    // Press of 0x12, its release, press of 0x13 at least.
+    ASSERT_GE(host.messages.size(), 3u);
+    EXPECT_EQ(host.messages.front().Command(), lower.substr(0, 31));
+    bool sawUpper = false;
+    for (const HostMessage& m : host.messages) {
+        const std::string command = m.Command();
+        EXPECT_TRUE(command == lower.substr(0, 31) || command == upper.substr(0, 31)) << command;
+        sawUpper = sawUpper || command == upper.substr(0, 31);
+        for (int i = 64 + 31; i < 228; ++i)
+            ASSERT_EQ(m.record[i], 0) << "record byte " << i << ", event " << m.lParam;
+    }
+    EXPECT_TRUE(sawUpper);
+    EXPECT_TRUE(boxes.Boxes().empty());
+}

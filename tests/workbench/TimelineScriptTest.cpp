@@ -1,0 +1,50 @@
+// The workbench's timeline format: accepted forms and one clear message per
+// kind of mistake, naming the line.
+#include <gtest/gtest.h>
+
+#include "tools/workbench/TimelineScript.h"
+
+TEST(TimelineScript, ReadsDecimalHexNoneCommentsAndBlankLines)
+{
+    const TimelineParse parsed = ParseTimeline(
+        "# demo\n\n0 0x1a\n  30\t26  # same code\n100 none\r\n100 NONE\n4294967295 255\n");
+    ASSERT_EQ(parsed.error, "");
+    const std::vector<std::pair<uint32_t, uint32_t>> expected = {
+        {0, 26}, {30, 26}, {100, 255}, {100, 255}, {4294967295u, 255}};
+    ASSERT_EQ(parsed.steps.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(parsed.steps[i].timeMs, expected[i].first) << i;
+        EXPECT_EQ(parsed.steps[i].code, expected[i].second) << i;
+    }
+}
+
+TEST(TimelineScript, RejectsMistakesNamingTheLine)
+{
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"0 1\nabc 2\n", "line 2: bad time \"abc\" (milliseconds, 0-4294967295)"},
+        {"-5 2\n", "line 1: bad time \"-5\" (milliseconds, 0-4294967295)"},
+        {"4294967296 2\n", "line 1: bad time \"4294967296\" (milliseconds, 0-4294967295)"},
+        {"0 1\n\n200 2\n100 3\n", "line 4: time 100 goes backwards (previous step at 200)"},
+        {"0 256\n", "line 1: code 256 is out of 0-255"},
+        {"0 0x100\n", "line 1: code 0x100 is out of 0-255"},
+        {"# c\n0 power\n", "line 2: unknown word \"power\" (a code 0-255 or \"none\")"},
+        {"0 1 2\n", "line 1: expected \"TIME CODE\", got \"0 1 2\""},
+        {"10\n", "line 1: expected \"TIME CODE\", got \"10\""},
+    };
+    for (const auto& c : cases) {
+        const TimelineParse parsed = ParseTimeline(c.text);
+        EXPECT_EQ(parsed.error, c.error) << c.text;
+    }
+}
+
+TEST(TimelineScript, DefaultTimelineParsesAndEndsWithNoButton)
+{
+    const TimelineParse parsed = ParseTimeline(DefaultTimelineText());
+    ASSERT_EQ(parsed.error, "");
+    ASSERT_FALSE(parsed.steps.empty());
+    EXPECT_EQ(parsed.steps.front().code, 0x12u);
+    EXPECT_EQ(parsed.steps.back().code, 255u);
+}

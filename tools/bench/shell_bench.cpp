@@ -1,0 +1,73 @@
+// Prints the plug-in's file size, its imported DLLs, and the median cost of
+// loading it alone and of a whole host session (load, Open, Close, unload)
+// against the simulator. Figures only; nothing is asserted.
+#include <windows.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "support/PeImage.h"
+#include "support/TestEnv.h"
+#include "support/TestHost.h"
+
+namespace {
+
+double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency)
+{
+    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+template <typename Fn>
+double MedianMs(int rounds, Fn round)
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    std::vector<double> times;
+    for (int i = 0; i < rounds; ++i) {
+        LARGE_INTEGER start, end;
+        QueryPerformanceCounter(&start);
+        round();
+        QueryPerformanceCounter(&end);
+        times.push_back(Milliseconds(start, end, frequency));
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+}  // namespace
+
+int main()
+{
+    const std::string plugin = PluginPath();
+    WIN32_FILE_ATTRIBUTE_DATA info = {};
+    GetFileAttributesExA(plugin.c_str(), GetFileExInfoStandard, &info);
+    printf("VantorixRC.dll size: %lu bytes (%.1f KiB; goal <= 64 KiB)\n", info.nFileSizeLow,
+           info.nFileSizeLow / 1024.0);
+    printf("imports:");
+    for (const std::string& dll : ReadPeNames(plugin).imports)
+        printf(" %s", dll.c_str());
+    printf("\n");
+
+    InstallVendor("full");
+    ResetSim();
+    DeleteFileA((BuildDir() + "\\VantorixRC.ini").c_str());
+    RecordingHost host;
+    const int rounds = 100;
+
+    const double loadOnly = MedianMs(rounds, [&] {
+        HMODULE module = LoadLibraryA(plugin.c_str());
+        FreeLibrary(module);
+    });
+    const double session = MedianMs(rounds, [&] {
+        PluginDll dll;
+        dll.Load(plugin);
+        dll.Open("TV", host.Window(), 0);
+        dll.Close();
+        dll.Unload();
+    });
+    printf("median over %d rounds: LoadLibrary+FreeLibrary %.3f ms; "
+           "LoadLibrary+Open+Close+FreeLibrary %.3f ms (Open/Close share %.3f ms)\n",
+           rounds, loadOnly, session, session - loadOnly);
+    return 0;
+}
