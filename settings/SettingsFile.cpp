@@ -42,6 +42,7 @@ bool BuildIniPathFromModule()
     char fullPath[PATH_SIZE];
     char* fileName = nullptr;
     const DWORD fullLength = GetFullPathNameA(modulePath, sizeof fullPath, fullPath, &fileName);
+    // cppcheck-suppress knownConditionTrueFalse ; GetFullPathNameA sets fileName
     if (fullLength == 0 || fullLength >= sizeof fullPath || !fileName)
         return false;
 

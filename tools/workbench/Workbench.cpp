@@ -15,6 +15,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,8 @@ Plugin g_plugin;
 SimControl* g_sim;
 HWND g_mainWindow;
 HWND g_logList;
+HWND g_buttons[5];
+HWND g_keyMapText;
 DWORD g_startTime;
 bool g_scriptMode;
 std::string g_description;
@@ -144,10 +148,9 @@ const KeyButton kKeyMap[] = {
 
 const KeyButton* FindKey(UINT key)
 {
-    for (const KeyButton& k : kKeyMap)
-        if (k.key == key)
-            return &k;
-    return nullptr;
+    const KeyButton* end = kKeyMap + sizeof kKeyMap / sizeof kKeyMap[0];
+    const KeyButton* found = std::find_if(kKeyMap, end, [key](const KeyButton& k) { return k.key == key; });
+    return found == end ? nullptr : found;
 }
 
 enum CommandId { ID_START = 100, ID_STOP, ID_SETUP, ID_CLOSE, ID_OPEN, ID_LOG };
@@ -214,7 +217,7 @@ HWND CreateMainWindow(bool visible)
 
     const char* buttons[] = {"Start", "Stop", "Setup", "Close", "Open"};
     for (int i = 0; i < 5; ++i)
-        CreateWindowA("BUTTON", buttons[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10 + i * 90, 10, 80, 26,
+        g_buttons[i] = CreateWindowA("BUTTON", buttons[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10 + i * 90, 10, 80, 26,
                       window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID_START + i)), wc.hInstance, nullptr);
     std::string keys = "Keyboard remote (hold a key = hold the button):  ";
     for (const KeyButton& k : kKeyMap) {
@@ -225,7 +228,7 @@ HWND CreateMainWindow(bool visible)
             GetKeyNameTextA(static_cast<LONG>(MapVirtualKeyA(k.key, 0) << 16), key, sizeof key);
         keys += std::string(key) + "=" + k.name + "  ";
     }
-    CreateWindowA("STATIC", keys.c_str(), WS_CHILD | WS_VISIBLE, 10, 44, 730, 48, window, nullptr,
+    g_keyMapText = CreateWindowA("STATIC", keys.c_str(), WS_CHILD | WS_VISIBLE, 10, 44, 730, 48, window, nullptr,
                   wc.hInstance, nullptr);
     g_logList = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOSEL,
                                 10, 96, 730, 380, window, reinterpret_cast<HMENU>(ID_LOG), wc.hInstance, nullptr);
@@ -395,8 +398,7 @@ int main(int argc, char** argv)
     g_scriptMode = !options.window;
     g_sim = SimAttachControl();
     if (g_sim && options.remoteType != -2) {
-        for (int32_t& type : g_sim->remoteType)
-            type = options.remoteType;
+        std::fill(std::begin(g_sim->remoteType), std::end(g_sim->remoteType), options.remoteType);
     }
     if (!LoadPlugin(options.pluginPath)) {
         fprintf(stderr, "workbench: cannot load the plug-in %s (error %lu)\n", options.pluginPath.c_str(),
