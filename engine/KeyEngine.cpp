@@ -81,19 +81,30 @@ void TrackRemoteCode(uint8_t code, uint32_t now)
     KeyTracker& t = g_plugin.tracker;
     const PluginSettings& s = g_plugin.settings;
 
+    // A release is marked in the tracker before it is dispatched, as in
+    // StopPolling: a host calling Stop or Close from its handler then finds
+    // nothing left to release a second time.
     if (code == NO_KEY) {
         if (now - t.lastSeenTime > s.ReleaseTime) {
-            if (t.heldCode != NO_KEY)
-                DispatchKeyEvent(t.heldCode, EVENT_RELEASE);
+            const uint8_t held = t.heldCode;
             t.repeatCount = 0;
             t.heldCode = NO_KEY;
+            if (held != NO_KEY)
+                DispatchKeyEvent(held, EVENT_RELEASE);
         }
         return;
     }
 
     if (code != t.heldCode) {
-        if (t.heldCode != NO_KEY)
-            DispatchKeyEvent(t.heldCode, EVENT_RELEASE);
+        const uint8_t held = t.heldCode;
+        if (held != NO_KEY) {
+            const uint32_t polling = g_plugin.polling;
+            t.heldCode = NO_KEY;
+            DispatchKeyEvent(held, EVENT_RELEASE);
+            // The host stopped (or reopened) from its handler: no press after that.
+            if (g_plugin.polling != polling)
+                return;
+        }
         t.repeatCount = 0;
         t.heldCode = code;
         t.pressTime = now;

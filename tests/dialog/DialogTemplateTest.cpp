@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <stdint.h>
 #include <string.h>
+#include <stdio.h>
 #include <wctype.h>
 
 #include <string>
@@ -20,7 +21,7 @@ constexpr WORD kRussian = 1049;  // MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)
 constexpr uint32_t kNoId = 0xFFFFFFFFu;
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 
-enum ControlClass { BUTTON_CLASS, EDIT_CLASS, STATIC_CLASS, COMBOBOX_CLASS, UPDOWN_CLASS };
+enum ControlClass { CLS_BUTTON, CLS_EDIT, CLS_STATIC, CLS_COMBOBOX, CLS_UPDOWN };
 
 // The ordinal a resource compiler writes for a predefined class (-1: none)
 // and the equivalent class name.
@@ -55,72 +56,72 @@ constexpr DWORD kStatusField = kChild | SS_CENTER | SS_SUNKEN | WS_GROUP;
 // The 28 controls in template (creation and tab) order.
 const ExpectedControl kControls[] = {
     // "Выход"
-    {1000, BUTTON_CLASS, TEXT_EXACT, L"\u0412\u044b\u0445\u043e\u0434", 0, 196, 142, 60, 14,
+    {1000, CLS_BUTTON, TEXT_EXACT, L"\u0412\u044b\u0445\u043e\u0434", 0, 196, 142, 60, 14,
      kChild | BS_DEFPUSHBUTTON | WS_TABSTOP},
     // "WDM устройство видеозахвата"
-    {kNoId, BUTTON_CLASS, TEXT_EXACT,
+    {kNoId, CLS_BUTTON, TEXT_EXACT,
      L"WDM \u0443\u0441\u0442\u0440\u043e\u0439\u0441\u0442\u0432\u043e "
      L"\u0432\u0438\u0434\u0435\u043e\u0437\u0430\u0445\u0432\u0430\u0442\u0430",
      0, 4, 2, 217, 32, kGroupBox},
-    {1001, COMBOBOX_CLASS, TEXT_EXACT, L"", 0, 10, 14, 205, 47, kDropList},
+    {1001, CLS_COMBOBOX, TEXT_EXACT, L"", 0, 10, 14, 205, 47, kDropList},
     // "Тайминги пульта ДУ"
-    {kNoId, BUTTON_CLASS, TEXT_EXACT,
+    {kNoId, CLS_BUTTON, TEXT_EXACT,
      L"\u0422\u0430\u0439\u043c\u0438\u043d\u0433\u0438 \u043f\u0443\u043b\u044c\u0442\u0430 \u0414\u0423", 0,
      4, 35, 155, 61, kGroupBox},
-    {1002, EDIT_CLASS, TEXT_EXACT, L"", 0, 120, 45, 32, 13, kNumberEdit},
-    {1003, UPDOWN_CLASS, TEXT_EXACT, L"Spin1", 0, 144, 45, 11, 13, kUpDown},
-    {1004, EDIT_CLASS, TEXT_EXACT, L"", 0, 120, 61, 32, 13, kNumberEdit},
-    {1005, UPDOWN_CLASS, TEXT_EXACT, L"Spin1", 0, 144, 61, 11, 13, kUpDown},
-    {1006, EDIT_CLASS, TEXT_EXACT, L"", 0, 120, 77, 32, 13, kNumberEdit},
-    {1007, UPDOWN_CLASS, TEXT_EXACT, L"Spin1", 0, 144, 77, 11, 13, kUpDown},
+    {1002, CLS_EDIT, TEXT_EXACT, L"", 0, 120, 45, 32, 13, kNumberEdit},
+    {1003, CLS_UPDOWN, TEXT_EXACT, L"Spin1", 0, 144, 45, 11, 13, kUpDown},
+    {1004, CLS_EDIT, TEXT_EXACT, L"", 0, 120, 61, 32, 13, kNumberEdit},
+    {1005, CLS_UPDOWN, TEXT_EXACT, L"Spin1", 0, 144, 61, 11, 13, kUpDown},
+    {1006, CLS_EDIT, TEXT_EXACT, L"", 0, 120, 77, 32, 13, kNumberEdit},
+    {1007, CLS_UPDOWN, TEXT_EXACT, L"Spin1", 0, 144, 77, 11, 13, kUpDown},
     // "Задержка перед повтором (мс)"
-    {kNoId, STATIC_CLASS, TEXT_EXACT,
+    {kNoId, CLS_STATIC, TEXT_EXACT,
      L"\u0417\u0430\u0434\u0435\u0440\u0436\u043a\u0430 \u043f\u0435\u0440\u0435\u0434 "
      L"\u043f\u043e\u0432\u0442\u043e\u0440\u043e\u043c (\u043c\u0441)",
      0, 10, 47, 106, 8, kLabel},
     // "Интервал автоповтора (мс)"
-    {kNoId, STATIC_CLASS, TEXT_EXACT,
+    {kNoId, CLS_STATIC, TEXT_EXACT,
      L"\u0418\u043d\u0442\u0435\u0440\u0432\u0430\u043b "
      L"\u0430\u0432\u0442\u043e\u043f\u043e\u0432\u0442\u043e\u0440\u0430 (\u043c\u0441)",
      0, 10, 63, 106, 8, kLabel | SS_NOPREFIX},
     // "Время отжатия кнопки (мс)"
-    {kNoId, STATIC_CLASS, TEXT_EXACT,
+    {kNoId, CLS_STATIC, TEXT_EXACT,
      L"\u0412\u0440\u0435\u043c\u044f \u043e\u0442\u0436\u0430\u0442\u0438\u044f "
      L"\u043a\u043d\u043e\u043f\u043a\u0438 (\u043c\u0441)",
      0, 10, 79, 106, 8, kLabel},
     // "Статус пульта ДУ"
-    {kNoId, BUTTON_CLASS, TEXT_EXACT,
+    {kNoId, CLS_BUTTON, TEXT_EXACT,
      L"\u0421\u0442\u0430\u0442\u0443\u0441 \u043f\u0443\u043b\u044c\u0442\u0430 \u0414\u0423", 0, 165, 35, 90,
      61, kGroupBox},
     // "Статус"
-    {kNoId, STATIC_CLASS, TEXT_EXACT, L"\u0421\u0442\u0430\u0442\u0443\u0441", 0, 171, 79, 26, 8, kLabel},
+    {kNoId, CLS_STATIC, TEXT_EXACT, L"\u0421\u0442\u0430\u0442\u0443\u0441", 0, 171, 79, 26, 8, kLabel},
     // "Код"
-    {kNoId, STATIC_CLASS, TEXT_EXACT, L"\u041a\u043e\u0434", 0, 171, 47, 26, 8, kLabel},
+    {kNoId, CLS_STATIC, TEXT_EXACT, L"\u041a\u043e\u0434", 0, 171, 47, 26, 8, kLabel},
     // "Кнопка"
-    {kNoId, STATIC_CLASS, TEXT_EXACT, L"\u041a\u043d\u043e\u043f\u043a\u0430", 0, 171, 63, 26, 8, kLabel},
+    {kNoId, CLS_STATIC, TEXT_EXACT, L"\u041a\u043d\u043e\u043f\u043a\u0430", 0, 171, 63, 26, 8, kLabel},
     // "Отжата"
-    {1008, STATIC_CLASS, TEXT_EXACT, L"\u041e\u0442\u0436\u0430\u0442\u0430", 0, 201, 78, 48, 11, kStatusField},
-    {1009, STATIC_CLASS, TEXT_EXACT, L"", 0, 201, 46, 48, 11, kStatusField},
-    {1010, STATIC_CLASS, TEXT_EXACT, L"", 0, 201, 62, 48, 11, kStatusField},
+    {1008, CLS_STATIC, TEXT_EXACT, L"\u041e\u0442\u0436\u0430\u0442\u0430", 0, 201, 78, 48, 11, kStatusField},
+    {1009, CLS_STATIC, TEXT_EXACT, L"", 0, 201, 46, 48, 11, kStatusField},
+    {1010, CLS_STATIC, TEXT_EXACT, L"", 0, 201, 62, 48, 11, kStatusField},
     // "Привязки кнопок пульта ДУ"
-    {kNoId, BUTTON_CLASS, TEXT_EXACT,
+    {kNoId, CLS_BUTTON, TEXT_EXACT,
      L"\u041f\u0440\u0438\u0432\u044f\u0437\u043a\u0438 \u043a\u043d\u043e\u043f\u043e\u043a "
      L"\u043f\u0443\u043b\u044c\u0442\u0430 \u0414\u0423",
      0, 4, 98, 252, 40, kGroupBox},
-    {1012, COMBOBOX_CLASS, TEXT_EXACT, L"", 0, 10, 118, 78, 122, kDropList},
-    {1013, COMBOBOX_CLASS, TEXT_EXACT, L"", 0, 96, 118, 154, 122, kDropList},
+    {1012, CLS_COMBOBOX, TEXT_EXACT, L"", 0, 10, 118, 78, 122, kDropList},
+    {1013, CLS_COMBOBOX, TEXT_EXACT, L"", 0, 96, 118, 154, 122, kDropList},
     // "Кнопка"
-    {kNoId, STATIC_CLASS, TEXT_EXACT, L"\u041a\u043d\u043e\u043f\u043a\u0430", 0, 10, 108, 76, 8, kLabel},
+    {kNoId, CLS_STATIC, TEXT_EXACT, L"\u041a\u043d\u043e\u043f\u043a\u0430", 0, 10, 108, 76, 8, kLabel},
     // "Команда, отправляемая в Nimbrel"
-    {kNoId, STATIC_CLASS, TEXT_EXACT,
+    {kNoId, CLS_STATIC, TEXT_EXACT,
      L"\u041a\u043e\u043c\u0430\u043d\u0434\u0430, "
      L"\u043e\u0442\u043f\u0440\u0430\u0432\u043b\u044f\u0435\u043c\u0430\u044f \u0432 Nimbrel",
      0, 96, 109, 149, 8, kLabel},
     // "По умолчанию"
-    {1011, BUTTON_CLASS, TEXT_EXACT, L"\u041f\u043e \u0443\u043c\u043e\u043b\u0447\u0430\u043d\u0438\u044e", 0, 4,
+    {1011, CLS_BUTTON, TEXT_EXACT, L"\u041f\u043e \u0443\u043c\u043e\u043b\u0447\u0430\u043d\u0438\u044e", 0, 4,
      142, 60, 14, kChild | BS_PUSHBUTTON | WS_TABSTOP},
-    {kNoId, STATIC_CLASS, TEXT_ORDINAL, nullptr, 105, 229, 9, 23, 21, kChild | SS_BITMAP | SS_SUNKEN},
-    {1014, STATIC_CLASS, TEXT_ANY_LINE, nullptr, 0, 73, 145, 113, 9, kChild | SS_CENTER | WS_GROUP},
+    {kNoId, CLS_STATIC, TEXT_ORDINAL, nullptr, 105, 229, 9, 23, 21, kChild | SS_BITMAP | SS_SUNKEN},
+    {1014, CLS_STATIC, TEXT_ANY_LINE, nullptr, 0, 73, 145, 113, 9, kChild | SS_CENTER | WS_GROUP},
 };
 
 // "Настройка плагина VantorixRC"

@@ -472,7 +472,7 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
     EXPECT_EQ(NonEmptyLines(text), expected) << text;
     EXPECT_EQ(CountOf(text, "\r\n5C=LAST"), 1u);
     EXPECT_EQ(CountOf(text, "\r\n1F=" + longest + "\r\n"), 1u);
-    EXPECT_EQ(CountOf(text, "\r\n13=\r\n"), 1u);  // unbound: key, equals sign, nothing
+    EXPECT_EQ(CountOf(text, "\r\n14=\r\n"), 1u);  // unbound: key, equals sign, nothing
 
     // Back from disk, into cleared state: the same settings and bindings.
     ForgetCachedProfile(path);

@@ -22,8 +22,8 @@ namespace {
 
 constexpr uint32_t kRandomSeed = 0x5EED0001;
 constexpr uint32_t kMutatedSeed = 0x5EED8001;
-constexpr int kRandomFiles = 20;
-constexpr int kMutatedFiles = 20;
+constexpr int kRandomFiles = 500;
+constexpr int kMutatedFiles = 500;
 
 // Small deterministic generator (xorshift32), the same on every build.
 class Rng {

@@ -17,29 +17,40 @@ namespace {
 const char kHostClass[] = "VrcRecordingHost";
 }
 
+// Host windows are kept for the life of the process and handed to the next
+// RecordingHost of the thread: creating and destroying X windows for every
+// case only adds work (and races) for Wine's X driver.
+namespace {
+thread_local std::vector<HWND> t_spareWindows;
+}
+
 RecordingHost::RecordingHost()
 {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = kHostClass;
-    RegisterClassA(&wc);  // fails harmlessly when already registered
-    window_ = CreateWindowA(kHostClass, "Test host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                            nullptr, nullptr, GetModuleHandleA(nullptr), this);
+    if (!t_spareWindows.empty()) {
+        window_ = t_spareWindows.back();
+        t_spareWindows.pop_back();
+    } else {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = kHostClass;
+        RegisterClassA(&wc);  // fails harmlessly when already registered
+        window_ = CreateWindowA(kHostClass, "Test host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    }
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 RecordingHost::~RecordingHost()
 {
-    if (window_)
-        DestroyWindow(window_);
+    if (!window_)
+        return;
+    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+    t_spareWindows.push_back(window_);
 }
 
 LRESULT CALLBACK RecordingHost::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
     auto* host = reinterpret_cast<RecordingHost*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (message == WM_USER + 1 && host) {
         HostMessage m;

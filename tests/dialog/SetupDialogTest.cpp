@@ -1,0 +1,1112 @@
+// The setup dialog and its live key display, used as a host and a user would:
+// this thread is the host and calls Setup, which blocks in the modal loop; a
+// driver thread finds the dialog and works its controls with the messages the
+// controls themselves send. What the screen does not show is read back from
+// the settings file written when the dialog closes, from the simulator's call
+// counters, and from the host's messages after the dialog.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "support/PeImage.h"
+#include "support/TestEnv.h"
+#include "support/TestHost.h"
+
+namespace {
+
+const char kDescription[] = "Remote Control plugin for TV tuners Vantorix";
+
+// "Настройка плагина VantorixRC"
+const wchar_t kCaption[] = L"\u041d\u0430\u0441\u0442\u0440\u043e\u0439\u043a\u0430 "
+                           L"\u043f\u043b\u0430\u0433\u0438\u043d\u0430 VantorixRC";
+// Texts the dialog sets at run time, Windows-1251.
+const std::string kPressed = "\xcd\xe0\xe6\xe0\xf2\xe0";   // "Нажата"
+const std::string kReleased = "\xce\xf2\xe6\xe0\xf2\xe0";  // "Отжата"
+std::string Repeat(int n) { return "\xcf\xee\xe2\xf2\xee\xf0 " + std::to_string(n); }  // "Повтор n"
+const char kNoDevice[] = "< NONE >";
+
+// Control ids of template 107.
+enum {
+    ID_EXIT = 1000, ID_DEVICES = 1001, ID_DELAY = 1002, ID_DELAY_SPIN = 1003, ID_INTERVAL = 1004,
+    ID_INTERVAL_SPIN = 1005, ID_RELEASE = 1006, ID_RELEASE_SPIN = 1007, ID_STATUS = 1008, ID_CODE = 1009,
+    ID_LABEL = 1010, ID_DEFAULTS = 1011, ID_BUTTONS = 1012, ID_COMMANDS = 1013,
+};
+
+typedef std::vector<std::string> Texts;
+
+const Texts kTable0Labels = {
+    "Button 0", "Button 1", "Button 2", "Button 3", "Button 4", "Button 5", "Button 6", "Button 7",
+    "Button 8", "Button 9", "Recall", "Up", "Right", "Mode", "Sleep", "Audio", "Info", "TV/AV",
+    "Power", "Mute", "Menu", "Down", "OK", "+100", "Left", "Chan +", "Vol +", "Function", "Chan -", "Vol -",
+};
+const Texts kTable1Labels = {
+    "Button 0", "Button 1", "Button 2", "Button 3", "Button 4", "Button 5", "Button 6",
+    "Button 7", "Button 8", "Button 9", "Recall", "CH UP", "VOL+", "Stereo", "STOP", "PREV",
+    "ZOOM", "Source", "Power", "Mute", "CH DOWN", "VOL-", "SNAPSHOT", "NEXT", "TIMESHIFT",
+    "FM Radio", "REC", "PAUSE",
+};
+const Texts kTable2Labels = {
+    "Button 0", "Button 1", "Button 2", "Button 3", "Button 4", "Button 5", "Button 6",
+    "Button 7", "Button 8", "Button 9", "Recall", "Ch Up", "Vol +", "Info", "Teletext",
+    "Record", "Full screen", "Mute", "Power", "Preview", "Aspect", "Ch Down", "OK", "Mode",
+    "Vol -", "DVB", "Stop", "Play/Pause", "TV/FM", "Sleep", "Source", "Audio", "Snapshot", "Freeze",
+};
+const Texts kVocabulary = {
+    "< None >", "< Other >", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "POWER", "CH_UP",
+    "CH_DOWN", "VOL_UP", "VOL_DOWN", "MUTE", "MENU", "RECALL", "UP", "DOWN", "LEFT", "RIGHT", "OK",
+    "FULLSCREEN", "FWD", "REW", "PLAY", "PAUSE", "STOP", "RECORD", "CAPTURE", "SLEEP", "SCAN",
+    "CANCEL", "VIDEO", "AUDIO", "TV", "RADIO", "TELETEXT", "CD", "DVD", "RED", "YELLOW", "GREEN",
+    "BLUE", "WEB_LAUNCH", "MOUSEMODE", "LEFTMOUSE", "RIGHTMOUSE", "LEFTMOUSEDOUBLECLICK",
+    "RIGHTMOUSEDOUBLECLICK", "DIRPADRIGHT", "DIRPADUP", "DIRPADLEFT", "DIRPADDOWN", "DIRPADRIGHTUP",
+    "DIRPADRIGHTDOWN", "DIRPADLEFTUP", "DIRPADLEFTDOWN",
+};
+
+int VocabularyIndex(const std::string& word)
+{
+    for (size_t i = 0; i < kVocabulary.size(); ++i) {
+        if (kVocabulary[i] == word)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+// Code -> command; a code not listed is unbound.
+typedef std::map<int, std::string> Bindings;
+
+Bindings WithDigitsAndRecall(Bindings set)
+{
+    for (int code = 0; code <= 9; ++code)
+        set[code] = std::to_string(code);
+    set[0x0A] = "RECALL";
+    return set;
+}
+
+const Bindings kFactoryType2 = WithDigitsAndRecall({
+    {0x0B, "UP"}, {0x0C, "RIGHT"}, {0x0D, "MENU"}, {0x0E, "TELETEXT"}, {0x0F, "RECORD"},
+    {0x10, "FULLSCREEN"}, {0x11, "MUTE"}, {0x12, "POWER"}, {0x15, "DOWN"}, {0x16, "OK"},
+    {0x18, "LEFT"}, {0x1A, "STOP"}, {0x1B, "PLAY"}, {0x1C, "RADIO"}, {0x1D, "SLEEP"},
+    {0x1E, "VIDEO"}, {0x1F, "AUDIO"},
+});
+const Bindings kFactoryOther = WithDigitsAndRecall({
+    {0x0B, "UP"}, {0x0C, "RIGHT"}, {0x0D, "MOUSEMODE"}, {0x0E, "SLEEP"}, {0x0F, "AUDIO"},
+    {0x10, "SCAN"}, {0x11, "TV"}, {0x12, "POWER"}, {0x13, "MUTE"}, {0x14, "MENU"}, {0x15, "DOWN"},
+    {0x16, "OK"}, {0x17, "TELETEXT"}, {0x18, "LEFT"}, {0x1A, "CH_UP"}, {0x1B, "VOL_UP"},
+    {0x1C, "RADIO"}, {0x1E, "CH_DOWN"}, {0x1F, "VOL_DOWN"},
+});
+
+std::string KeyOf(int code)
+{
+    char key[4];
+    snprintf(key, sizeof key, "%.2X", code);
+    return key;
+}
+
+// ---------------------------------------------------------------------------
+// The settings file beside the plug-in.
+
+std::string IniPath() { return BuildDir() + "\\VantorixRC.ini"; }
+
+// The profile functions cache parsed files; flushing drops the cached copy,
+// so a file replaced or removed here is read afresh by the plug-in.
+void ForgetCachedProfile() { WritePrivateProfileStringA(nullptr, nullptr, nullptr, IniPath().c_str()); }
+
+bool PutIni(const std::string& text)
+{
+    const bool ok = WriteFileText(IniPath(), text);
+    ForgetCachedProfile();
+    return ok;
+}
+
+void RemoveIni()
+{
+    DeleteFileA(IniPath().c_str());
+    ForgetCachedProfile();
+}
+
+bool IniExists() { return GetFileAttributesA(IniPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+typedef std::vector<std::pair<std::string, std::string>> Entries;
+
+// The entries of one section in file order; found is false without the section.
+Entries SectionOf(const std::string& text, const std::string& name, bool* found = nullptr)
+{
+    Entries entries;
+    bool inSection = false;
+    if (found)
+        *found = false;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        if (line[0] == '[') {
+            inSection = line == "[" + name + "]";
+            if (inSection && found)
+                *found = true;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos)
+            entries.emplace_back(line, "");
+        else
+            entries.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+    }
+    return entries;
+}
+
+Entries HardwareEntries(uint32_t device, uint32_t delay, uint32_t interval, uint32_t release)
+{
+    return {{"DeviceIndex", std::to_string(device)},
+            {"DelayBeforeRepeat", std::to_string(delay)},
+            {"RepeatInterval", std::to_string(interval)},
+            {"ReleaseTime", std::to_string(release)}};
+}
+
+// All 93 keys "00".."5C" in code order, unbound ones with an empty value.
+Entries ButtonEntries(const Bindings& bindings)
+{
+    Entries entries;
+    for (int code = 0; code <= 92; ++code) {
+        const auto it = bindings.find(code);
+        entries.emplace_back(KeyOf(code), it == bindings.end() ? "" : it->second);
+    }
+    return entries;
+}
+
+// The file as the plug-in saves it: both sections with every key.
+void ExpectSavedFile(uint32_t device, uint32_t delay, uint32_t interval, uint32_t release,
+                     const Bindings& bindings)
+{
+    ASSERT_TRUE(IniExists()) << "settings were not saved";
+    const std::string text = ReadFileText(IniPath());
+    bool hardware = false, buttons = false;
+    EXPECT_EQ(SectionOf(text, "Hardware", &hardware), HardwareEntries(device, delay, interval, release));
+    EXPECT_EQ(SectionOf(text, "Buttons", &buttons), ButtonEntries(bindings));
+    EXPECT_TRUE(hardware && buttons) << text;
+}
+
+// ---------------------------------------------------------------------------
+// Reading and working the dialog from the driver thread.
+
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= timeoutMs)
+            return done();
+        Sleep(3);
+    }
+    return true;
+}
+
+HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+
+std::string Text(HWND dialog, int id)
+{
+    char text[256] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+Texts Items(HWND dialog, int id)
+{
+    Texts items;
+    const LRESULT count = SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0);
+    if (count <= 0) fprintf(stderr, "DEBUG Items(%d): count %ld err %lu item %p iswindow %d\n", id, (long)count, GetLastError(), (void*)GetDlgItem(dialog, id), IsWindow(dialog));
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, i, 0);
+        std::string text(length > 0 ? length + 1 : 1, '\0');
+        SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
+        text.resize(strlen(text.c_str()));
+        items.push_back(text);
+    }
+    return items;
+}
+
+int Sel(HWND dialog, int id) { return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0)); }
+
+std::string SelText(HWND dialog, int id)
+{
+    const int sel = Sel(dialog, id);
+    const Texts items = Items(dialog, id);
+    return sel >= 0 && sel < static_cast<int>(items.size()) ? items[sel] : "<no selection>";
+}
+
+// A notification from a control to the dialog, as the control sends it.
+void Notify(HWND dialog, int id, int code)
+{
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(dialog, id)));
+}
+
+// The user picks item index of a list.
+void Pick(HWND dialog, int id, int index)
+{
+    SendDlgItemMessageA(dialog, id, CB_SETCURSEL, index, 0);
+    Notify(dialog, id, CBN_SELCHANGE);
+}
+
+// Picks the item whose text is exactly text; false if the list lacks it.
+bool PickText(HWND dialog, int id, const std::string& text)
+{
+    const Texts items = Items(dialog, id);
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i] == text) {
+            Pick(dialog, id, static_cast<int>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+// Replaces an edit's text; the edit reports EN_CHANGE as after typing.
+void Type(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
+
+void Click(HWND dialog, int id) { SendMessageA(Item(dialog, id), BM_CLICK, 0, 0); }
+
+// One press of an arrow key in an up-down's buddy edit.
+void Arrow(HWND dialog, int editId, WPARAM key)
+{
+    SendMessageA(Item(dialog, editId), WM_KEYDOWN, key, 1);
+    SendMessageA(Item(dialog, editId), WM_KEYUP, key, 0xC0000001);
+}
+
+// A key as the keyboard would deliver it: posted to the focused control, so
+// the dialog's message loop sees it.
+void PostKey(HWND window, WPARAM key)
+{
+    PostMessageA(window, WM_KEYDOWN, key, 1);
+    PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+}
+
+HWND Focus(HWND dialog)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+std::string ClassOf(HWND window)
+{
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+// Watches a text field every few ms and returns its distinct successive
+// texts, from the current one until until(text) holds or the time is up.
+Texts WatchText(HWND dialog, int id, const std::function<bool(const std::string&)>& until, DWORD timeoutMs)
+{
+    Texts seen;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const std::string text = Text(dialog, id);
+        if (seen.empty() || seen.back() != text)
+            seen.push_back(text);
+        if (until(text) || GetTickCount() - start >= timeoutMs)
+            return seen;
+        Sleep(3);
+    }
+}
+
+struct FoundDialog {
+    HWND window = nullptr;
+};
+
+BOOL CALLBACK FindSetupDialog(HWND window, LPARAM param)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(window) || ClassOf(window) != "#32770")
+        return TRUE;
+    wchar_t caption[128] = {};
+    InternalGetWindowText(window, caption, 128);
+    if (wcscmp(caption, kCaption) != 0)
+        return TRUE;
+    reinterpret_cast<FoundDialog*>(param)->window = window;
+    return FALSE;
+}
+
+constexpr DWORD kDialogAppearMs = 120000;  // creating it under emulation is slow
+constexpr DWORD kEventMs = 30000;          // bound for anything the poll timer produces
+constexpr DWORD kWatchdogMs = 600000;
+
+// ---------------------------------------------------------------------------
+
+class SetupDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(InstallVendor("full"));
+        ResetSim();
+        RemoveIni();
+    }
+    void TearDown() override
+    {
+        SimHold(255);
+        if (plugin.module)
+            plugin.Close();
+        plugin.Unload();
+        RemoveIni();
+    }
+
+    void OpenPlugin()
+    {
+        ASSERT_TRUE(plugin.Load(PluginPath()));
+        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kDescription);
+    }
+
+    // Two cards with the given names and remote types.
+    static void TwoCards(const char* first, int32_t firstType, const char* second, int32_t secondType)
+    {
+        SimControl* sim = Sim();
+        sim->cardCount = 2;
+        strcpy(sim->cardNames[0], first);
+        strcpy(sim->cardNames[1], second);
+        sim->remoteType[0] = firstType;
+        sim->remoteType[1] = secondType;
+    }
+
+    struct SetupRun {
+        bool dialogShown = false;
+        int32_t result = 0;
+    };
+
+    // Calls Setup here while act works the dialog from a driver thread. The
+    // driver always ends the dialog (act normally clicks the exit button), and
+    // a watchdog ends the process should Setup never return.
+    SetupRun RunSetup(const std::function<void(HWND)>& act)
+    {
+        SetupRun run;
+        HANDLE returned = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::thread watchdog([returned] {
+            if (WaitForSingleObject(returned, kWatchdogMs) == WAIT_TIMEOUT) {
+                fprintf(stderr, "watchdog: Setup did not return, ending the test process\n");
+                TerminateProcess(GetCurrentProcess(), 3);
+            }
+        });
+        std::thread driver([&] {
+            FoundDialog found;
+            WaitFor([&] {
+                EnumWindows(FindSetupDialog, reinterpret_cast<LPARAM>(&found));
+                return found.window != nullptr || WaitForSingleObject(returned, 0) == WAIT_OBJECT_0;
+            }, kDialogAppearMs);
+            if (!found.window)
+                return;
+            run.dialogShown = true;
+            act(found.window);
+            if (IsWindow(found.window)) {
+                PostMessageA(found.window, WM_COMMAND, MAKEWPARAM(ID_EXIT, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(Item(found.window, ID_EXIT)));
+            }
+            WaitFor([&] { return !IsWindow(found.window); }, kEventMs);
+        });
+        run.result = plugin.Setup();
+        SetEvent(returned);
+        driver.join();
+        watchdog.join();
+        CloseHandle(returned);
+        return run;
+    }
+
+    // Clicks the exit button and waits until the dialog is gone.
+    static void Exit(HWND dialog)
+    {
+        Click(dialog, ID_EXIT);
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, kEventMs)) << "exit button left the dialog open";
+    }
+
+    // Holds code until the host has a message; false on timeout.
+    bool HostReceives(uint32_t code, size_t count)
+    {
+        SimHold(code);
+        return RecordingHost::PumpUntil([&] { return host.messages.size() >= count; }, kEventMs);
+    }
+
+    RecordingHost host;
+    BoxWatcher boxes;
+    PluginDll plugin;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Opening
+
+TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
+{
+    TwoCards("Card Alpha", 2, "Card Beta", 2);
+    const std::string ini =
+        "[Hardware]\r\nDeviceIndex=0\r\nDelayBeforeRepeat=500\r\nRepeatInterval=150\r\nReleaseTime=70\r\n"
+        "[Buttons]\r\n00=mute\r\n";
+    ASSERT_TRUE(PutIni(ini));
+    OpenPlugin();
+
+    const SetupRun run = RunSetup([&](HWND d) {
+        EXPECT_EQ(GetWindow(d, GW_OWNER), host.Window()) << "modal over the host window";
+        EXPECT_EQ(Items(d, ID_DEVICES), (Texts{"Card Alpha", "Card Beta"}));
+        EXPECT_EQ(Sel(d, ID_DEVICES), 0);
+        EXPECT_TRUE(IsWindowEnabled(Item(d, ID_DEVICES)));
+
+        EXPECT_EQ(Items(d, ID_BUTTONS), kTable2Labels);
+        EXPECT_EQ(Sel(d, ID_BUTTONS), 0);
+        EXPECT_EQ(Items(d, ID_COMMANDS), kVocabulary);
+        EXPECT_EQ(Sel(d, ID_COMMANDS), VocabularyIndex("MUTE")) << "binding of button 0, any case";
+
+        EXPECT_EQ(Text(d, ID_DELAY), "500");
+        EXPECT_EQ(Text(d, ID_INTERVAL), "150");
+        EXPECT_EQ(Text(d, ID_RELEASE), "70");
+        EXPECT_EQ(Text(d, ID_STATUS), kReleased);
+        EXPECT_EQ(Text(d, ID_CODE), "");
+        EXPECT_EQ(Text(d, ID_LABEL), "");
+
+        EXPECT_EQ(Focus(d), Item(d, ID_EXIT));
+
+        struct Spin {
+            int spin, edit, minimum, maximum, step;
+        };
+        const Spin spins[] = {{ID_DELAY_SPIN, ID_DELAY, 200, 800, 50},
+                              {ID_INTERVAL_SPIN, ID_INTERVAL, 80, 200, 10},
+                              {ID_RELEASE_SPIN, ID_RELEASE, 40, 400, 10}};
+        for (const Spin& s : spins) {
+            SCOPED_TRACE("up-down " + std::to_string(s.spin));
+            const HWND spin = Item(d, s.spin);
+            ASSERT_NE(spin, nullptr);
+            EXPECT_EQ(ClassOf(spin), "msctls_updown32");
+            EXPECT_EQ(reinterpret_cast<HWND>(SendMessageA(spin, UDM_GETBUDDY, 0, 0)), Item(d, s.edit));
+            const LRESULT range = SendMessageA(spin, UDM_GETRANGE, 0, 0);
+            EXPECT_EQ(LOWORD(range), s.maximum);
+            EXPECT_EQ(HIWORD(range), s.minimum);
+            UDACCEL accel[4] = {};
+            EXPECT_EQ(SendMessageA(spin, UDM_GETACCEL, 4, reinterpret_cast<LPARAM>(accel)), 1) << "one step only";
+            EXPECT_EQ(accel[0].nInc, static_cast<UINT>(s.step));
+        }
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    EXPECT_EQ(ReadFileText(IniPath()), ini) << "closing without a change writes nothing";
+}
+
+TEST_F(SetupDialogTest, ButtonListHoldsTheNonEmptyLabelsOfTheCardsTable)
+{
+    struct Case {
+        int32_t remoteType;
+        const Texts* labels;
+    };
+    const Case cases[] = {{0, &kTable0Labels}, {1, &kTable1Labels}, {2, &kTable2Labels}, {7, &kTable0Labels}};
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE("remote type " + std::to_string(c.remoteType));
+        Sim()->remoteType[0] = c.remoteType;
+        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kDescription);
+        const SetupRun run = RunSetup([&](HWND d) {
+            EXPECT_EQ(Items(d, ID_BUTTONS), *c.labels);
+            EXPECT_EQ(Sel(d, ID_BUTTONS), 0);
+            EXPECT_EQ(Sel(d, ID_COMMANDS), 0) << "button 0 unbound";
+            Exit(d);
+        });
+        EXPECT_TRUE(run.dialogShown);
+        plugin.Close();
+        EXPECT_FALSE(IniExists()) << "nothing written without a change";
+    }
+}
+
+TEST_F(SetupDialogTest, WithoutVendorLibraryTheDeviceListShowsNoneDisabledAndDefaultsStillSave)
+{
+    ASSERT_TRUE(RemoveVendor());
+    OpenPlugin();
+    bool warned = false;
+    for (const BoxRecord& box : boxes.Boxes()) {
+        if (box.caption == "VantorixRC" && box.text.find("Unable to load library '") == 0 &&
+            box.text.find("QuelmoRC.dll'!") != std::string::npos)
+            warned = true;
+    }
+    EXPECT_TRUE(warned) << "missing-library box";
+
+    const SetupRun run = RunSetup([&](HWND d) {
+        EXPECT_EQ(Items(d, ID_DEVICES), (Texts{kNoDevice}));
+        EXPECT_EQ(Sel(d, ID_DEVICES), 0);
+        EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES)));
+        EXPECT_EQ(Items(d, ID_BUTTONS), kTable0Labels);
+        EXPECT_EQ(Text(d, ID_STATUS), kReleased);
+
+        Click(d, ID_DEFAULTS);
+        EXPECT_EQ(Text(d, ID_DELAY), "350");
+        EXPECT_EQ(Text(d, ID_INTERVAL), "100");
+        EXPECT_EQ(Text(d, ID_RELEASE), "60");
+        EXPECT_EQ(SelText(d, ID_BUTTONS), "Button 0");
+        EXPECT_EQ(SelText(d, ID_COMMANDS), "0");
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    ExpectSavedFile(0, 350, 100, 60, kFactoryOther);
+}
+
+TEST_F(SetupDialogTest, WithNoCardsTheDeviceListShowsNoneDisabled)
+{
+    Sim()->cardCount = 0;
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        EXPECT_EQ(Items(d, ID_DEVICES), (Texts{kNoDevice}));
+        EXPECT_EQ(Sel(d, ID_DEVICES), 0);
+        EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES)));
+        EXPECT_EQ(Text(d, ID_STATUS), kReleased);
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    for (const BoxRecord& box : boxes.Boxes())
+        EXPECT_NE(box.caption, "VantorixRC") << box.text;
+    EXPECT_FALSE(IniExists());
+}
+
+// The test program links no common-controls initialisation of its own, so
+// the up-down class must come from Setup.
+TEST_F(SetupDialogTest, OpensInAHostThatDidNotInitialiseCommonControls)
+{
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const PeNames names = ReadPeNames(self);
+    ASSERT_FALSE(names.imports.empty());
+    for (const std::string& dll : names.imports)
+        ASSERT_NE(_stricmp(dll.c_str(), "comctl32.dll"), 0) << "the test host must not load the common controls";
+
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        for (int id : {ID_DELAY_SPIN, ID_INTERVAL_SPIN, ID_RELEASE_SPIN}) {
+            EXPECT_NE(Item(d, id), nullptr) << id;
+            EXPECT_EQ(ClassOf(Item(d, id)), "msctls_updown32") << id;
+        }
+        Exit(d);
+    });
+    EXPECT_TRUE(run.dialogShown);
+    EXPECT_NE(run.result, -1);
+}
+
+// ---------------------------------------------------------------------------
+// Closing
+
+TEST_F(SetupDialogTest, EscapeAndCloseRequestsKeepItOpenAndEnterExits)
+{
+    OpenPlugin();
+    EXPECT_GT(plugin.Start(), 0u);
+    const SetupRun run = RunSetup([&](HWND d) {
+        ASSERT_EQ(Focus(d), Item(d, ID_EXIT));
+        PostKey(Item(d, ID_EXIT), VK_ESCAPE);
+        SendMessageA(d, WM_COMMAND, IDCANCEL, 0);
+        SendMessageA(d, WM_CLOSE, 0, 0);
+        SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
+        // Tab is handled after the posted Escape: once the focus has moved,
+        // Escape has been seen.
+        PostKey(Item(d, ID_EXIT), VK_TAB);
+        EXPECT_TRUE(WaitFor([&] { return Focus(d) == Item(d, ID_DEVICES); }, kEventMs));
+        EXPECT_TRUE(IsWindow(d) && IsWindowVisible(d)) << "Escape or a close request ended the dialog";
+
+        PostKey(Focus(d), VK_RETURN);
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(d); }, kEventMs)) << "Enter should press the exit button";
+    });
+    ASSERT_TRUE(run.dialogShown);
+    EXPECT_EQ(run.result, 0) << "exit result while polling was on";
+    EXPECT_FALSE(IniExists()) << "the list gaining the focus on the card in use changed nothing";
+}
+
+// ---------------------------------------------------------------------------
+// Timings
+
+TEST_F(SetupDialogTest, ArrowsStepWithinTheirRangesAndTypedOrEmptyTextIsStored)
+{
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        struct Walk {
+            int edit, start, minimum, maximum, step;
+        };
+        const Walk walks[] = {{ID_DELAY, 350, 200, 800, 50}, {ID_INTERVAL, 100, 80, 200, 10}, {ID_RELEASE, 60, 40, 400, 10}};
+        for (const Walk& w : walks) {
+            SCOPED_TRACE("edit " + std::to_string(w.edit));
+            ASSERT_EQ(Text(d, w.edit), std::to_string(w.start));
+            // Up past the maximum, then down past the minimum.
+            Texts expected, actual;
+            int value = w.start;
+            for (int i = 0; i < (w.maximum - w.start) / w.step + 2; ++i) {
+                value = value + w.step > w.maximum ? w.maximum : value + w.step;
+                expected.push_back(std::to_string(value));
+                Arrow(d, w.edit, VK_UP);
+                actual.push_back(Text(d, w.edit));
+            }
+            for (int i = 0; i < (w.maximum - w.minimum) / w.step + 2; ++i) {
+                value = value - w.step < w.minimum ? w.minimum : value - w.step;
+                expected.push_back(std::to_string(value));
+                Arrow(d, w.edit, VK_DOWN);
+                actual.push_back(Text(d, w.edit));
+            }
+            EXPECT_EQ(actual, expected);
+        }
+        Type(d, ID_DELAY, "900");
+        Type(d, ID_INTERVAL, "");
+        EXPECT_EQ(Text(d, ID_DELAY), "900");
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    // 900 beyond the arrows' range, 0 for the emptied edit, 40 from the arrows.
+    ExpectSavedFile(0, 900, 0, 40, {});
+}
+
+TEST_F(SetupDialogTest, ATimingChangedAndChangedBackIsStillSaved)
+{
+    ASSERT_TRUE(PutIni("[Hardware]\r\nDelayBeforeRepeat=500\r\nRepeatInterval=150\r\nReleaseTime=70\r\n"));
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        Type(d, ID_DELAY, "501");
+        Type(d, ID_DELAY, "500");
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    ExpectSavedFile(0, 500, 150, 70, {});
+}
+
+TEST_F(SetupDialogTest, TimingTextAboveTheUnsignedRangeIsStoredAsZero)
+{
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        Type(d, ID_INTERVAL, "4294967296");
+        Type(d, ID_RELEASE, "4294967295");
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    ExpectSavedFile(0, 350, 0, 4294967295u, {});
+}
+
+// ---------------------------------------------------------------------------
+// Device change
+
+TEST_F(SetupDialogTest, PickingTheCardInUseChangesNothing)
+{
+    TwoCards("Card Alpha", 2, "Card Beta", 1);
+    const std::string ini = "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n00=MUTE\r\n";
+    ASSERT_TRUE(PutIni(ini));
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        const uint32_t opens = Sim()->callCount[CALL_OPEN_CARD];
+        const uint32_t uninits = Sim()->callCount[CALL_UNINIT];
+        Pick(d, ID_DEVICES, 0);
+        for (int code : {CBN_SETFOCUS, CBN_DROPDOWN, CBN_CLOSEUP, CBN_SELENDOK, CBN_KILLFOCUS})
+            Notify(d, ID_DEVICES, code);
+        EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens);
+        EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits);
+        EXPECT_EQ(Items(d, ID_BUTTONS), kTable2Labels);
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    EXPECT_EQ(ReadFileText(IniPath()), ini) << "settings not marked changed";
+}
+
+TEST_F(SetupDialogTest, ChangingTheCardReopensItAndBindsByLabelInTheNewTable)
+{
+    TwoCards("Card Alpha", 2, "Card Beta", 1);
+    ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n00=MUTE\r\n"));
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        const uint32_t opens = Sim()->callCount[CALL_OPEN_CARD];
+        Pick(d, ID_DEVICES, 1);
+        EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens + 1);
+        EXPECT_EQ(Sim()->lastOpenIndex, 1u);
+        EXPECT_EQ(Items(d, ID_BUTTONS), kTable2Labels) << "the list keeps the labels it opened with";
+
+        // Polling runs again, and on the new card's table: 0x1D is "REC" in
+        // table 1 ("Sleep" in table 2).
+        SimHold(0x1D);
+        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_CODE) == "0x1D"; }, kEventMs));
+        EXPECT_EQ(Text(d, ID_LABEL), "REC");
+        EXPECT_EQ(SelText(d, ID_BUTTONS), "Button 0") << "REC is not in the list";
+        SimHold(255);
+        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_STATUS) == kReleased; }, kEventMs));
+
+        // "Mute" is code 0x13 in table 1 (0x11 in table 2).
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
+        EXPECT_EQ(Sel(d, ID_COMMANDS), 0) << "table 1 holds no bindings yet";
+        ASSERT_TRUE(PickText(d, ID_COMMANDS, "VOL_DOWN"));
+        // "Ch Up" is missing from table 1: shown unbound, and binding it does nothing.
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Ch Up"));
+        EXPECT_EQ(Sel(d, ID_COMMANDS), 0);
+        ASSERT_TRUE(PickText(d, ID_COMMANDS, "VOL_UP"));
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
+        EXPECT_EQ(SelText(d, ID_COMMANDS), "VOL_DOWN");
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    // The bindings of the new table; the file's 00=MUTE went to table 2 only.
+    ExpectSavedFile(1, 350, 100, 60, {{0x13, "VOL_DOWN"}});
+}
+
+TEST_F(SetupDialogTest, ChangingToACardThatFailsReleasesTheHeldButtonAndStopsPolling)
+{
+    TwoCards("Card Alpha", 2, "Card Beta", 2);
+    Sim()->openResult[1] = 0;
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        SimHold(0x12);
+        ASSERT_TRUE(WaitFor([&] { return Text(d, ID_STATUS) == kPressed; }, kEventMs));
+        EXPECT_EQ(Text(d, ID_CODE), "0x12");
+
+        Pick(d, ID_DEVICES, 1);
+        EXPECT_EQ(Text(d, ID_STATUS), kReleased) << "the held button is released by the change";
+        EXPECT_EQ(Text(d, ID_CODE), "0x12");
+        EXPECT_EQ(Text(d, ID_LABEL), "Power");
+
+        const uint32_t reads = Sim()->callCount[CALL_GET_REMOTE_CODE];
+        Sleep(600);
+        EXPECT_EQ(Sim()->callCount[CALL_GET_REMOTE_CODE], reads) << "polling stopped";
+        EXPECT_EQ(Text(d, ID_STATUS), kReleased);
+        SimHold(255);
+
+        // Table 0 is current now: "Info" is its code 0x10 (0x0D in table 2).
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Info"));
+        ASSERT_TRUE(PickText(d, ID_COMMANDS, "SCAN"));
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    ExpectSavedFile(1, 350, 100, 60, {{0x10, "SCAN"}});
+    EXPECT_EQ(plugin.Start(), 0u) << "no card open";
+}
+
+TEST_F(SetupDialogTest, CardIndexBeyondTheCardsIsReplacedByAllOnesOnTheFirstNotification)
+{
+    TwoCards("Card Alpha", 2, "Card Beta", 2);
+    ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=5\r\n"));
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        EXPECT_EQ(Items(d, ID_DEVICES), (Texts{"Card Alpha", "Card Beta"}));
+        EXPECT_EQ(Sel(d, ID_DEVICES), CB_ERR);
+        EXPECT_EQ(Items(d, ID_BUTTONS), kTable0Labels) << "no card open, so table 0";
+
+        const uint32_t opens = Sim()->callCount[CALL_OPEN_CARD];
+        const uint32_t uninits = Sim()->callCount[CALL_UNINIT];
+        // The list gaining the focus is its first notification.
+        ASSERT_EQ(Focus(d), Item(d, ID_EXIT));
+        PostKey(Item(d, ID_EXIT), VK_TAB);
+        EXPECT_TRUE(WaitFor([&] { return Focus(d) == Item(d, ID_DEVICES); }, kEventMs));
+        EXPECT_TRUE(WaitFor([&] { return Sim()->callCount[CALL_UNINIT] == uninits + 1; }, kEventMs))
+            << "the card is closed";
+        EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens) << "index out of range: the vendor is not asked";
+        // Later notifications find the stored index equal to "no selection".
+        Notify(d, ID_DEVICES, CBN_KILLFOCUS);
+        Notify(d, ID_DEVICES, CBN_SETFOCUS);
+        EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits + 1);
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    ExpectSavedFile(4294967295u, 350, 100, 60, {});
+}
+
+// ---------------------------------------------------------------------------
+// Bindings
+
+TEST_F(SetupDialogTest, ShowingABindingSelectsItsWordIgnoringCaseOrOther)
+{
+    const std::string ini = "[Buttons]\r\n00=MUTE\r\n0A=recall\r\n11=ZAP\r\n12=power\r\n";
+    ASSERT_TRUE(PutIni(ini));
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        const std::pair<const char*, const char*> cases[] = {
+            {"Mute", "< Other >"}, {"Power", "POWER"}, {"Recall", "RECALL"},
+            {"Button 1", "< None >"}, {"Button 0", "MUTE"}, {"Freeze", "< None >"},
+        };
+        for (const auto& c : cases) {
+            ASSERT_TRUE(PickText(d, ID_BUTTONS, c.first)) << c.first;
+            EXPECT_EQ(SelText(d, ID_COMMANDS), c.second) << c.first;
+        }
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    EXPECT_EQ(ReadFileText(IniPath()), ini) << "showing a binding changes nothing";
+}
+
+TEST_F(SetupDialogTest, BindingStoresTheWordNoneEmptiesAndOtherKeeps)
+{
+    ASSERT_TRUE(PutIni("[Buttons]\r\n00=MUTE\r\n11=ZAP\r\n12=POWER\r\n"));
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
+        Pick(d, ID_COMMANDS, 1);  // "< Other >"
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Power"));
+        Pick(d, ID_COMMANDS, 0);  // "< None >"
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Button 5"));
+        ASSERT_TRUE(PickText(d, ID_COMMANDS, "VOL_UP"));
+
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Power"));
+        EXPECT_EQ(SelText(d, ID_COMMANDS), "< None >");
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
+        EXPECT_EQ(SelText(d, ID_COMMANDS), "< Other >");
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    ExpectSavedFile(0, 350, 100, 60, {{0x00, "MUTE"}, {0x05, "VOL_UP"}, {0x11, "ZAP"}});
+
+    // The bindings are live after the dialog: the kept word goes out unchanged.
+    EXPECT_GT(plugin.Start(), 0u);
+    ASSERT_TRUE(HostReceives(0x05, 1));
+    EXPECT_EQ(host.messages[0].Command(), "VOL_UP");
+    SimHold(255);
+    RecordingHost::PumpUntil([&] { return host.messages.back().lParam == -1; }, kEventMs);
+    const size_t before = host.messages.size();
+    ASSERT_TRUE(HostReceives(0x11, before + 1));
+    EXPECT_EQ(host.messages[before].Command(), "ZAP");
+    plugin.Stop();
+}
+
+TEST_F(SetupDialogTest, OtherAloneMarksTheSettingsChanged)
+{
+    ASSERT_TRUE(PutIni("[Buttons]\r\n11=ZAP\r\n"));
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
+        Pick(d, ID_COMMANDS, 1);
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    ExpectSavedFile(0, 350, 100, 60, {{0x11, "ZAP"}});
+}
+
+TEST_F(SetupDialogTest, DefaultsRestoreFactoryTimingsAndTheSetOfTheRemoteType)
+{
+    TwoCards("Card Alpha", 2, "Card Beta", 2);
+    ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=1\r\nDelayBeforeRepeat=500\r\nRepeatInterval=150\r\n"
+                       "ReleaseTime=70\r\n[Buttons]\r\n00=POWER\r\n28=MUTE\r\n"));
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        EXPECT_EQ(Sel(d, ID_DEVICES), 1);
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
+        Click(d, ID_DEFAULTS);
+        EXPECT_EQ(Text(d, ID_DELAY), "350");
+        EXPECT_EQ(Text(d, ID_INTERVAL), "100");
+        EXPECT_EQ(Text(d, ID_RELEASE), "60");
+        EXPECT_EQ(Sel(d, ID_BUTTONS), 0);
+        EXPECT_EQ(SelText(d, ID_BUTTONS), "Button 0");
+        EXPECT_EQ(Sel(d, ID_COMMANDS), 2);
+        EXPECT_EQ(SelText(d, ID_COMMANDS), "0");
+        // The channel key of this remote carries a direction command.
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Ch Up"));
+        EXPECT_EQ(SelText(d, ID_COMMANDS), "UP");
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    ExpectSavedFile(1, 350, 100, 60, kFactoryType2);
+}
+
+// ---------------------------------------------------------------------------
+// Live key display
+
+TEST_F(SetupDialogTest, LiveDisplayShowsPressRepeatsAndReleaseAndTheHostGetsNothing)
+{
+    Sim()->remoteType[0] = 0;  // table 0
+    // Slow timings keep each state on screen long enough to be seen.
+    const std::string ini =
+        "[Hardware]\r\nDelayBeforeRepeat=600\r\nRepeatInterval=300\r\nReleaseTime=60\r\n[Buttons]\r\n1A=CH_UP\r\n";
+    ASSERT_TRUE(PutIni(ini));
+    OpenPlugin();
+    EXPECT_GT(plugin.Start(), 0u);
+
+    const SetupRun run = RunSetup([&](HWND d) {
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Button 3"));
+
+        // A code above 92 changes nothing.
+        SimHold(100);
+        Sleep(400);
+        EXPECT_EQ(Text(d, ID_STATUS), kReleased);
+        EXPECT_EQ(Text(d, ID_CODE), "");
+        EXPECT_EQ(Text(d, ID_LABEL), "");
+
+        SimHold(0x1A);
+        Texts statuses = WatchText(d, ID_STATUS, [](const std::string& s) { return s == Repeat(2); }, kEventMs);
+        EXPECT_EQ(Text(d, ID_CODE), "0x1A");
+        EXPECT_EQ(Text(d, ID_LABEL), "Chan +");
+        EXPECT_EQ(SelText(d, ID_BUTTONS), "Chan +") << "the press selects the button";
+        EXPECT_EQ(SelText(d, ID_COMMANDS), "CH_UP") << "and its binding";
+        SimHold(255);
+        const Texts after = WatchText(d, ID_STATUS, [](const std::string& s) { return s == kReleased; }, kEventMs);
+        for (const std::string& s : after) {
+            if (s != statuses.back())
+                statuses.push_back(s);
+        }
+
+        // "Отжата", "Нажата", "Повтор 1", "Повтор 2", ... "Повтор n", "Отжата".
+        ASSERT_GE(statuses.size(), 5u);
+        Texts expected = {kReleased, kPressed};
+        for (size_t n = 1; n + 3 <= statuses.size(); ++n)
+            expected.push_back(Repeat(static_cast<int>(n)));
+        expected.push_back(kReleased);
+        EXPECT_EQ(statuses, expected);
+
+        // A code without a label: the label field empties, the lists stay.
+        SimHold(0x19);
+        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_CODE) == "0x19"; }, kEventMs));
+        EXPECT_EQ(Text(d, ID_STATUS), kPressed);
+        EXPECT_EQ(Text(d, ID_LABEL), "");
+        EXPECT_EQ(SelText(d, ID_BUTTONS), "Chan +");
+        EXPECT_EQ(SelText(d, ID_COMMANDS), "CH_UP");
+        SimHold(255);
+        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_STATUS) == kReleased; }, kEventMs));
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    EXPECT_TRUE(host.messages.empty()) << "a bound button reached the host while the dialog was open";
+    EXPECT_EQ(ReadFileText(IniPath()), ini) << "the display changes no setting";
+
+    // After the exit button events go to the host again, polling still on.
+    EXPECT_EQ(plugin.Start(), 1u) << "polling was on before Setup and stays on";
+    ASSERT_TRUE(HostReceives(0x1A, 1));
+    EXPECT_EQ(host.messages[0].Command(), "CH_UP");
+    EXPECT_EQ(host.messages[0].lParam, 0);
+    EXPECT_EQ(host.messages[0].Source(), "TV");
+    SimHold(255);
+    EXPECT_TRUE(RecordingHost::PumpUntil([&] { return host.messages.back().lParam == -1; }, kEventMs));
+    plugin.Stop();
+}
+
+TEST_F(SetupDialogTest, LiveDisplayPressInTable1SelectsRecNotRecall)
+{
+    Sim()->remoteType[0] = 1;
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        SimHold(0x1D);
+        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_CODE) == "0x1D"; }, kEventMs));
+        EXPECT_EQ(Text(d, ID_LABEL), "REC");
+        EXPECT_EQ(SelText(d, ID_BUTTONS), "REC");
+        SimHold(255);
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+}
+
+TEST_F(SetupDialogTest, SetupWithPollingOffPollsDuringTheDialogAndLeavesItOff)
+{
+    Sim()->remoteType[0] = 0;
+    ASSERT_TRUE(PutIni("[Buttons]\r\n1A=CH_UP\r\n"));
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        SimHold(0x1A);
+        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_STATUS) == kPressed; }, kEventMs)) << "no polling in the dialog";
+        EXPECT_EQ(Text(d, ID_CODE), "0x1A");
+        SimHold(255);
+        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_STATUS) == kReleased; }, kEventMs));
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+    EXPECT_TRUE(host.messages.empty());
+
+    SimHold(0x1A);
+    RecordingHost::PumpFor(1000);
+    EXPECT_TRUE(host.messages.empty()) << "polling left on after Setup";
+    SimHold(255);
+    const uint32_t id = plugin.Start();
+    EXPECT_GT(id, 1u) << "Start found polling already on";
+    ASSERT_TRUE(HostReceives(0x1A, 1));
+    EXPECT_EQ(host.messages[0].Command(), "CH_UP");
+    EXPECT_EQ(host.messages[0].lParam, 0);
+    SimHold(255);
+    plugin.Stop();
+}
+
+// ---------------------------------------------------------------------------
+// Picture of the dialog for people (scripts/render-dialog.sh); skipped unless
+// VRC_DIALOG_SCREENSHOT is set.
+
+namespace {
+
+bool WriteBitmapFile(const std::string& path, int width, int height, const void* bits)
+{
+    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = stride * height;
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
+    bytes.append(static_cast<const char*>(bits), info.biSizeImage);
+    return WriteFileText(path, bytes);
+}
+
+// Copies the whole window (frame included) into a 24-bit bitmap file, from
+// the window's own surface, or by asking it to print itself.
+bool CaptureWindow(HWND window, const std::string& path, bool print)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    HDC windowDc = GetWindowDC(window);
+    HDC memoryDc = CreateCompatibleDC(windowDc);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memoryDc, bitmap);
+    const BOOL ok = print ? PrintWindow(window, memoryDc, 0)
+                          : BitBlt(memoryDc, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
+    GdiFlush();
+    const bool written = ok && bits && WriteBitmapFile(path, width, height, bits);
+    SelectObject(memoryDc, old);
+    DeleteObject(bitmap);
+    DeleteDC(memoryDc);
+    ReleaseDC(window, windowDc);
+    printf("%s: %dx%d, %s\n", path.c_str(), width, height, written ? "written" : "FAILED");
+    return written;
+}
+
+}  // namespace
+
+TEST_F(SetupDialogTest, ScreenshotForTheReadme)
+{
+    if (!getenv("VRC_DIALOG_SCREENSHOT"))
+        GTEST_SKIP() << "set VRC_DIALOG_SCREENSHOT to write setup-dialog.bmp";
+    TwoCards("Vantorix TV-Tuner 1", 2, "Vantorix TV-Tuner 2", 2);
+    std::string ini = "[Hardware]\r\nDeviceIndex=0\r\nDelayBeforeRepeat=350\r\nRepeatInterval=100\r\nReleaseTime=60\r\n"
+                      "[Buttons]\r\n";
+    for (const auto& binding : kFactoryType2)
+        ini += KeyOf(binding.first) + "=" + binding.second + "\r\n";
+    ASSERT_TRUE(PutIni(ini));
+    OpenPlugin();
+    const SetupRun run = RunSetup([&](HWND d) {
+        SimHold(0x12);  // "Power"
+        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_STATUS) == Repeat(2); }, kEventMs));
+        SimHold(255);
+        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_STATUS) == kReleased; }, kEventMs));
+        Sleep(1500);  // let the modal loop repaint
+        EXPECT_TRUE(CaptureWindow(d, BuildDir() + "\\setup-dialog.bmp", false));
+        EXPECT_TRUE(CaptureWindow(d, BuildDir() + "\\setup-dialog-print.bmp", true));
+        Exit(d);
+    });
+    ASSERT_TRUE(run.dialogShown);
+}

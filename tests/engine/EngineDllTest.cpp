@@ -1,0 +1,141 @@
+// The engine through the built plug-in, as a host drives it: the real 30 ms
+// thread timer, the simulator following a timeline, and the host's message
+// loop. Order and numbering are exact; times only have generous bounds.
+#include <gtest/gtest.h>
+
+#include "support/TestEnv.h"
+#include "support/TestHost.h"
+
+namespace {
+
+const char kDescription[] = "Remote Control plugin for TV tuners Vantorix";
+
+std::string IniBesidePlugin() { return BuildDir() + "\\VantorixRC.ini"; }
+
+class EngineDllTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(InstallVendor("full"));
+        ResetSim();
+        DeleteFileA(IniBesidePlugin().c_str());
+    }
+    void TearDown() override
+    {
+        if (plugin.Close)
+            plugin.Close();
+        plugin.Unload();
+        SimHold(255);
+        DeleteFileA(IniBesidePlugin().c_str());
+    }
+
+    void LoadAndStart(const std::string& ini)
+    {
+        ASSERT_TRUE(WriteFileText(IniBesidePlugin(), ini));
+        ASSERT_TRUE(plugin.Load(PluginPath()));
+        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kDescription);
+        ASSERT_NE(plugin.Start(), 0u);
+    }
+
+    bool PumpUntilCount(size_t count, DWORD timeoutMs)
+    {
+        return RecordingHost::PumpUntil([&] { return host.messages.size() >= count; }, timeoutMs);
+    }
+
+    RecordingHost host;
+    BoxWatcher boxes;
+    PluginDll plugin;
+};
+
+}  // namespace
+
+TEST_F(EngineDllTest, HeldButtonGivesPressNumberedRepeatsAndOneRelease)
+{
+    LoadAndStart("[Buttons]\r\n1A=CH_UP\r\n");
+    const SimStep steps[] = {{0, 255}, {200, 0x1A}, {1700, 255}};
+    SimTimeline(steps, 3);
+    const DWORD start = Sim()->timelineStart;
+    ASSERT_TRUE(RecordingHost::PumpUntil(
+        [&] { return !host.messages.empty() && host.messages.back().lParam == -1; }, 30000));
+    RecordingHost::PumpFor(400);  // nothing may follow the release
+
+    const std::vector<HostMessage>& m = host.messages;
+    ASSERT_GE(m.size(), 3u) << "press, at least one repeat in 1.5 s, release";
+    // Repeats are at least RepeatInterval - 20 = 80 ms apart by construction,
+    // so 1.5 s of holding cannot give more than this many.
+    EXPECT_LE(m.size(), 2u + 1500 / 80 + 1);
+    for (size_t i = 0; i < m.size(); ++i) {
+        SCOPED_TRACE(i);
+        const int32_t expected = i + 1 == m.size() ? -1 : static_cast<int32_t>(i);
+        EXPECT_EQ(m[i].lParam, expected);
+        EXPECT_EQ(m[i].Command(), "CH_UP");
+        EXPECT_EQ(m[i].Source(), "TV");
+        EXPECT_EQ(m[i].wParam, m[0].wParam);
+    }
+
+    // Causality with slack for the time between the poll and the handler.
+    EXPECT_GE(static_cast<int32_t>(m[0].time - (start + 200)), 0) << "press before the button";
+    EXPECT_GE(static_cast<int32_t>(m[1].time - m[0].time), 340) << "first repeat before the delay";
+    for (size_t i = 2; i + 1 < m.size(); ++i)
+        EXPECT_GE(static_cast<int32_t>(m[i].time - m[i - 1].time), 70) << "repeat " << i;
+    EXPECT_GE(static_cast<int32_t>(m.back().time - (start + 1700)), 0) << "release before the button went";
+    EXPECT_LT(static_cast<int32_t>(m.back().time - (start + 1700)), 10000);
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+TEST_F(EngineDllTest, SwitchStopAndCloseThroughTheExports)
+{
+    // A long delay keeps repeats out, so the sequence does not depend on timing.
+    LoadAndStart("[Hardware]\r\nDelayBeforeRepeat=60000\r\n[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n");
+    const SimStep steps[] = {{0, 255}, {100, 0x1A}, {1100, 0x12}, {2100, 255}};
+    SimTimeline(steps, 4);
+    ASSERT_TRUE(PumpUntilCount(4, 30000));
+    RecordingHost::PumpFor(300);
+    ASSERT_EQ(host.messages.size(), 4u);
+    const std::pair<std::string, int32_t> switched[] = {
+        {"CH_UP", 0}, {"CH_UP", -1}, {"POWER", 0}, {"POWER", -1}};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(host.messages[i].Command(), switched[i].first) << i;
+        EXPECT_EQ(host.messages[i].lParam, switched[i].second) << i;
+    }
+
+    // Stop while held: the release comes back before Stop returns.
+    SimHold(0x1A);
+    ASSERT_TRUE(PumpUntilCount(5, 20000));
+    plugin.Stop();
+    ASSERT_EQ(host.messages.size(), 6u);
+    EXPECT_EQ(host.messages[4].lParam, 0);
+    EXPECT_EQ(host.messages[5].lParam, -1);
+    EXPECT_EQ(host.messages[5].Command(), "CH_UP");
+    RecordingHost::PumpFor(300);
+    EXPECT_EQ(host.messages.size(), 6u) << "the timer is gone";
+
+    // Close while held: no release.
+    ASSERT_NE(plugin.Start(), 0u);
+    SimHold(0x12);
+    ASSERT_TRUE(PumpUntilCount(7, 20000));
+    EXPECT_EQ(host.messages[6].Command(), "POWER");
+    EXPECT_EQ(host.messages[6].lParam, 0);
+    plugin.Close();
+    RecordingHost::PumpFor(300);
+    EXPECT_EQ(host.messages.size(), 7u);
+    for (const HostMessage& each : host.messages)
+        EXPECT_EQ(each.wParam, host.messages[0].wParam);
+}
+
+TEST_F(EngineDllTest, StopFromTheHostsHandlerEndsPollingAfterOneRelease)
+{
+    LoadAndStart("[Buttons]\r\n1A=CH_UP\r\n");
+    host.onCommand = [this](const HostMessage& m) {
+        if (m.lParam == 1)
+            plugin.Stop();
+    };
+    SimHold(0x1A);
+    ASSERT_TRUE(PumpUntilCount(3, 30000));
+    RecordingHost::PumpFor(400);
+    host.onCommand = nullptr;
+    ASSERT_EQ(host.messages.size(), 3u);
+    EXPECT_EQ(host.messages[0].lParam, 0);
+    EXPECT_EQ(host.messages[1].lParam, 1);
+    EXPECT_EQ(host.messages[2].lParam, -1);
+}
