@@ -1,9 +1,10 @@
 // The setup dialog and its live key display, used as a host and a user would:
-// this thread is the host and calls Setup, which blocks in the modal loop; a
-// driver thread finds the dialog and works its controls with the messages the
-// controls themselves send. What the screen does not show is read back from
-// the settings file written when the dialog closes, from the simulator's call
-// counters, and from the host's messages after the dialog.
+// this thread is the host and calls Setup, which runs the modal loop; a script
+// of user actions, run from a timer of this thread inside that loop, works the
+// controls with the messages the controls themselves send. What the screen
+// does not show is read back from the settings file written when the dialog
+// closes, from the simulator's call counters, and from the host's messages
+// after the dialog.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -15,8 +16,8 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -206,18 +207,8 @@ void ExpectSavedFile(uint32_t device, uint32_t delay, uint32_t interval, uint32_
 }
 
 // ---------------------------------------------------------------------------
-// Reading and working the dialog from the driver thread.
-
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs)
-{
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= timeoutMs)
-            return done();
-        Sleep(3);
-    }
-    return true;
-}
+// Reading and working the dialog. All of it runs on the host thread, inside
+// the dialog's own modal loop (see Script), so every message is a plain call.
 
 HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 
@@ -232,7 +223,6 @@ Texts Items(HWND dialog, int id)
 {
     Texts items;
     const LRESULT count = SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0);
-    if (count <= 0) fprintf(stderr, "DEBUG Items(%d): count %ld err %lu item %p iswindow %d\n", id, (long)count, GetLastError(), (void*)GetDlgItem(dialog, id), IsWindow(dialog));
     for (LRESULT i = 0; i < count; ++i) {
         const LRESULT length = SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, i, 0);
         std::string text(length > 0 ? length + 1 : 1, '\0');
@@ -290,21 +280,12 @@ void Arrow(HWND dialog, int editId, WPARAM key)
     SendMessageA(Item(dialog, editId), WM_KEYUP, key, 0xC0000001);
 }
 
-// A key as the keyboard would deliver it: posted to the focused control, so
-// the dialog's message loop sees it.
+// A key as the keyboard delivers it: queued for the focused control, so the
+// dialog's message loop handles it.
 void PostKey(HWND window, WPARAM key)
 {
     PostMessageA(window, WM_KEYDOWN, key, 1);
     PostMessageA(window, WM_KEYUP, key, 0xC0000001);
-}
-
-HWND Focus(HWND dialog)
-{
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof info;
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info))
-        return nullptr;
-    return info.hwndFocus;
 }
 
 std::string ClassOf(HWND window)
@@ -314,43 +295,151 @@ std::string ClassOf(HWND window)
     return name;
 }
 
-// Watches a text field every few ms and returns its distinct successive
-// texts, from the current one until until(text) holds or the time is up.
-Texts WatchText(HWND dialog, int id, const std::function<bool(const std::string&)>& until, DWORD timeoutMs)
-{
-    Texts seen;
-    const DWORD start = GetTickCount();
-    for (;;) {
-        const std::string text = Text(dialog, id);
-        if (seen.empty() || seen.back() != text)
-            seen.push_back(text);
-        if (until(text) || GetTickCount() - start >= timeoutMs)
-            return seen;
-        Sleep(3);
-    }
-}
+constexpr DWORD kDialogAppearMs = 120000;  // creating it under emulation is slow
+constexpr DWORD kEventMs = 30000;          // bound for anything the poll timer produces
+constexpr DWORD kEndGraceMs = 15000;       // for a dialog the script ended by a posted key
+constexpr DWORD kScriptMs = 300000;        // the whole script
+constexpr UINT kTickMs = 10;
 
-struct FoundDialog {
-    HWND window = nullptr;
+// What a user does at the dialog, as steps run one after another from a
+// thread timer of the host thread, which the dialog's modal loop dispatches
+// between its own messages. A step either acts once or waits (tick by tick,
+// so the poll timer keeps running) until a condition holds.
+class Script {
+public:
+    Script& Do(std::function<void(HWND)> act)
+    {
+        steps_.push_back({std::move(act), nullptr, "", 0});
+        return *this;
+    }
+    Script& Until(const std::string& what, std::function<bool(HWND)> done, DWORD timeoutMs = kEventMs)
+    {
+        steps_.push_back({nullptr, std::move(done), what, timeoutMs});
+        return *this;
+    }
+    Script& Pause(DWORD ms)
+    {
+        auto start = std::make_shared<DWORD>(0);
+        Do([start](HWND) { *start = GetTickCount(); });
+        return Until("pause", [start, ms](HWND) { return GetTickCount() - *start >= ms; }, ms + kEventMs);
+    }
+
+    struct Step {
+        std::function<void(HWND)> act;
+        std::function<bool(HWND)> done;
+        std::string what;
+        DWORD timeoutMs;
+    };
+    const std::vector<Step>& Steps() const { return steps_; }
+
+private:
+    std::vector<Step> steps_;
 };
 
-BOOL CALLBACK FindSetupDialog(HWND window, LPARAM param)
+struct ScriptRun {
+    const Script* script = nullptr;
+    DWORD start = 0;
+    HWND dialog = nullptr;
+    size_t next = 0;
+    bool waiting = false;
+    DWORD waitStart = 0;
+    bool aborted = false;
+    bool stepsDone = false;
+    DWORD doneTime = 0;
+    bool forcedEnd = false;
+    bool busy = false;
+};
+ScriptRun* g_run = nullptr;
+
+struct DialogSearch {
+    bool visibleOnly;
+    HWND found;
+};
+
+BOOL CALLBACK MatchSetupDialog(HWND window, LPARAM param)
 {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != GetCurrentProcessId() || !IsWindowVisible(window) || ClassOf(window) != "#32770")
+    auto* search = reinterpret_cast<DialogSearch*>(param);
+    if (ClassOf(window) != "#32770" || (search->visibleOnly && !IsWindowVisible(window)))
         return TRUE;
     wchar_t caption[128] = {};
     InternalGetWindowText(window, caption, 128);
     if (wcscmp(caption, kCaption) != 0)
         return TRUE;
-    reinterpret_cast<FoundDialog*>(param)->window = window;
+    search->found = window;
     return FALSE;
 }
 
-constexpr DWORD kDialogAppearMs = 120000;  // creating it under emulation is slow
-constexpr DWORD kEventMs = 30000;          // bound for anything the poll timer produces
-constexpr DWORD kWatchdogMs = 600000;
+HWND FindSetupDialog(bool visibleOnly)
+{
+    DialogSearch search = {visibleOnly, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchSetupDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Ends the dialog as the exit button would; for a script that failed or left it open.
+void ForceEnd(ScriptRun& run, HWND dialog)
+{
+    run.forcedEnd = true;
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(ID_EXIT, BN_CLICKED), reinterpret_cast<LPARAM>(Item(dialog, ID_EXIT)));
+}
+
+VOID CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    ScriptRun* run = g_run;
+    if (!run || run->busy)
+        return;
+    run->busy = true;
+    const DWORD now = GetTickCount();
+    if (!run->dialog) {
+        run->dialog = FindSetupDialog(true);
+        if (!run->dialog && now - run->start >= kDialogAppearMs) {
+            ADD_FAILURE() << "the setup dialog did not appear";
+            run->aborted = true;
+            run->stepsDone = true;
+            if (HWND hidden = FindSetupDialog(false))
+                ForceEnd(*run, hidden);
+        }
+    }
+    const HWND dialog = run->dialog;
+    if (dialog && IsWindow(dialog) && !run->stepsDone) {
+        const std::vector<Script::Step>& steps = run->script->Steps();
+        while (run->next < steps.size() && !run->aborted && IsWindowVisible(dialog)) {
+            const Script::Step& step = steps[run->next];
+            if (step.act) {
+                step.act(dialog);
+            } else {
+                if (!run->waiting) {
+                    run->waiting = true;
+                    run->waitStart = now;
+                }
+                if (!step.done(dialog)) {
+                    if (GetTickCount() - run->waitStart >= step.timeoutMs) {
+                        ADD_FAILURE() << "timed out waiting for: " << step.what;
+                        run->aborted = true;
+                    }
+                    break;
+                }
+                run->waiting = false;
+            }
+            if (::testing::Test::HasFatalFailure())
+                run->aborted = true;
+            ++run->next;
+        }
+        if (run->next >= steps.size() || run->aborted || now - run->start >= kScriptMs) {
+            if (now - run->start >= kScriptMs && !run->aborted)
+                ADD_FAILURE() << "script still running after " << kScriptMs << " ms";
+            run->stepsDone = true;
+            run->doneTime = now;
+        }
+    }
+    // Normally the last step pressed the exit button (the dialog is hidden
+    // now and destroyed when the loop next turns); else the dialog gets a
+    // little time to end by itself, then is ended here.
+    if (dialog && IsWindow(dialog) && IsWindowVisible(dialog) && run->stepsDone &&
+        (run->aborted || GetTickCount() - run->doneTime >= kEndGraceMs))
+        ForceEnd(*run, dialog);
+    run->busy = false;
+}
 
 // ---------------------------------------------------------------------------
 
@@ -389,55 +478,40 @@ protected:
     }
 
     struct SetupRun {
-        bool dialogShown = false;
+        bool shown = false;
+        bool completed = false;  // every step ran
+        bool forcedEnd = false;  // the dialog had to be ended for the script
         int32_t result = 0;
     };
 
-    // Calls Setup here while act works the dialog from a driver thread. The
-    // driver always ends the dialog (act normally clicks the exit button), and
-    // a watchdog ends the process should Setup never return.
-    SetupRun RunSetup(const std::function<void(HWND)>& act)
+    // Calls Setup while the script works the dialog.
+    SetupRun RunSetup(const Script& script)
     {
+        ScriptRun state;
+        state.script = &script;
+        state.start = GetTickCount();
+        g_run = &state;
+        const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, ScriptTick);
+        EXPECT_NE(timer, 0u);
         SetupRun run;
-        HANDLE returned = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        std::thread watchdog([returned] {
-            if (WaitForSingleObject(returned, kWatchdogMs) == WAIT_TIMEOUT) {
-                fprintf(stderr, "watchdog: Setup did not return, ending the test process\n");
-                TerminateProcess(GetCurrentProcess(), 3);
-            }
-        });
-        std::thread driver([&] {
-            FoundDialog found;
-            WaitFor([&] {
-                EnumWindows(FindSetupDialog, reinterpret_cast<LPARAM>(&found));
-                return found.window != nullptr || WaitForSingleObject(returned, 0) == WAIT_OBJECT_0;
-            }, kDialogAppearMs);
-            if (!found.window)
-                return;
-            run.dialogShown = true;
-            act(found.window);
-            if (IsWindow(found.window)) {
-                PostMessageA(found.window, WM_COMMAND, MAKEWPARAM(ID_EXIT, BN_CLICKED),
-                             reinterpret_cast<LPARAM>(Item(found.window, ID_EXIT)));
-            }
-            WaitFor([&] { return !IsWindow(found.window); }, kEventMs);
-        });
         run.result = plugin.Setup();
-        SetEvent(returned);
-        driver.join();
-        watchdog.join();
-        CloseHandle(returned);
+        KillTimer(nullptr, timer);
+        g_run = nullptr;
+        run.shown = state.dialog != nullptr;
+        run.completed = state.next == script.Steps().size() && !state.aborted;
+        run.forcedEnd = state.forcedEnd;
         return run;
     }
 
-    // Clicks the exit button and waits until the dialog is gone.
-    static void Exit(HWND dialog)
+    // The usual end: every step ran and the script closed the dialog itself.
+    static void ExpectRanThrough(const SetupRun& run)
     {
-        Click(dialog, ID_EXIT);
-        EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, kEventMs)) << "exit button left the dialog open";
+        EXPECT_TRUE(run.shown) << "no dialog";
+        EXPECT_TRUE(run.completed) << "the dialog ended before the script did, or a step failed";
+        EXPECT_FALSE(run.forcedEnd) << "the dialog did not end when the script expected it to";
     }
 
-    // Holds code until the host has a message; false on timeout.
+    // Holds code until the host has count messages; false on timeout.
     bool HostReceives(uint32_t code, size_t count)
     {
         SimHold(code);
@@ -448,6 +522,13 @@ protected:
     BoxWatcher boxes;
     PluginDll plugin;
 };
+
+// Clicks the exit button; the dialog ends when the loop next turns.
+void Exit(HWND dialog)
+{
+    Click(dialog, ID_EXIT);
+    EXPECT_FALSE(IsWindowVisible(dialog)) << "the exit button left the dialog open";
+}
 
 }  // namespace
 
@@ -463,7 +544,8 @@ TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
     ASSERT_TRUE(PutIni(ini));
     OpenPlugin();
 
-    const SetupRun run = RunSetup([&](HWND d) {
+    Script script;
+    script.Do([&](HWND d) {
         EXPECT_EQ(GetWindow(d, GW_OWNER), host.Window()) << "modal over the host window";
         EXPECT_EQ(Items(d, ID_DEVICES), (Texts{"Card Alpha", "Card Beta"}));
         EXPECT_EQ(Sel(d, ID_DEVICES), 0);
@@ -481,7 +563,7 @@ TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
         EXPECT_EQ(Text(d, ID_CODE), "");
         EXPECT_EQ(Text(d, ID_LABEL), "");
 
-        EXPECT_EQ(Focus(d), Item(d, ID_EXIT));
+        EXPECT_EQ(GetFocus(), Item(d, ID_EXIT));
 
         struct Spin {
             int spin, edit, minimum, maximum, step;
@@ -504,7 +586,7 @@ TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
         }
         Exit(d);
     });
-    ASSERT_TRUE(run.dialogShown);
+    ExpectRanThrough(RunSetup(script));
     EXPECT_EQ(ReadFileText(IniPath()), ini) << "closing without a change writes nothing";
 }
 
@@ -520,13 +602,14 @@ TEST_F(SetupDialogTest, ButtonListHoldsTheNonEmptyLabelsOfTheCardsTable)
         SCOPED_TRACE("remote type " + std::to_string(c.remoteType));
         Sim()->remoteType[0] = c.remoteType;
         ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kDescription);
-        const SetupRun run = RunSetup([&](HWND d) {
+        Script script;
+        script.Do([&](HWND d) {
             EXPECT_EQ(Items(d, ID_BUTTONS), *c.labels);
             EXPECT_EQ(Sel(d, ID_BUTTONS), 0);
             EXPECT_EQ(Sel(d, ID_COMMANDS), 0) << "button 0 unbound";
             Exit(d);
         });
-        EXPECT_TRUE(run.dialogShown);
+        ExpectRanThrough(RunSetup(script));
         plugin.Close();
         EXPECT_FALSE(IniExists()) << "nothing written without a change";
     }
@@ -544,7 +627,8 @@ TEST_F(SetupDialogTest, WithoutVendorLibraryTheDeviceListShowsNoneDisabledAndDef
     }
     EXPECT_TRUE(warned) << "missing-library box";
 
-    const SetupRun run = RunSetup([&](HWND d) {
+    Script script;
+    script.Do([&](HWND d) {
         EXPECT_EQ(Items(d, ID_DEVICES), (Texts{kNoDevice}));
         EXPECT_EQ(Sel(d, ID_DEVICES), 0);
         EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES)));
@@ -559,7 +643,7 @@ TEST_F(SetupDialogTest, WithoutVendorLibraryTheDeviceListShowsNoneDisabledAndDef
         EXPECT_EQ(SelText(d, ID_COMMANDS), "0");
         Exit(d);
     });
-    ASSERT_TRUE(run.dialogShown);
+    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(0, 350, 100, 60, kFactoryOther);
 }
 
@@ -567,21 +651,22 @@ TEST_F(SetupDialogTest, WithNoCardsTheDeviceListShowsNoneDisabled)
 {
     Sim()->cardCount = 0;
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
+    Script script;
+    script.Do([&](HWND d) {
         EXPECT_EQ(Items(d, ID_DEVICES), (Texts{kNoDevice}));
         EXPECT_EQ(Sel(d, ID_DEVICES), 0);
         EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES)));
         EXPECT_EQ(Text(d, ID_STATUS), kReleased);
         Exit(d);
     });
-    ASSERT_TRUE(run.dialogShown);
+    ExpectRanThrough(RunSetup(script));
     for (const BoxRecord& box : boxes.Boxes())
         EXPECT_NE(box.caption, "VantorixRC") << box.text;
     EXPECT_FALSE(IniExists());
 }
 
-// The test program links no common-controls initialisation of its own, so
-// the up-down class must come from Setup.
+// The test program has no common-controls initialisation of its own, so the
+// up-down class must come from Setup.
 TEST_F(SetupDialogTest, OpensInAHostThatDidNotInitialiseCommonControls)
 {
     char self[MAX_PATH] = {};
@@ -592,14 +677,16 @@ TEST_F(SetupDialogTest, OpensInAHostThatDidNotInitialiseCommonControls)
         ASSERT_NE(_stricmp(dll.c_str(), "comctl32.dll"), 0) << "the test host must not load the common controls";
 
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
+    Script script;
+    script.Do([&](HWND d) {
         for (int id : {ID_DELAY_SPIN, ID_INTERVAL_SPIN, ID_RELEASE_SPIN}) {
             EXPECT_NE(Item(d, id), nullptr) << id;
             EXPECT_EQ(ClassOf(Item(d, id)), "msctls_updown32") << id;
         }
         Exit(d);
     });
-    EXPECT_TRUE(run.dialogShown);
+    const SetupRun run = RunSetup(script);
+    ExpectRanThrough(run);
     EXPECT_NE(run.result, -1);
 }
 
@@ -610,22 +697,25 @@ TEST_F(SetupDialogTest, EscapeAndCloseRequestsKeepItOpenAndEnterExits)
 {
     OpenPlugin();
     EXPECT_GT(plugin.Start(), 0u);
-    const SetupRun run = RunSetup([&](HWND d) {
-        ASSERT_EQ(Focus(d), Item(d, ID_EXIT));
-        PostKey(Item(d, ID_EXIT), VK_ESCAPE);
-        SendMessageA(d, WM_COMMAND, IDCANCEL, 0);
-        SendMessageA(d, WM_CLOSE, 0, 0);
-        SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
-        // Tab is handled after the posted Escape: once the focus has moved,
-        // Escape has been seen.
-        PostKey(Item(d, ID_EXIT), VK_TAB);
-        EXPECT_TRUE(WaitFor([&] { return Focus(d) == Item(d, ID_DEVICES); }, kEventMs));
-        EXPECT_TRUE(IsWindow(d) && IsWindowVisible(d)) << "Escape or a close request ended the dialog";
-
-        PostKey(Focus(d), VK_RETURN);
-        EXPECT_TRUE(WaitFor([&] { return !IsWindow(d); }, kEventMs)) << "Enter should press the exit button";
-    });
-    ASSERT_TRUE(run.dialogShown);
+    Script script;
+    script
+        .Do([&](HWND d) {
+            ASSERT_EQ(GetFocus(), Item(d, ID_EXIT));
+            PostKey(Item(d, ID_EXIT), VK_ESCAPE);
+            SendMessageA(d, WM_COMMAND, IDCANCEL, 0);
+            SendMessageA(d, WM_CLOSE, 0, 0);
+            SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
+            // Queued behind Escape and the close requests: once the focus
+            // has moved, they have all been handled.
+            PostKey(Item(d, ID_EXIT), VK_TAB);
+        })
+        .Until("Tab moves the focus to the device list", [](HWND d) { return GetFocus() == Item(d, ID_DEVICES); })
+        .Do([&](HWND d) {
+            EXPECT_TRUE(IsWindowVisible(d)) << "Escape or a close request ended the dialog";
+            PostKey(GetFocus(), VK_RETURN);  // ends it through the default button
+        });
+    const SetupRun run = RunSetup(script);
+    ExpectRanThrough(run);
     EXPECT_EQ(run.result, 0) << "exit result while polling was on";
     EXPECT_FALSE(IniExists()) << "the list gaining the focus on the card in use changed nothing";
 }
@@ -636,7 +726,8 @@ TEST_F(SetupDialogTest, EscapeAndCloseRequestsKeepItOpenAndEnterExits)
 TEST_F(SetupDialogTest, ArrowsStepWithinTheirRangesAndTypedOrEmptyTextIsStored)
 {
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
+    Script script;
+    script.Do([&](HWND d) {
         struct Walk {
             int edit, start, minimum, maximum, step;
         };
@@ -666,7 +757,7 @@ TEST_F(SetupDialogTest, ArrowsStepWithinTheirRangesAndTypedOrEmptyTextIsStored)
         EXPECT_EQ(Text(d, ID_DELAY), "900");
         Exit(d);
     });
-    ASSERT_TRUE(run.dialogShown);
+    ExpectRanThrough(RunSetup(script));
     // 900 beyond the arrows' range, 0 for the emptied edit, 40 from the arrows.
     ExpectSavedFile(0, 900, 0, 40, {});
 }
@@ -675,24 +766,26 @@ TEST_F(SetupDialogTest, ATimingChangedAndChangedBackIsStillSaved)
 {
     ASSERT_TRUE(PutIni("[Hardware]\r\nDelayBeforeRepeat=500\r\nRepeatInterval=150\r\nReleaseTime=70\r\n"));
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
+    Script script;
+    script.Do([&](HWND d) {
         Type(d, ID_DELAY, "501");
         Type(d, ID_DELAY, "500");
         Exit(d);
     });
-    ASSERT_TRUE(run.dialogShown);
+    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(0, 500, 150, 70, {});
 }
 
 TEST_F(SetupDialogTest, TimingTextAboveTheUnsignedRangeIsStoredAsZero)
 {
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
+    Script script;
+    script.Do([&](HWND d) {
         Type(d, ID_INTERVAL, "4294967296");
         Type(d, ID_RELEASE, "4294967295");
         Exit(d);
     });
-    ASSERT_TRUE(run.dialogShown);
+    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(0, 350, 0, 4294967295u, {});
 }
 
@@ -705,7 +798,8 @@ TEST_F(SetupDialogTest, PickingTheCardInUseChangesNothing)
     const std::string ini = "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n00=MUTE\r\n";
     ASSERT_TRUE(PutIni(ini));
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
+    Script script;
+    script.Do([&](HWND d) {
         const uint32_t opens = Sim()->callCount[CALL_OPEN_CARD];
         const uint32_t uninits = Sim()->callCount[CALL_UNINIT];
         Pick(d, ID_DEVICES, 0);
@@ -716,7 +810,7 @@ TEST_F(SetupDialogTest, PickingTheCardInUseChangesNothing)
         EXPECT_EQ(Items(d, ID_BUTTONS), kTable2Labels);
         Exit(d);
     });
-    ASSERT_TRUE(run.dialogShown);
+    ExpectRanThrough(RunSetup(script));
     EXPECT_EQ(ReadFileText(IniPath()), ini) << "settings not marked changed";
 }
 
@@ -725,35 +819,39 @@ TEST_F(SetupDialogTest, ChangingTheCardReopensItAndBindsByLabelInTheNewTable)
     TwoCards("Card Alpha", 2, "Card Beta", 1);
     ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n00=MUTE\r\n"));
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
-        const uint32_t opens = Sim()->callCount[CALL_OPEN_CARD];
-        Pick(d, ID_DEVICES, 1);
-        EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens + 1);
-        EXPECT_EQ(Sim()->lastOpenIndex, 1u);
-        EXPECT_EQ(Items(d, ID_BUTTONS), kTable2Labels) << "the list keeps the labels it opened with";
-
-        // Polling runs again, and on the new card's table: 0x1D is "REC" in
-        // table 1 ("Sleep" in table 2).
-        SimHold(0x1D);
-        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_CODE) == "0x1D"; }, kEventMs));
-        EXPECT_EQ(Text(d, ID_LABEL), "REC");
-        EXPECT_EQ(SelText(d, ID_BUTTONS), "Button 0") << "REC is not in the list";
-        SimHold(255);
-        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_STATUS) == kReleased; }, kEventMs));
-
-        // "Mute" is code 0x13 in table 1 (0x11 in table 2).
-        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
-        EXPECT_EQ(Sel(d, ID_COMMANDS), 0) << "table 1 holds no bindings yet";
-        ASSERT_TRUE(PickText(d, ID_COMMANDS, "VOL_DOWN"));
-        // "Ch Up" is missing from table 1: shown unbound, and binding it does nothing.
-        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Ch Up"));
-        EXPECT_EQ(Sel(d, ID_COMMANDS), 0);
-        ASSERT_TRUE(PickText(d, ID_COMMANDS, "VOL_UP"));
-        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
-        EXPECT_EQ(SelText(d, ID_COMMANDS), "VOL_DOWN");
-        Exit(d);
-    });
-    ASSERT_TRUE(run.dialogShown);
+    Script script;
+    script
+        .Do([&](HWND d) {
+            const uint32_t opens = Sim()->callCount[CALL_OPEN_CARD];
+            Pick(d, ID_DEVICES, 1);
+            EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens + 1);
+            EXPECT_EQ(Sim()->lastOpenIndex, 1u);
+            EXPECT_EQ(Items(d, ID_BUTTONS), kTable2Labels) << "the list keeps the labels it opened with";
+            // Polling runs again, on the new card's table: 0x1D is "REC" in
+            // table 1 ("Sleep" in table 2).
+            SimHold(0x1D);
+        })
+        .Until("press of 0x1D shown", [](HWND d) { return Text(d, ID_CODE) == "0x1D"; })
+        .Do([&](HWND d) {
+            EXPECT_EQ(Text(d, ID_LABEL), "REC");
+            EXPECT_EQ(SelText(d, ID_BUTTONS), "Button 0") << "REC is not in the list";
+            SimHold(255);
+        })
+        .Until("release shown", [](HWND d) { return Text(d, ID_STATUS) == kReleased; })
+        .Do([&](HWND d) {
+            // "Mute" is code 0x13 in table 1 (0x11 in table 2).
+            ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
+            EXPECT_EQ(Sel(d, ID_COMMANDS), 0) << "table 1 holds no bindings yet";
+            ASSERT_TRUE(PickText(d, ID_COMMANDS, "VOL_DOWN"));
+            // "Ch Up" is missing from table 1: shown unbound, and binding it does nothing.
+            ASSERT_TRUE(PickText(d, ID_BUTTONS, "Ch Up"));
+            EXPECT_EQ(Sel(d, ID_COMMANDS), 0);
+            ASSERT_TRUE(PickText(d, ID_COMMANDS, "VOL_UP"));
+            ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
+            EXPECT_EQ(SelText(d, ID_COMMANDS), "VOL_DOWN");
+            Exit(d);
+        });
+    ExpectRanThrough(RunSetup(script));
     // The bindings of the new table; the file's 00=MUTE went to table 2 only.
     ExpectSavedFile(1, 350, 100, 60, {{0x13, "VOL_DOWN"}});
 }
@@ -763,28 +861,29 @@ TEST_F(SetupDialogTest, ChangingToACardThatFailsReleasesTheHeldButtonAndStopsPol
     TwoCards("Card Alpha", 2, "Card Beta", 2);
     Sim()->openResult[1] = 0;
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
-        SimHold(0x12);
-        ASSERT_TRUE(WaitFor([&] { return Text(d, ID_STATUS) == kPressed; }, kEventMs));
-        EXPECT_EQ(Text(d, ID_CODE), "0x12");
-
-        Pick(d, ID_DEVICES, 1);
-        EXPECT_EQ(Text(d, ID_STATUS), kReleased) << "the held button is released by the change";
-        EXPECT_EQ(Text(d, ID_CODE), "0x12");
-        EXPECT_EQ(Text(d, ID_LABEL), "Power");
-
-        const uint32_t reads = Sim()->callCount[CALL_GET_REMOTE_CODE];
-        Sleep(600);
-        EXPECT_EQ(Sim()->callCount[CALL_GET_REMOTE_CODE], reads) << "polling stopped";
-        EXPECT_EQ(Text(d, ID_STATUS), kReleased);
-        SimHold(255);
-
-        // Table 0 is current now: "Info" is its code 0x10 (0x0D in table 2).
-        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Info"));
-        ASSERT_TRUE(PickText(d, ID_COMMANDS, "SCAN"));
-        Exit(d);
-    });
-    ASSERT_TRUE(run.dialogShown);
+    uint32_t reads = 0;
+    Script script;
+    script.Do([](HWND) { SimHold(0x12); })
+        .Until("press shown", [](HWND d) { return Text(d, ID_STATUS) == kPressed; })
+        .Do([&](HWND d) {
+            EXPECT_EQ(Text(d, ID_CODE), "0x12");
+            Pick(d, ID_DEVICES, 1);
+            EXPECT_EQ(Text(d, ID_STATUS), kReleased) << "the held button is released by the change";
+            EXPECT_EQ(Text(d, ID_CODE), "0x12");
+            EXPECT_EQ(Text(d, ID_LABEL), "Power");
+            reads = Sim()->callCount[CALL_GET_REMOTE_CODE];
+        })
+        .Pause(600)
+        .Do([&](HWND d) {
+            EXPECT_EQ(Sim()->callCount[CALL_GET_REMOTE_CODE], reads) << "polling stopped";
+            EXPECT_EQ(Text(d, ID_STATUS), kReleased);
+            SimHold(255);
+            // Table 0 is current now: "Info" is its code 0x10 (0x0D in table 2).
+            ASSERT_TRUE(PickText(d, ID_BUTTONS, "Info"));
+            ASSERT_TRUE(PickText(d, ID_COMMANDS, "SCAN"));
+            Exit(d);
+        });
+    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(1, 350, 100, 60, {{0x10, "SCAN"}});
     EXPECT_EQ(plugin.Start(), 0u) << "no card open";
 }
@@ -794,27 +893,30 @@ TEST_F(SetupDialogTest, CardIndexBeyondTheCardsIsReplacedByAllOnesOnTheFirstNoti
     TwoCards("Card Alpha", 2, "Card Beta", 2);
     ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=5\r\n"));
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
-        EXPECT_EQ(Items(d, ID_DEVICES), (Texts{"Card Alpha", "Card Beta"}));
-        EXPECT_EQ(Sel(d, ID_DEVICES), CB_ERR);
-        EXPECT_EQ(Items(d, ID_BUTTONS), kTable0Labels) << "no card open, so table 0";
-
-        const uint32_t opens = Sim()->callCount[CALL_OPEN_CARD];
-        const uint32_t uninits = Sim()->callCount[CALL_UNINIT];
-        // The list gaining the focus is its first notification.
-        ASSERT_EQ(Focus(d), Item(d, ID_EXIT));
-        PostKey(Item(d, ID_EXIT), VK_TAB);
-        EXPECT_TRUE(WaitFor([&] { return Focus(d) == Item(d, ID_DEVICES); }, kEventMs));
-        EXPECT_TRUE(WaitFor([&] { return Sim()->callCount[CALL_UNINIT] == uninits + 1; }, kEventMs))
-            << "the card is closed";
-        EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens) << "index out of range: the vendor is not asked";
-        // Later notifications find the stored index equal to "no selection".
-        Notify(d, ID_DEVICES, CBN_KILLFOCUS);
-        Notify(d, ID_DEVICES, CBN_SETFOCUS);
-        EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits + 1);
-        Exit(d);
-    });
-    ASSERT_TRUE(run.dialogShown);
+    uint32_t opens = 0, uninits = 0;
+    Script script;
+    script
+        .Do([&](HWND d) {
+            EXPECT_EQ(Items(d, ID_DEVICES), (Texts{"Card Alpha", "Card Beta"}));
+            EXPECT_EQ(Sel(d, ID_DEVICES), CB_ERR);
+            EXPECT_EQ(Items(d, ID_BUTTONS), kTable0Labels) << "no card open, so table 0";
+            opens = Sim()->callCount[CALL_OPEN_CARD];
+            uninits = Sim()->callCount[CALL_UNINIT];
+            // The list gaining the focus is its first notification.
+            ASSERT_EQ(GetFocus(), Item(d, ID_EXIT));
+            PostKey(Item(d, ID_EXIT), VK_TAB);
+        })
+        .Until("Tab moves the focus to the device list", [](HWND d) { return GetFocus() == Item(d, ID_DEVICES); })
+        .Do([&](HWND d) {
+            EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits + 1) << "the card is closed";
+            EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens) << "index out of range: the vendor is not asked";
+            // Later notifications find the stored index equal to "no selection".
+            Notify(d, ID_DEVICES, CBN_KILLFOCUS);
+            Notify(d, ID_DEVICES, CBN_SETFOCUS);
+            EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits + 1);
+            Exit(d);
+        });
+    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(4294967295u, 350, 100, 60, {});
 }
 
@@ -826,7 +928,8 @@ TEST_F(SetupDialogTest, ShowingABindingSelectsItsWordIgnoringCaseOrOther)
     const std::string ini = "[Buttons]\r\n00=MUTE\r\n0A=recall\r\n11=ZAP\r\n12=power\r\n";
     ASSERT_TRUE(PutIni(ini));
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
+    Script script;
+    script.Do([&](HWND d) {
         const std::pair<const char*, const char*> cases[] = {
             {"Mute", "< Other >"}, {"Power", "POWER"}, {"Recall", "RECALL"},
             {"Button 1", "< None >"}, {"Button 0", "MUTE"}, {"Freeze", "< None >"},
@@ -837,7 +940,7 @@ TEST_F(SetupDialogTest, ShowingABindingSelectsItsWordIgnoringCaseOrOther)
         }
         Exit(d);
     });
-    ASSERT_TRUE(run.dialogShown);
+    ExpectRanThrough(RunSetup(script));
     EXPECT_EQ(ReadFileText(IniPath()), ini) << "showing a binding changes nothing";
 }
 
@@ -845,7 +948,8 @@ TEST_F(SetupDialogTest, BindingStoresTheWordNoneEmptiesAndOtherKeeps)
 {
     ASSERT_TRUE(PutIni("[Buttons]\r\n00=MUTE\r\n11=ZAP\r\n12=POWER\r\n"));
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
+    Script script;
+    script.Do([&](HWND d) {
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
         Pick(d, ID_COMMANDS, 1);  // "< Other >"
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Power"));
@@ -859,7 +963,7 @@ TEST_F(SetupDialogTest, BindingStoresTheWordNoneEmptiesAndOtherKeeps)
         EXPECT_EQ(SelText(d, ID_COMMANDS), "< Other >");
         Exit(d);
     });
-    ASSERT_TRUE(run.dialogShown);
+    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(0, 350, 100, 60, {{0x00, "MUTE"}, {0x05, "VOL_UP"}, {0x11, "ZAP"}});
 
     // The bindings are live after the dialog: the kept word goes out unchanged.
@@ -871,6 +975,7 @@ TEST_F(SetupDialogTest, BindingStoresTheWordNoneEmptiesAndOtherKeeps)
     const size_t before = host.messages.size();
     ASSERT_TRUE(HostReceives(0x11, before + 1));
     EXPECT_EQ(host.messages[before].Command(), "ZAP");
+    SimHold(255);
     plugin.Stop();
 }
 
@@ -878,12 +983,13 @@ TEST_F(SetupDialogTest, OtherAloneMarksTheSettingsChanged)
 {
     ASSERT_TRUE(PutIni("[Buttons]\r\n11=ZAP\r\n"));
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
+    Script script;
+    script.Do([&](HWND d) {
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
         Pick(d, ID_COMMANDS, 1);
         Exit(d);
     });
-    ASSERT_TRUE(run.dialogShown);
+    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(0, 350, 100, 60, {{0x11, "ZAP"}});
 }
 
@@ -893,7 +999,8 @@ TEST_F(SetupDialogTest, DefaultsRestoreFactoryTimingsAndTheSetOfTheRemoteType)
     ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=1\r\nDelayBeforeRepeat=500\r\nRepeatInterval=150\r\n"
                        "ReleaseTime=70\r\n[Buttons]\r\n00=POWER\r\n28=MUTE\r\n"));
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
+    Script script;
+    script.Do([&](HWND d) {
         EXPECT_EQ(Sel(d, ID_DEVICES), 1);
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
         Click(d, ID_DEFAULTS);
@@ -909,7 +1016,7 @@ TEST_F(SetupDialogTest, DefaultsRestoreFactoryTimingsAndTheSetOfTheRemoteType)
         EXPECT_EQ(SelText(d, ID_COMMANDS), "UP");
         Exit(d);
     });
-    ASSERT_TRUE(run.dialogShown);
+    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(1, 350, 100, 60, kFactoryType2);
 }
 
@@ -926,49 +1033,57 @@ TEST_F(SetupDialogTest, LiveDisplayShowsPressRepeatsAndReleaseAndTheHostGetsNoth
     OpenPlugin();
     EXPECT_GT(plugin.Start(), 0u);
 
-    const SetupRun run = RunSetup([&](HWND d) {
-        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Button 3"));
-
-        // A code above 92 changes nothing.
-        SimHold(100);
-        Sleep(400);
-        EXPECT_EQ(Text(d, ID_STATUS), kReleased);
-        EXPECT_EQ(Text(d, ID_CODE), "");
-        EXPECT_EQ(Text(d, ID_LABEL), "");
-
-        SimHold(0x1A);
-        Texts statuses = WatchText(d, ID_STATUS, [](const std::string& s) { return s == Repeat(2); }, kEventMs);
-        EXPECT_EQ(Text(d, ID_CODE), "0x1A");
-        EXPECT_EQ(Text(d, ID_LABEL), "Chan +");
-        EXPECT_EQ(SelText(d, ID_BUTTONS), "Chan +") << "the press selects the button";
-        EXPECT_EQ(SelText(d, ID_COMMANDS), "CH_UP") << "and its binding";
-        SimHold(255);
-        const Texts after = WatchText(d, ID_STATUS, [](const std::string& s) { return s == kReleased; }, kEventMs);
-        for (const std::string& s : after) {
-            if (s != statuses.back())
-                statuses.push_back(s);
-        }
-
-        // "Отжата", "Нажата", "Повтор 1", "Повтор 2", ... "Повтор n", "Отжата".
-        ASSERT_GE(statuses.size(), 5u);
-        Texts expected = {kReleased, kPressed};
-        for (size_t n = 1; n + 3 <= statuses.size(); ++n)
-            expected.push_back(Repeat(static_cast<int>(n)));
-        expected.push_back(kReleased);
-        EXPECT_EQ(statuses, expected);
-
-        // A code without a label: the label field empties, the lists stay.
-        SimHold(0x19);
-        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_CODE) == "0x19"; }, kEventMs));
-        EXPECT_EQ(Text(d, ID_STATUS), kPressed);
-        EXPECT_EQ(Text(d, ID_LABEL), "");
-        EXPECT_EQ(SelText(d, ID_BUTTONS), "Chan +");
-        EXPECT_EQ(SelText(d, ID_COMMANDS), "CH_UP");
-        SimHold(255);
-        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_STATUS) == kReleased; }, kEventMs));
-        Exit(d);
-    });
-    ASSERT_TRUE(run.dialogShown);
+    Texts statuses;  // distinct successive texts of the status field
+    auto watch = [&](HWND d) {
+        const std::string text = Text(d, ID_STATUS);
+        if (statuses.empty() || statuses.back() != text)
+            statuses.push_back(text);
+        return text;
+    };
+    Script script;
+    script
+        .Do([&](HWND d) {
+            ASSERT_TRUE(PickText(d, ID_BUTTONS, "Button 3"));
+            SimHold(100);  // above 92: changes nothing
+        })
+        .Pause(400)
+        .Do([&](HWND d) {
+            EXPECT_EQ(Text(d, ID_STATUS), kReleased);
+            EXPECT_EQ(Text(d, ID_CODE), "");
+            EXPECT_EQ(Text(d, ID_LABEL), "");
+            watch(d);
+            SimHold(0x1A);
+        })
+        .Until("second repeat", [&](HWND d) { return watch(d) == Repeat(2); })
+        .Do([&](HWND d) {
+            EXPECT_EQ(Text(d, ID_CODE), "0x1A");
+            EXPECT_EQ(Text(d, ID_LABEL), "Chan +");
+            EXPECT_EQ(SelText(d, ID_BUTTONS), "Chan +") << "the press selects the button";
+            EXPECT_EQ(SelText(d, ID_COMMANDS), "CH_UP") << "and its binding";
+            SimHold(255);
+        })
+        .Until("release", [&](HWND d) { return watch(d) == kReleased; })
+        .Do([&](HWND) {
+            // "Отжата", "Нажата", "Повтор 1", "Повтор 2", ... "Повтор n", "Отжата".
+            ASSERT_GE(statuses.size(), 5u);
+            Texts expected = {kReleased, kPressed};
+            for (size_t n = 1; n + 3 <= statuses.size(); ++n)
+                expected.push_back(Repeat(static_cast<int>(n)));
+            expected.push_back(kReleased);
+            EXPECT_EQ(statuses, expected);
+            SimHold(0x19);  // no label in table 0
+        })
+        .Until("press of 0x19 shown", [](HWND d) { return Text(d, ID_CODE) == "0x19"; })
+        .Do([&](HWND d) {
+            EXPECT_EQ(Text(d, ID_STATUS), kPressed);
+            EXPECT_EQ(Text(d, ID_LABEL), "");
+            EXPECT_EQ(SelText(d, ID_BUTTONS), "Chan +") << "the lists stay";
+            EXPECT_EQ(SelText(d, ID_COMMANDS), "CH_UP");
+            SimHold(255);
+        })
+        .Until("release of 0x19", [](HWND d) { return Text(d, ID_STATUS) == kReleased; })
+        .Do([](HWND d) { Exit(d); });
+    ExpectRanThrough(RunSetup(script));
     EXPECT_TRUE(host.messages.empty()) << "a bound button reached the host while the dialog was open";
     EXPECT_EQ(ReadFileText(IniPath()), ini) << "the display changes no setting";
 
@@ -987,15 +1102,16 @@ TEST_F(SetupDialogTest, LiveDisplayPressInTable1SelectsRecNotRecall)
 {
     Sim()->remoteType[0] = 1;
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
-        SimHold(0x1D);
-        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_CODE) == "0x1D"; }, kEventMs));
-        EXPECT_EQ(Text(d, ID_LABEL), "REC");
-        EXPECT_EQ(SelText(d, ID_BUTTONS), "REC");
-        SimHold(255);
-        Exit(d);
-    });
-    ASSERT_TRUE(run.dialogShown);
+    Script script;
+    script.Do([](HWND) { SimHold(0x1D); })
+        .Until("press of 0x1D shown", [](HWND d) { return Text(d, ID_CODE) == "0x1D"; })
+        .Do([](HWND d) {
+            EXPECT_EQ(Text(d, ID_LABEL), "REC");
+            EXPECT_EQ(SelText(d, ID_BUTTONS), "REC");
+            SimHold(255);
+            Exit(d);
+        });
+    ExpectRanThrough(RunSetup(script));
 }
 
 TEST_F(SetupDialogTest, SetupWithPollingOffPollsDuringTheDialogAndLeavesItOff)
@@ -1003,15 +1119,16 @@ TEST_F(SetupDialogTest, SetupWithPollingOffPollsDuringTheDialogAndLeavesItOff)
     Sim()->remoteType[0] = 0;
     ASSERT_TRUE(PutIni("[Buttons]\r\n1A=CH_UP\r\n"));
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
-        SimHold(0x1A);
-        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_STATUS) == kPressed; }, kEventMs)) << "no polling in the dialog";
-        EXPECT_EQ(Text(d, ID_CODE), "0x1A");
-        SimHold(255);
-        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_STATUS) == kReleased; }, kEventMs));
-        Exit(d);
-    });
-    ASSERT_TRUE(run.dialogShown);
+    Script script;
+    script.Do([](HWND) { SimHold(0x1A); })
+        .Until("press shown: Setup polls", [](HWND d) { return Text(d, ID_STATUS) == kPressed; })
+        .Do([](HWND d) {
+            EXPECT_EQ(Text(d, ID_CODE), "0x1A");
+            SimHold(255);
+        })
+        .Until("release shown", [](HWND d) { return Text(d, ID_STATUS) == kReleased; })
+        .Do([](HWND d) { Exit(d); });
+    ExpectRanThrough(RunSetup(script));
     EXPECT_TRUE(host.messages.empty());
 
     SimHold(0x1A);
@@ -1098,15 +1215,16 @@ TEST_F(SetupDialogTest, ScreenshotForTheReadme)
         ini += KeyOf(binding.first) + "=" + binding.second + "\r\n";
     ASSERT_TRUE(PutIni(ini));
     OpenPlugin();
-    const SetupRun run = RunSetup([&](HWND d) {
-        SimHold(0x12);  // "Power"
-        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_STATUS) == Repeat(2); }, kEventMs));
-        SimHold(255);
-        EXPECT_TRUE(WaitFor([&] { return Text(d, ID_STATUS) == kReleased; }, kEventMs));
-        Sleep(1500);  // let the modal loop repaint
-        EXPECT_TRUE(CaptureWindow(d, BuildDir() + "\\setup-dialog.bmp", false));
-        EXPECT_TRUE(CaptureWindow(d, BuildDir() + "\\setup-dialog-print.bmp", true));
-        Exit(d);
-    });
-    ASSERT_TRUE(run.dialogShown);
+    Script script;
+    script.Do([](HWND) { SimHold(0x12); })  // "Power"
+        .Until("second repeat", [](HWND d) { return Text(d, ID_STATUS) == Repeat(2); })
+        .Do([](HWND) { SimHold(255); })
+        .Until("release", [](HWND d) { return Text(d, ID_STATUS) == kReleased; })
+        .Pause(1500)  // the loop repaints meanwhile
+        .Do([](HWND d) {
+            EXPECT_TRUE(CaptureWindow(d, BuildDir() + "\\setup-dialog.bmp", false));
+            EXPECT_TRUE(CaptureWindow(d, BuildDir() + "\\setup-dialog-print.bmp", true));
+            Exit(d);
+        });
+    ExpectRanThrough(RunSetup(script));
 }

@@ -264,6 +264,7 @@ std::string DefaultPluginPath()
 
 int RunScript(const Options& options, const std::vector<SimStep>& steps)
 {
+    g_startTime = timeGetTime();
     HWND window = CreateMainWindow(false);
     OpenPlugin(window, options.source);
     const uint32_t started = g_plugin.Start();
@@ -274,7 +275,7 @@ int RunScript(const Options& options, const std::vector<SimStep>& steps)
         return 1;
     }
     const uint32_t last = steps.empty() ? 0 : steps.back().timeMs;
-    g_startTime = timeGetTime();
+    g_startTime = timeGetTime();  // times below count from the first step
     g_sim->codeMode = SIM_HELD;
     g_sim->heldCode = 255;
     for (size_t i = 0; i < steps.size(); ++i)
