@@ -233,6 +233,15 @@ std::string Narrow(const std::wstring& s)
     return out;
 }
 
+std::string ControlLine(uint32_t id, const std::string& cls, const std::string& text, short x, short y, short cx,
+                        short cy, uint32_t style, uint32_t exStyle)
+{
+    char line[512];
+    snprintf(line, sizeof line, "id %d %s %s at %d,%d %dx%d style 0x%08X exstyle 0x%X", static_cast<int>(id),
+             cls.c_str(), text.c_str(), x, y, cx, cy, static_cast<unsigned>(style), static_cast<unsigned>(exStyle));
+    return line;
+}
+
 class PluginResources : public ::testing::Test {
 protected:
     void SetUp() override
@@ -296,48 +305,46 @@ TEST_F(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
     EXPECT_EQ(Narrow(r.String()), "Tahoma");
     ASSERT_TRUE(r.ok());
 
-    const size_t expectedCount = sizeof kControls / sizeof kControls[0];
-    ASSERT_EQ(expectedCount, 28u);
-    for (size_t i = 0; i < count && i < expectedCount; ++i) {
-        const ExpectedControl& e = kControls[i];
-        SCOPED_TRACE("control #" + std::to_string(i + 1));
+    // Each control as one line of text, so a difference shows control and field.
+    std::vector<std::string> expected, actual;
+    for (const ExpectedControl& e : kControls) {
+        std::string text;
+        if (e.textKind == TEXT_EXACT)
+            text = "\"" + Narrow(e.text) + "\"";
+        else if (e.textKind == TEXT_ORDINAL)
+            text = "#" + std::to_string(e.ordinal);
+        else
+            text = "<one line>";
+        expected.push_back(ControlLine(e.id, Narrow(kClassNames[e.cls].name), text, e.x, e.y, e.cx, e.cy, e.style, 0));
+    }
+    for (uint16_t i = 0; i < count && r.ok(); ++i) {
         r.AlignDword();
         r.Dword();  // help id
-        EXPECT_EQ(r.Dword(), 0u) << "extended style";
-        EXPECT_EQ(r.Dword(), e.style) << std::hex << "style";
-        EXPECT_EQ(r.Short(), e.x);
-        EXPECT_EQ(r.Short(), e.y);
-        EXPECT_EQ(r.Short(), e.cx);
-        EXPECT_EQ(r.Short(), e.cy);
-        EXPECT_EQ(r.Dword(), e.id) << "id";
-
+        const uint32_t exStyle = r.Dword();
+        const uint32_t style = r.Dword();
+        const short x = r.Short(), y = r.Short(), cx = r.Short(), cy = r.Short();
+        const uint32_t id = r.Dword();
         const NameOrOrdinal cls = r.Name();
-        const ClassName& want = kClassNames[e.cls];
-        if (cls.isOrdinal)
-            EXPECT_EQ(cls.ordinal, want.ordinal) << "class ordinal";
-        else
-            EXPECT_TRUE(SameClassName(cls.text, want.name)) << "class " << Narrow(cls.text);
+        const NameOrOrdinal title = r.Name();
+        r.Skip(r.Word());  // creation data
 
-        const NameOrOrdinal text = r.Name();
-        switch (e.textKind) {
-        case TEXT_EXACT:
-            EXPECT_FALSE(text.isOrdinal);
-            EXPECT_EQ(Narrow(text.text), Narrow(e.text));
-            break;
-        case TEXT_ORDINAL:
-            EXPECT_TRUE(text.isOrdinal);
-            EXPECT_EQ(text.ordinal, e.ordinal);
-            break;
-        case TEXT_ANY_LINE:
-            EXPECT_FALSE(text.isOrdinal);
-            EXPECT_FALSE(text.text.empty());
-            EXPECT_EQ(text.text.find_first_of(L"\r\n"), std::wstring::npos);
-            break;
+        // A predefined class may be written as its ordinal or its name.
+        std::string className = cls.isOrdinal ? "ordinal " + std::to_string(cls.ordinal) : Narrow(cls.text);
+        for (const ClassName& known : kClassNames) {
+            if ((cls.isOrdinal && cls.ordinal == known.ordinal) || (!cls.isOrdinal && SameClassName(cls.text, known.name)))
+                className = Narrow(known.name);
         }
-        const uint16_t extra = r.Word();
-        r.Skip(extra);
-        ASSERT_TRUE(r.ok()) << "template ends early";
+        std::string text;
+        if (title.isOrdinal)
+            text = "#" + std::to_string(title.ordinal);
+        else if (id == 1014 && !title.text.empty() && title.text.find_first_of(L"\r\n") == std::wstring::npos)
+            text = "<one line>";  // its wording is free
+        else
+            text = "\"" + Narrow(title.text) + "\"";
+        actual.push_back(ControlLine(id, className, text, x, y, cx, cy, style, exStyle));
     }
+    EXPECT_TRUE(r.ok()) << "template ends early";
+    EXPECT_EQ(actual, expected);
 }
 
 TEST_F(PluginResources, LogoBitmapIs32By32With8BitsPerPixel)

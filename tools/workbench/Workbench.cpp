@@ -48,6 +48,8 @@ struct Options {
     int remoteType = -2;  // -2: leave the simulator's setting alone
     std::string settingsPath;  // copied beside the plug-in before it loads
     std::string vendorPath;    // installed as the system's QuelmoRC.dll
+    bool play = false;         // window mode: also play the timeline
+    std::string screenshotPath;  // window mode: save the window as BMP after the timeline
     bool window = false;
 };
 
@@ -130,20 +132,21 @@ void LogCall(const char* what, long long result)
 struct KeyButton {
     UINT key;
     uint8_t code;
-    const char* name;
+    const char* name;  // the button on the remote
+    const char* keyName;
 };
 
 const KeyButton kKeyMap[] = {
-    {'0', 0x00, "0"},   {'1', 0x01, "1"},   {'2', 0x02, "2"},   {'3', 0x03, "3"},
-    {'4', 0x04, "4"},   {'5', 0x05, "5"},   {'6', 0x06, "6"},   {'7', 0x07, "7"},
-    {'8', 0x08, "8"},   {'9', 0x09, "9"},   {VK_BACK, 0x0A, "Recall"},
-    {VK_UP, 0x0B, "Up"}, {VK_RIGHT, 0x0C, "Right"}, {VK_DOWN, 0x15, "Down"},
-    {VK_LEFT, 0x18, "Left"}, {VK_RETURN, 0x16, "OK"}, {'P', 0x12, "Power"},
-    {'M', 0x13, "Mute"}, {VK_SPACE, 0x13, "Mute"}, {VK_F1, 0x14, "Menu"},
-    {VK_PRIOR, 0x1A, "Chan +"}, {VK_NEXT, 0x1E, "Chan -"},
-    {VK_ADD, 0x1B, "Vol +"}, {VK_OEM_PLUS, 0x1B, "Vol +"},
-    {VK_SUBTRACT, 0x1F, "Vol -"}, {VK_OEM_MINUS, 0x1F, "Vol -"},
-    {'S', 0x0E, "Sleep"}, {'A', 0x0F, "Audio"}, {'I', 0x10, "Info"}, {'T', 0x11, "TV/AV"},
+    {'0', 0x00, "0", "0"},   {'1', 0x01, "1", "1"},   {'2', 0x02, "2", "2"},   {'3', 0x03, "3", "3"},
+    {'4', 0x04, "4", "4"},   {'5', 0x05, "5", "5"},   {'6', 0x06, "6", "6"},   {'7', 0x07, "7", "7"},
+    {'8', 0x08, "8", "8"},   {'9', 0x09, "9", "9"},   {VK_BACK, 0x0A, "Recall", "Backspace"},
+    {VK_UP, 0x0B, "Up", "Up"}, {VK_RIGHT, 0x0C, "Right", "Right"}, {VK_DOWN, 0x15, "Down", "Down"},
+    {VK_LEFT, 0x18, "Left", "Left"}, {VK_RETURN, 0x16, "OK", "Enter"}, {'P', 0x12, "Power", "P"},
+    {'M', 0x13, "Mute", "M"}, {VK_SPACE, 0x13, "Mute", "Space"}, {VK_F1, 0x14, "Menu", "F1"},
+    {VK_PRIOR, 0x1A, "Chan +", "PgUp"}, {VK_NEXT, 0x1E, "Chan -", "PgDn"},
+    {VK_ADD, 0x1B, "Vol +", "+"}, {VK_OEM_PLUS, 0x1B, "Vol +", "="},
+    {VK_SUBTRACT, 0x1F, "Vol -", "-"}, {VK_OEM_MINUS, 0x1F, "Vol -", "-"},
+    {'S', 0x0E, "Sleep", "S"}, {'A', 0x0F, "Audio", "A"}, {'I', 0x10, "Info", "I"}, {'T', 0x11, "TV/AV", "T"},
 };
 
 const KeyButton* FindKey(UINT key)
@@ -221,14 +224,11 @@ HWND CreateMainWindow(bool visible)
                       window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID_START + i)), wc.hInstance, nullptr);
     std::string keys = "Keyboard remote (hold a key = hold the button):  ";
     for (const KeyButton& k : kKeyMap) {
-        char key[32];
-        if (k.key >= '0' && k.key <= 'Z')
-            snprintf(key, sizeof key, "%c", static_cast<char>(k.key));
-        else
-            GetKeyNameTextA(static_cast<LONG>(MapVirtualKeyA(k.key, 0) << 16), key, sizeof key);
-        keys += std::string(key) + "=" + k.name + "  ";
+        if (k.key == VK_OEM_MINUS)
+            continue;  // same label as the keypad minus
+        keys += std::string(k.keyName) + "=" + k.name + "  ";
     }
-    g_keyMapText = CreateWindowA("STATIC", keys.c_str(), WS_CHILD | WS_VISIBLE, 10, 44, 730, 48, window, nullptr,
+    g_keyMapText = CreateWindowA("STATIC", keys.c_str(), WS_CHILD | WS_VISIBLE, 10, 44, 730, 50, window, nullptr,
                   wc.hInstance, nullptr);
     g_logList = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOSEL,
                                 10, 96, 730, 380, window, reinterpret_cast<HMENU>(ID_LOG), wc.hInstance, nullptr);
@@ -262,6 +262,55 @@ std::string DefaultPluginPath()
     return dir + "\\VantorixRC.dll";
 }
 
+void PlayTimeline(const std::vector<SimStep>& steps)
+{
+    g_sim->codeMode = SIM_HELD;
+    g_sim->heldCode = 255;
+    for (size_t i = 0; i < steps.size(); ++i)
+        g_sim->steps[i] = steps[i];
+    g_sim->stepCount = static_cast<uint32_t>(steps.size());
+    g_sim->timelineStart = timeGetTime();
+    g_sim->codeMode = SIM_TIMELINE;
+}
+
+// Saves the window's picture as a 24-bit BMP; true on success.
+bool SaveWindowBitmap(HWND window, const std::string& path)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, old);
+    const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
+    const DWORD imageSize = stride * static_cast<DWORD>(height);
+    BITMAPFILEHEADER header = {};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+    header.bfSize = header.bfOffBits + imageSize;
+    bool ok = false;
+    if (FILE* f = fopen(path.c_str(), "wb")) {
+        ok = fwrite(&header, sizeof header, 1, f) == 1 && fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, f) == 1 &&
+             fwrite(bits, imageSize, 1, f) == 1;
+        ok = fclose(f) == 0 && ok;
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
 int RunScript(const Options& options, const std::vector<SimStep>& steps)
 {
     g_startTime = timeGetTime();
@@ -276,13 +325,7 @@ int RunScript(const Options& options, const std::vector<SimStep>& steps)
     }
     const uint32_t last = steps.empty() ? 0 : steps.back().timeMs;
     g_startTime = timeGetTime();  // times below count from the first step
-    g_sim->codeMode = SIM_HELD;
-    g_sim->heldCode = 255;
-    for (size_t i = 0; i < steps.size(); ++i)
-        g_sim->steps[i] = steps[i];
-    g_sim->stepCount = static_cast<uint32_t>(steps.size());
-    g_sim->timelineStart = g_startTime;
-    g_sim->codeMode = SIM_TIMELINE;
+    PlayTimeline(steps);
 
     // Play to the end of the timeline plus time for the last release.
     const DWORD end = last + 500;
@@ -301,7 +344,7 @@ int RunScript(const Options& options, const std::vector<SimStep>& steps)
     return 0;
 }
 
-int RunWindow(const Options& options)
+int RunWindow(const Options& options, const std::vector<SimStep>& steps)
 {
     g_startTime = timeGetTime();
     if (g_sim) {
@@ -314,6 +357,26 @@ int RunWindow(const Options& options)
     OpenPlugin(window, options.source);
     LogCall("Start", g_plugin.Start());
     SetFocus(window);
+    if (options.play && g_sim && !steps.empty()) {
+        PlayTimeline(steps);
+        if (!options.screenshotPath.empty()) {
+            // Picture of the finished command stream, then leave.
+            const DWORD end = timeGetTime() + steps.back().timeMs + 500;
+            while (static_cast<int32_t>(end - timeGetTime()) > 0) {
+                MSG pending;
+                while (PeekMessageA(&pending, nullptr, 0, 0, PM_REMOVE)) {
+                    TranslateMessage(&pending);
+                    DispatchMessageA(&pending);
+                }
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+            }
+            UpdateWindow(window);
+            const bool saved = SaveWindowBitmap(window, options.screenshotPath);
+            g_plugin.Close();
+            DestroyWindow(window);
+            return saved ? 0 : 1;
+        }
+    }
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
@@ -343,18 +406,22 @@ int main(int argc, char** argv)
             options.vendorPath = argv[++i];
         else if (arg == "--remote-type" && i + 1 < argc)
             options.remoteType = atoi(argv[++i]);
+        else if (arg == "--play")
+            options.play = true;
+        else if (arg == "--screenshot" && i + 1 < argc)
+            options.screenshotPath = argv[++i];
         else if (arg == "--window")
             options.window = true;
         else {
             fprintf(stderr, "usage: workbench [--plugin PATH] [--source NAME] [--remote-type N]\n"
                             "                 [--settings INI] [--vendor QuelmoRC.dll]\n"
-                            "                 [--script FILE | --window]\n");
+                            "                 [--script FILE] [--window [--play] [--screenshot FILE.bmp]]\n");
             return 2;
         }
     }
 
     std::vector<SimStep> steps;
-    if (!options.window) {
+    if (!options.window || options.play) {
         std::string text = DefaultTimelineText();
         if (!options.scriptPath.empty()) {
             text.clear();
@@ -406,7 +473,7 @@ int main(int argc, char** argv)
                 GetLastError());
         return 1;
     }
-    const int status = options.window ? RunWindow(options) : RunScript(options, steps);
+    const int status = options.window ? RunWindow(options, steps) : RunScript(options, steps);
     FreeLibrary(g_plugin.module);
     fflush(stdout);
     fflush(stderr);
