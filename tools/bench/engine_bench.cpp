@@ -406,7 +406,7 @@ void BenchRealTimer()
     DeleteFileA(ini.c_str());
 
     // Each message belongs to the latest step of its kind at or before its arrival.
-    std::vector<double> pressLatency, releaseLatency, spacing, firstRepeat;
+    std::vector<double> pressLatency, tapReleaseLatency, holdReleaseLatency, spacing, firstRepeat;
     const HostMessage* previous = nullptr;
     const HostMessage* lastPress = nullptr;
     size_t order = 0, gaps = 0;
@@ -424,11 +424,12 @@ void BenchRealTimer()
             lastPress = &m;
             expectedNext = 1;
         } else if (m.lParam == -1) {
-            uint32_t best = 0;
-            for (uint32_t r : releaseAt)
-                if (r <= rel)
-                    best = r;
-            releaseLatency.push_back(static_cast<double>(rel - best));
+            size_t best = 0;
+            for (size_t i = 0; i < releaseAt.size(); ++i)
+                if (releaseAt[i] <= rel)
+                    best = i;
+            const double latency = static_cast<double>(rel - releaseAt[best]);
+            (best < static_cast<size_t>(kTaps) ? tapReleaseLatency : holdReleaseLatency).push_back(latency);
             expectedNext = 0;
         } else {
             if (m.lParam != expectedNext)
@@ -447,16 +448,23 @@ void BenchRealTimer()
            " numbering/order faults: %u\n",
            complete ? "complete" : "INCOMPLETE", static_cast<unsigned long>(elapsed),
            static_cast<unsigned>(presses), static_cast<unsigned>(order),
-           static_cast<unsigned>(pressLatency.size()), static_cast<unsigned>(releaseLatency.size()),
+           static_cast<unsigned>(pressLatency.size()),
+           static_cast<unsigned>(tapReleaseLatency.size() + holdReleaseLatency.size()),
            static_cast<unsigned>(gaps));
     printf("   mean poll period: %.1f ms (%u vendor reads)\n",
            reads ? static_cast<double>(elapsed) / reads : 0.0, reads);
     printf("   press-to-message latency: p50 %.0f ms, p99 %.0f ms, max %.0f ms (n=%u)\n",
            Percentile(pressLatency, 0.50), Percentile(pressLatency, 0.99), Percentile(pressLatency, 1.0),
            static_cast<unsigned>(pressLatency.size()));
-    printf("   button-gone-to-release latency (includes ReleaseTime 60): p50 %.0f ms, p99 %.0f ms (n=%u)\n",
-           Percentile(releaseLatency, 0.50), Percentile(releaseLatency, 0.99),
-           static_cast<unsigned>(releaseLatency.size()));
+    // A 150 ms tap is released while still delaying, when the release test
+    // measures from the press: the first empty poll already releases it.
+    printf("   button-gone-to-release latency, 150 ms taps: p50 %.0f ms, p99 %.0f ms (n=%u)\n",
+           Percentile(tapReleaseLatency, 0.50), Percentile(tapReleaseLatency, 0.99),
+           static_cast<unsigned>(tapReleaseLatency.size()));
+    printf("   button-gone-to-release latency, 1.5 s holds (ReleaseTime 60 after last seen):"
+           " p50 %.0f ms, max %.0f ms (n=%u)\n",
+           Percentile(holdReleaseLatency, 0.50), Percentile(holdReleaseLatency, 1.0),
+           static_cast<unsigned>(holdReleaseLatency.size()));
     printf("   press to first repeat: mean %.1f ms (n=%u)\n", Mean(firstRepeat),
            static_cast<unsigned>(firstRepeat.size()));
     if (!spacing.empty())
@@ -472,7 +480,12 @@ int main()
 {
     setvbuf(stdout, nullptr, _IONBF, 0);
     const int patched = InstallAllocationCounters();
-    printf("engine_bench: %d allocator import slots redirected to counters\n\n", patched);
+    printf("engine_bench: %d allocator import slots redirected to counters\n", patched);
+    printf("  (malloc %s, calloc %s, realloc %s, HeapAlloc %s, HeapReAlloc %s, LocalAlloc %s, GlobalAlloc %s)\n\n",
+           g_malloc ? "yes" : "not imported", g_calloc ? "yes" : "not imported",
+           g_realloc ? "yes" : "not imported", g_heapAlloc ? "yes" : "not imported",
+           g_heapReAlloc ? "yes" : "not imported", g_localAlloc ? "yes" : "not imported",
+           g_globalAlloc ? "yes" : "not imported");
     BenchTicks();
     BenchRealTimer();
     return 0;

@@ -228,10 +228,10 @@ HWND CreateMainWindow(bool visible)
             continue;  // same label as the keypad minus
         keys += std::string(k.keyName) + "=" + k.name + "  ";
     }
-    g_keyMapText = CreateWindowA("STATIC", keys.c_str(), WS_CHILD | WS_VISIBLE, 10, 44, 730, 50, window, nullptr,
+    g_keyMapText = CreateWindowA("STATIC", keys.c_str(), WS_CHILD | WS_VISIBLE, 10, 44, 730, 70, window, nullptr,
                   wc.hInstance, nullptr);
     g_logList = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOSEL,
-                                10, 96, 730, 380, window, reinterpret_cast<HMENU>(ID_LOG), wc.hInstance, nullptr);
+                                10, 118, 730, 360, window, reinterpret_cast<HMENU>(ID_LOG), wc.hInstance, nullptr);
     HFONT font = static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
     SendMessageA(g_logList, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     ShowWindow(window, SW_SHOW);
