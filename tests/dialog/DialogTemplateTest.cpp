@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/TestEnv.h"
+#include "support/TestHost.h"
 
 namespace {
 
@@ -270,6 +271,7 @@ protected:
         return bytes;
     }
 
+    BoxWatcher boxes;
     HMODULE module = nullptr;
 };
 
