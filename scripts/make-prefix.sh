@@ -12,12 +12,15 @@ fi
 wineserver -k >/dev/null 2>&1
 rm -rf "$prefix"
 mkdir -p "$(dirname "$prefix")"
-# Wine's services inherit stdout; keep them off the caller's pipe. Programs
-# crashing under emulation may make wineboot report failure although the
-# prefix is complete, so the result is judged by what is on disk.
-wineboot -i >/dev/null 2>&1 </dev/null
-wineserver -w >/dev/null 2>&1
-if [ ! -s "$prefix/system.reg" ] || [ ! -e "$prefix/drive_c/windows/system32/kernel32.dll" ]; then
+# Wine's services inherit stdout; keep them off the caller's pipe. Under
+# emulation some of Wine's own programs crash, and now and then the session
+# hangs after the prefix is complete: the result is judged by what is on
+# disk, and a session that does not end is ended.
+timeout 1200 wineboot -i >/dev/null 2>&1 </dev/null
+timeout 120 wineserver -w >/dev/null 2>&1 || wineserver -k >/dev/null 2>&1
+timeout 60 wineserver -w >/dev/null 2>&1
+if [ ! -s "$prefix/system.reg" ] || [ ! -e "$prefix/.update-timestamp" ] ||
+   [ ! -e "$prefix/drive_c/windows/system32/kernel32.dll" ]; then
     echo "make-prefix: wineboot did not create the prefix $prefix" >&2
     exit 1
 fi

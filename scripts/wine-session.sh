@@ -9,12 +9,16 @@ export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
 case ${2:-} in
 start)
     wineserver -p >/dev/null 2>&1 </dev/null
-    # Boots the session; later programs start without waiting for it.
-    wine wineboot >/dev/null 2>&1 </dev/null
+    # Boots the session; later programs start without waiting for it. Under
+    # emulation the boot now and then hangs in one of Wine's own services;
+    # the session is usable all the same.
+    timeout 1200 wine wineboot >/dev/null 2>&1 </dev/null
+    true
     ;;
 stop)
     wineserver -k >/dev/null 2>&1
-    wineserver -w >/dev/null 2>&1
+    timeout 60 wineserver -w >/dev/null 2>&1
+    true
     ;;
 *)
     echo "usage: $0 PREFIX start|stop" >&2
