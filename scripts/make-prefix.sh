@@ -9,7 +9,7 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 if [ -e "$prefix/.ready" ]; then
     exit 0
 fi
-wineserver -k >/dev/null 2>&1
+"$(dirname "$0")/wine-reap.sh" "$prefix"
 rm -rf "$prefix"
 mkdir -p "$(dirname "$prefix")"
 # Wine's services inherit stdout; keep them off the caller's pipe. Under
@@ -17,8 +17,7 @@ mkdir -p "$(dirname "$prefix")"
 # hangs after the prefix is complete: the result is judged by what is on
 # disk, and a session that does not end is ended.
 timeout 1200 wineboot -i >/dev/null 2>&1 </dev/null
-timeout 120 wineserver -w >/dev/null 2>&1 || wineserver -k >/dev/null 2>&1
-timeout 60 wineserver -w >/dev/null 2>&1
+timeout 120 wineserver -w >/dev/null 2>&1 || "$(dirname "$0")/wine-reap.sh" "$prefix"
 if [ ! -s "$prefix/system.reg" ] || [ ! -e "$prefix/.update-timestamp" ] ||
    [ ! -e "$prefix/drive_c/windows/system32/kernel32.dll" ]; then
     echo "make-prefix: wineboot did not create the prefix $prefix" >&2

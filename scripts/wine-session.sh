@@ -16,9 +16,7 @@ start)
     true
     ;;
 stop)
-    wineserver -k >/dev/null 2>&1
-    timeout 60 wineserver -w >/dev/null 2>&1
-    true
+    "$(dirname "$0")/wine-reap.sh" "$prefix"
     ;;
 *)
     echo "usage: $0 PREFIX start|stop" >&2
