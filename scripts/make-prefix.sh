@@ -9,17 +9,25 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 if [ -e "$prefix/.ready" ]; then
     exit 0
 fi
-"$(dirname "$0")/wine-reap.sh" "$prefix"
-rm -rf "$prefix"
-mkdir -p "$(dirname "$prefix")"
 # Wine's services inherit stdout; keep them off the caller's pipe. Under
 # emulation some of Wine's own programs crash, and now and then the session
-# hangs after the prefix is complete: the result is judged by what is on
-# disk, and a session that does not end is ended.
-timeout 1200 wineboot -i >/dev/null 2>&1 </dev/null
-timeout 120 wineserver -w >/dev/null 2>&1 || "$(dirname "$0")/wine-reap.sh" "$prefix"
-if [ ! -s "$prefix/system.reg" ] || [ ! -e "$prefix/.update-timestamp" ] ||
-   [ ! -e "$prefix/drive_c/windows/system32/kernel32.dll" ]; then
+# hangs: each attempt is bounded, a session that does not end is reaped, and
+# the result is judged by what is on disk.
+complete() {
+    [ -e "$prefix/drive_c/windows/system32/kernel32.dll" ] &&
+        [ "$(stat -c %s "$prefix/system.reg" 2>/dev/null || echo 0)" -gt 500000 ]
+}
+for attempt in 1 2; do
+    "$(dirname "$0")/wine-reap.sh" "$prefix"
+    rm -rf "$prefix"
+    mkdir -p "$(dirname "$prefix")"
+    timeout 1200 wineboot -i >/dev/null 2>&1 </dev/null
+    timeout 180 wineserver -w >/dev/null 2>&1
+    "$(dirname "$0")/wine-reap.sh" "$prefix"
+    complete && break
+    echo "make-prefix: attempt $attempt did not complete the prefix" >&2
+done
+if ! complete; then
     echo "make-prefix: wineboot did not create the prefix $prefix" >&2
     exit 1
 fi

@@ -19,7 +19,8 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -u
     scripts/make-prefix.sh "$1"
     scripts/wine-session.sh "$1" start
-    ctest --test-dir "$2" --output-on-failure
+    # A second try for a test whose Wine process hung or crashed under emulation.
+    ctest --test-dir "$2" --output-on-failure --repeat until-pass:2
     status=$?
     scripts/wine-session.sh "$1" stop
     exit $status
