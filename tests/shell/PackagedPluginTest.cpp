@@ -1,5 +1,6 @@
-// The plug-in as shipped in the release zip: run by the "package" CTest case,
-// which unpacks the zip and names the DLL in VRC_PACKAGED_DLL.
+// The plug-in as shipped in the release zip: run only by the "package" CTest
+// case (hence disabled in ordinary runs), which unpacks the zip and names the
+// DLL in VRC_PACKAGED_DLL.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -7,11 +8,10 @@
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
 
-TEST(PackagedPlugin, LoadsFromTheUnpackedZipAndOpens)
+TEST(PackagedPlugin, DISABLED_LoadsFromTheUnpackedZipAndOpens)
 {
     const char* unixPath = getenv("VRC_PACKAGED_DLL");
-    if (!unixPath)
-        GTEST_SKIP() << "run by the package test";
+    ASSERT_NE(unixPath, nullptr) << "set by the package test";
     std::string path = std::string("Z:") + unixPath;
     for (char& c : path)
         if (c == '/')
