@@ -28,7 +28,6 @@
 
 namespace {
 
-const char kDescription[] = "Remote Control plugin for TV tuners Vantorix";
 
 // "Настройка плагина VantorixRC"
 const wchar_t kCaption[] = L"\u041d\u0430\u0441\u0442\u0440\u043e\u0439\u043a\u0430 "
@@ -118,26 +117,25 @@ std::string KeyOf(int code)
 // ---------------------------------------------------------------------------
 // The settings file beside the plug-in.
 
-std::string IniPath() { return BuildDir() + "\\VantorixRC.ini"; }
 
 // The profile functions cache parsed files; flushing drops the cached copy,
 // so a file replaced or removed here is read afresh by the plug-in.
-void ForgetCachedProfile() { WritePrivateProfileStringA(nullptr, nullptr, nullptr, IniPath().c_str()); }
+void ForgetCachedProfile() { WritePrivateProfileStringA(nullptr, nullptr, nullptr, PluginIniPath().c_str()); }
 
 bool PutIni(const std::string& text)
 {
-    const bool ok = WriteFileText(IniPath(), text);
+    const bool ok = WriteFileText(PluginIniPath(), text);
     ForgetCachedProfile();
     return ok;
 }
 
 void RemoveIni()
 {
-    DeleteFileA(IniPath().c_str());
+    DeleteFileA(PluginIniPath().c_str());
     ForgetCachedProfile();
 }
 
-bool IniExists() { return GetFileAttributesA(IniPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool IniExists() { return GetFileAttributesA(PluginIniPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 typedef std::vector<std::pair<std::string, std::string>> Entries;
 
@@ -211,7 +209,7 @@ void ExpectSavedFile(KeyOrder order, uint32_t device, uint32_t delay, uint32_t i
                      const Bindings& bindings)
 {
     ASSERT_TRUE(IniExists()) << "settings were not saved";
-    const std::string text = ReadFileText(IniPath());
+    const std::string text = ReadFileText(PluginIniPath());
     bool hardware = false, buttons = false;
     EXPECT_EQ(Sorted(SectionOf(text, "Hardware", &hardware), order),
               Sorted(HardwareEntries(device, delay, interval, release), order));
@@ -477,7 +475,7 @@ protected:
     void OpenPlugin()
     {
         ASSERT_TRUE(plugin.Load(PluginPath()));
-        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kDescription);
+        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
     }
 
     // Two cards with the given names and remote types.
@@ -612,7 +610,7 @@ TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
         Exit(d);
     });
     ExpectRanThrough(RunSetup(script));
-    EXPECT_EQ(ReadFileText(IniPath()), ini) << "closing without a change writes nothing";
+    EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "closing without a change writes nothing";
 }
 
 TEST_F(SetupDialogTest, ButtonListHoldsTheNonEmptyLabelsOfTheCardsTable)
@@ -625,7 +623,7 @@ TEST_F(SetupDialogTest, ButtonListHoldsTheNonEmptyLabelsOfTheCardsTable)
     ASSERT_TRUE(plugin.Load(PluginPath()));
     for (const Case& c : cases) {
         Sim()->remoteType[0] = c.remoteType;
-        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kDescription);
+        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
         Script script;
         script.Do([&](HWND d) {
             EXPECT_EQ(Items(d, ID_BUTTONS), *c.labels) << "remote type " << c.remoteType;
@@ -836,7 +834,7 @@ TEST_F(SetupDialogTest, PickingTheCardInUseChangesNothing)
         Exit(d);
     });
     ExpectRanThrough(RunSetup(script));
-    EXPECT_EQ(ReadFileText(IniPath()), ini) << "settings not marked changed";
+    EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "settings not marked changed";
 }
 
 TEST_F(SetupDialogTest, ChangingTheCardReopensItAndBindsByLabelInTheNewTable)
@@ -966,7 +964,7 @@ TEST_F(SetupDialogTest, ShowingABindingSelectsItsWordIgnoringCaseOrOther)
         Exit(d);
     });
     ExpectRanThrough(RunSetup(script));
-    EXPECT_EQ(ReadFileText(IniPath()), ini) << "showing a binding changes nothing";
+    EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "showing a binding changes nothing";
 }
 
 TEST_F(SetupDialogTest, BindingStoresTheWordNoneEmptiesAndOtherKeeps)
@@ -1110,7 +1108,7 @@ TEST_F(SetupDialogTest, LiveDisplayShowsPressRepeatsAndReleaseAndTheHostGetsNoth
         .Do([](HWND d) { Exit(d); });
     ExpectRanThrough(RunSetup(script));
     EXPECT_TRUE(host.messages.empty()) << "a bound button reached the host while the dialog was open";
-    EXPECT_EQ(ReadFileText(IniPath()), ini) << "the display changes no setting";
+    EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "the display changes no setting";
 
     // After the exit button events go to the host again, polling still on.
     EXPECT_EQ(plugin.Start(), 1u) << "polling was on before Setup and stays on";

@@ -8,9 +8,7 @@
 
 namespace {
 
-const char kDescription[] = "Remote Control plugin for TV tuners Vantorix";
 
-std::string IniBesidePlugin() { return BuildDir() + "\\VantorixRC.ini"; }
 
 class EngineDllTest : public ::testing::Test {
 protected:
@@ -18,7 +16,7 @@ protected:
     {
         ASSERT_TRUE(InstallVendor("full"));
         ResetSim();
-        DeleteFileA(IniBesidePlugin().c_str());
+        DeleteFileA(PluginIniPath().c_str());
     }
     void TearDown() override
     {
@@ -26,14 +24,14 @@ protected:
             plugin.Close();
         plugin.Unload();
         SimHold(255);
-        DeleteFileA(IniBesidePlugin().c_str());
+        DeleteFileA(PluginIniPath().c_str());
     }
 
     void LoadAndStart(const std::string& ini)
     {
-        ASSERT_TRUE(WriteFileText(IniBesidePlugin(), ini));
+        ASSERT_TRUE(WriteFileText(PluginIniPath(), ini));
         ASSERT_TRUE(plugin.Load(PluginPath()));
-        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kDescription);
+        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
         ASSERT_NE(plugin.Start(), 0u);
     }
 

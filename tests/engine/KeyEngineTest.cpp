@@ -18,7 +18,6 @@
 
 namespace {
 
-const char kDescription[] = "Remote Control plugin for TV tuners Vantorix";
 
 constexpr uint8_t A = 0x1A;      // bound to CH_UP
 constexpr uint8_t B = 0x12;      // bound to POWER
@@ -137,7 +136,7 @@ protected:
     // Opens the simulated card through the real Open, binds A and B, starts polling.
     void OpenAndStart(Timings timings = kDefaults)
     {
-        ASSERT_STREQ(Open(source.c_str(), host.Window(), 0), kDescription);
+        ASSERT_STREQ(Open(source.c_str(), host.Window(), 0), kPluginDescription);
         ASSERT_NE(g_plugin.device, nullptr);
         ASSERT_EQ(g_plugin.cardOpen, 1u);
         SetButtonCommand(A, "CH_UP");

@@ -22,7 +22,6 @@ namespace {
 
 typedef std::map<int, std::string> Commands;  // code -> command; a code not listed is unbound
 
-const char kDescription[] = "Remote Control plugin for TV tuners Vantorix";
 
 // The profile functions keep parsed files in a cache that is refreshed by the
 // file's write time; a file rewritten within one timestamp tick would be read
@@ -297,7 +296,7 @@ TEST_F(SettingsFileTest, LoadedPluginReadsTheFileBesideItsOwnModule)
     ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track("C:\\Plugins\\VantorixRC.dll").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track("C:\\Plugins\\Remote2.dll").c_str(), FALSE));
     // Decoys: the file beside the original build, and the test program's own.
-    ASSERT_TRUE(PutFile(Track(BuildDir() + "\\VantorixRC.ini"),
+    ASSERT_TRUE(PutFile(Track(PluginIniPath()),
                         "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n12=DECOY\r\n"));
     ASSERT_TRUE(PutFile(Track(BuildDir() + "\\tests\\settings_tests.ini"),
                         "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n12=DECOY\r\n"));
@@ -320,7 +319,7 @@ TEST_F(SettingsFileTest, LoadedPluginReadsTheFileBesideItsOwnModule)
         Sim()->cardCount = 3;
         PluginDll plugin;
         ASSERT_TRUE(plugin.Load(c.module)) << c.module;
-        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kDescription);
+        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
         // DeviceIndex came from this file.
         ASSERT_EQ(Sim()->callCount[CALL_OPEN_CARD], 1u) << c.module;
         EXPECT_EQ(Sim()->lastOpenIndex, c.cardIndex) << c.module;
@@ -695,13 +694,13 @@ TEST_F(SettingsFileTest, HostRecordNeverCarriesMoreThan31Characters)
         lower += static_cast<char>('a' + i % 26);
         upper += static_cast<char>('A' + i % 26);
     }
-    const std::string ini = Track(BuildDir() + "\\VantorixRC.ini");
+    const std::string ini = Track(PluginIniPath());
     ASSERT_TRUE(PutFile(ini, "[Buttons]\r\n12=" + lower.substr(0, 40) + "\r\n13=" + upper + "\r\n"));
 
     RecordingHost host;
     PluginDll plugin;
     ASSERT_TRUE(plugin.Load(PluginPath()));
-    ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kDescription);
+    ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
     ASSERT_NE(plugin.Start(), 0u);
     for (const uint32_t code : {0x12u, 0x13u}) {
         const size_t before = host.messages.size();

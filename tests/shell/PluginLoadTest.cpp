@@ -10,9 +10,7 @@
 
 namespace {
 
-const char kDescription[] = "Remote Control plugin for TV tuners Vantorix";
 
-std::string IniBesidePlugin() { return BuildDir() + "\\VantorixRC.ini"; }
 
 class PluginLoadTest : public ::testing::Test {
 protected:
@@ -20,20 +18,20 @@ protected:
     {
         ASSERT_TRUE(InstallVendor("full"));
         ResetSim();
-        DeleteFileA(IniBesidePlugin().c_str());
+        DeleteFileA(PluginIniPath().c_str());
     }
     void TearDown() override
     {
         plugin.Unload();
-        DeleteFileA(IniBesidePlugin().c_str());
+        DeleteFileA(PluginIniPath().c_str());
     }
 
     // Loads the plug-in, binds code 0x12 to POWER and opens it with the host.
     void OpenWithPowerBound(const char* sourceName)
     {
-        ASSERT_TRUE(WriteFileText(IniBesidePlugin(), "[Buttons]\r\n12=POWER\r\n"));
+        ASSERT_TRUE(WriteFileText(PluginIniPath(), "[Buttons]\r\n12=POWER\r\n"));
         ASSERT_TRUE(plugin.Load(PluginPath()));
-        ASSERT_STREQ(plugin.Open(sourceName, host.Window(), 0), kDescription);
+        ASSERT_STREQ(plugin.Open(sourceName, host.Window(), 0), kPluginDescription);
     }
 
     // Holds code 0x12 until the press arrives; returns the number of messages.
@@ -96,7 +94,7 @@ TEST_F(PluginLoadTest, OpenRemovesItsOwnTwelveBytesOfArguments)
         : "r"(open)
         : "ecx", "edx", "memory", "cc");
     EXPECT_EQ(espBefore, espAfter);
-    EXPECT_STREQ(result, kDescription);
+    EXPECT_STREQ(result, kPluginDescription);
     plugin.Close();
 }
 
@@ -117,7 +115,7 @@ TEST_F(PluginLoadTest, SecondCopyIsRefusedWithWarningAndFirstKeepsWorking)
     EXPECT_FALSE(shown[0].hasOwner);
     EXPECT_TRUE(shown[0].warningIcon);
 
-    EXPECT_STREQ(plugin.Open("First", host.Window(), 0), kDescription);
+    EXPECT_STREQ(plugin.Open("First", host.Window(), 0), kPluginDescription);
     EXPECT_NE(plugin.Start(), 0u);
     plugin.Close();
 
@@ -135,7 +133,7 @@ TEST_F(PluginLoadTest, MissingVendorLibraryWarnsAndOpenStillSucceeds)
 {
     ASSERT_TRUE(RemoveVendor());
     ASSERT_TRUE(plugin.Load(PluginPath()));
-    EXPECT_STREQ(plugin.Open("TV", host.Window(), 0), kDescription);
+    EXPECT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
     const std::vector<BoxRecord> shown = boxes.Boxes();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].caption, "VantorixRC");
@@ -172,7 +170,7 @@ TEST_F(PluginLoadTest, LongSourceNameIsCutTo63AndReopenZeroesTheRecord)
     EXPECT_EQ(host.messages[0].record[63], 0);
 
     // A second Open with a short name leaves nothing of the long one.
-    ASSERT_STREQ(plugin.Open("AB", host.Window(), 0), kDescription);
+    ASSERT_STREQ(plugin.Open("AB", host.Window(), 0), kPluginDescription);
     ASSERT_NE(plugin.Start(), 0u);
     RecordingHost::PumpFor(300);  // the release of the first press is not sent
     const size_t count = PressPower();
@@ -219,7 +217,7 @@ TEST_F(PluginLoadTest, CloseTwiceOrWithoutOpenIsHarmless)
 TEST_F(PluginLoadTest, ConfiguredCardIndexIsOpenedAndOutOfRangeIndexRefusesStart)
 {
     Sim()->cardCount = 2;
-    ASSERT_TRUE(WriteFileText(IniBesidePlugin(), "[Hardware]\r\nDeviceIndex=1\r\n"));
+    ASSERT_TRUE(WriteFileText(PluginIniPath(), "[Hardware]\r\nDeviceIndex=1\r\n"));
     ASSERT_TRUE(plugin.Load(PluginPath()));
     plugin.Open("TV", host.Window(), 0);
     EXPECT_EQ(Sim()->lastOpenIndex, 1u);
@@ -228,7 +226,7 @@ TEST_F(PluginLoadTest, ConfiguredCardIndexIsOpenedAndOutOfRangeIndexRefusesStart
 
     ResetSim();
     Sim()->cardCount = 2;
-    ASSERT_TRUE(WriteFileText(IniBesidePlugin(), "[Hardware]\r\nDeviceIndex=2\r\n"));
+    ASSERT_TRUE(WriteFileText(PluginIniPath(), "[Hardware]\r\nDeviceIndex=2\r\n"));
     plugin.Open("TV", host.Window(), 0);
     EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], 0u);
     EXPECT_EQ(plugin.Start(), 0u);

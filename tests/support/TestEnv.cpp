@@ -19,6 +19,10 @@ std::string BuildDir()
 
 std::string PluginPath() { return BuildDir() + "\\VantorixRC.dll"; }
 
+std::string PluginIniPath() { return BuildDir() + "\\VantorixRC.ini"; }
+
+const char kPluginDescription[] = "Remote Control plugin for TV tuners Vantorix";
+
 std::string VendorLibraryPath()
 {
     char dir[MAX_PATH] = {};

@@ -11,6 +11,10 @@
 std::string BuildDir();
 // Full path of the built plug-in.
 std::string PluginPath();
+// The settings file the built plug-in uses: beside it, named after it.
+std::string PluginIniPath();
+// What Open must return, as the host contract fixes it.
+extern const char kPluginDescription[];
 // "<system directory>\QuelmoRC.dll".
 std::string VendorLibraryPath();
 
