@@ -67,6 +67,22 @@ void StopPolling()
         DispatchKeyEvent(held, EVENT_RELEASE);
 }
 
+void ReleaseHeldKey()
+{
+    KeyTracker& t = g_plugin.tracker;
+    const uint8_t held = t.heldCode;
+    t.heldCode = NO_KEY;
+    t.repeatCount = 0;
+    if (held != NO_KEY)
+        DispatchKeyEvent(held, EVENT_RELEASE);
+}
+
+void ForgetHeldKey()
+{
+    g_plugin.tracker.heldCode = NO_KEY;
+    g_plugin.tracker.repeatCount = 0;
+}
+
 void CALLBACK PollRemote(HWND, UINT, UINT_PTR timerId, DWORD)
 {
     if (timerId != g_plugin.timerId || !g_plugin.device || g_plugin.polling != 1 ||

@@ -12,6 +12,16 @@ constexpr int32_t EVENT_RELEASE = -1;
 // Kills the poll timer and resets the tracker; a held button is released first.
 void StopPolling();
 
+// Hand-over of a held button when key events change hands between the host
+// and the setup dialog, so that whoever saw a press also gets its release and
+// never a repeat or release without the press.
+// ReleaseHeldKey: sends the release of the held button to the current receiver
+// and forgets the button; the timer keeps running.
+void ReleaseHeldKey();
+// ForgetHeldKey: forgets the held button without an event; if it is still down
+// at the next poll, that poll reports a fresh press.
+void ForgetHeldKey();
+
 // TIMERPROC of the 30 ms thread timer.
 void CALLBACK PollRemote(HWND window, UINT message, UINT_PTR timerId, DWORD time);
 

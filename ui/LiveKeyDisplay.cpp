@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "engine/KeyEngine.h"
 #include "mapping/ButtonTables.h"
 #include "plugin/PluginState.h"
 #include "ui/resource.h"
@@ -66,4 +67,18 @@ void ShowKeyEventInDialog(uint8_t code, int32_t eventValue)
     SetDlgItemTextA(g_plugin.dialogWindow, IDC_STATUS_TEXT, status);
     SetDlgItemTextA(g_plugin.dialogWindow, IDC_CODE_TEXT, codeText);
     SetDlgItemTextA(g_plugin.dialogWindow, IDC_BUTTON_TEXT, label);
+}
+
+void RouteKeyEventsToDialog(HWND dialog)
+{
+    if (!g_plugin.dialogWindow)
+        ReleaseHeldKey();
+    g_plugin.dialogWindow = dialog;
+}
+
+void RouteKeyEventsToHost()
+{
+    if (g_plugin.dialogWindow)
+        ForgetHeldKey();
+    g_plugin.dialogWindow = nullptr;
 }

@@ -9,6 +9,7 @@
 #include "mapping/DefaultBindings.h"
 #include "plugin/PluginState.h"
 #include "settings/SettingsFile.h"
+#include "ui/LiveKeyDisplay.h"
 #include "ui/resource.h"
 
 namespace {
@@ -76,7 +77,7 @@ void FillDeviceList(HWND window)
 
 void InitDialog(HWND window)
 {
-    g_plugin.dialogWindow = window;
+    RouteKeyEventsToDialog(window);
     FillDeviceList(window);
 
     for (const ButtonEntry& entry : g_plugin.currentTable->entries) {
@@ -107,7 +108,7 @@ void InitDialog(HWND window)
 void ExitDialog(HWND window)
 {
     g_plugin.dialogReady = 0;
-    g_plugin.dialogWindow = nullptr;
+    RouteKeyEventsToHost();
     EndDialog(window, 0);
 }
 
@@ -218,6 +219,24 @@ BOOL HandleCommand(HWND window, int id, int notification)
     }
 }
 
+// Takes the logo out of its picture control and deletes it. Not every static
+// control deletes the picture it loaded from the template when it is
+// destroyed; taken out this way, the picture is ours to delete everywhere.
+void FreeLogo(HWND window)
+{
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
+            continue;
+        char className[16] = {};
+        GetClassNameA(child, className, sizeof className);
+        if (lstrcmpiA(className, "Static") != 0)
+            continue;
+        const HANDLE logo = reinterpret_cast<HANDLE>(SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, 0));
+        if (logo)
+            DeleteObject(logo);
+    }
+}
+
 }  // namespace
 
 INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
@@ -230,9 +249,10 @@ INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
         return HandleCommand(window, LOWORD(wParam), HIWORD(wParam));
     case WM_DESTROY:
         g_plugin.dialogReady = 0;
-        g_plugin.dialogWindow = nullptr;
+        RouteKeyEventsToHost();
         if (g_plugin.settingsDirty)
             SaveSettings();
+        FreeLogo(window);
         return TRUE;
     default:
         return FALSE;

@@ -14,177 +14,15 @@
 #include <string.h>
 
 #include <algorithm>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "engine/KeyEngine.h"
 #include "mapping/ButtonTables.h"
 #include "plugin/PluginState.h"
+#include "support/AllocationCounter.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
-
-namespace {
-
-// ---------------------------------------------------------------------------
-// Allocation counters.
-
-volatile bool g_counting = false;
-volatile long g_newCalls = 0;
-volatile long g_crtCalls = 0;   // malloc, calloc, realloc
-volatile long g_heapCalls = 0;  // HeapAlloc, HeapReAlloc, LocalAlloc, GlobalAlloc
-
-typedef void*(__cdecl* MallocFn)(size_t);
-typedef void*(__cdecl* CallocFn)(size_t, size_t);
-typedef void*(__cdecl* ReallocFn)(void*, size_t);
-typedef LPVOID(WINAPI* HeapAllocFn)(HANDLE, DWORD, SIZE_T);
-typedef LPVOID(WINAPI* HeapReAllocFn)(HANDLE, DWORD, LPVOID, SIZE_T);
-typedef HLOCAL(WINAPI* LocalAllocFn)(UINT, SIZE_T);
-typedef HGLOBAL(WINAPI* GlobalAllocFn)(UINT, SIZE_T);
-
-MallocFn g_malloc;
-CallocFn g_calloc;
-ReallocFn g_realloc;
-HeapAllocFn g_heapAlloc;
-HeapReAllocFn g_heapReAlloc;
-LocalAllocFn g_localAlloc;
-GlobalAllocFn g_globalAlloc;
-
-void* __cdecl CountMalloc(size_t n)
-{
-    if (g_counting)
-        g_crtCalls = g_crtCalls + 1;
-    return g_malloc(n);
-}
-void* __cdecl CountCalloc(size_t n, size_t size)
-{
-    if (g_counting)
-        g_crtCalls = g_crtCalls + 1;
-    return g_calloc(n, size);
-}
-void* __cdecl CountRealloc(void* p, size_t n)
-{
-    if (g_counting)
-        g_crtCalls = g_crtCalls + 1;
-    return g_realloc(p, n);
-}
-LPVOID WINAPI CountHeapAlloc(HANDLE heap, DWORD flags, SIZE_T n)
-{
-    if (g_counting)
-        g_heapCalls = g_heapCalls + 1;
-    return g_heapAlloc(heap, flags, n);
-}
-LPVOID WINAPI CountHeapReAlloc(HANDLE heap, DWORD flags, LPVOID p, SIZE_T n)
-{
-    if (g_counting)
-        g_heapCalls = g_heapCalls + 1;
-    return g_heapReAlloc(heap, flags, p, n);
-}
-HLOCAL WINAPI CountLocalAlloc(UINT flags, SIZE_T n)
-{
-    if (g_counting)
-        g_heapCalls = g_heapCalls + 1;
-    return g_localAlloc(flags, n);
-}
-HGLOBAL WINAPI CountGlobalAlloc(UINT flags, SIZE_T n)
-{
-    if (g_counting)
-        g_heapCalls = g_heapCalls + 1;
-    return g_globalAlloc(flags, n);
-}
-
-// Points every import slot of this executable named name at replacement;
-// keeps the first original. Returns the number of slots changed.
-int PatchImport(const char* name, void* replacement, void** original)
-{
-    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (dir.VirtualAddress == 0)
-        return 0;
-    int patched = 0;
-    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); d->Name; ++d) {
-        if (d->OriginalFirstThunk == 0)
-            continue;  // no name table to match against
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0)
-                continue;
-            DWORD old = 0;
-            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
-            if (!*original)
-                *original = reinterpret_cast<void*>(slots->u1.Function);
-            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
-            ++patched;
-        }
-    }
-    return patched;
-}
-
-template <typename Fn>
-int Patch(const char* name, Fn replacement, Fn* original)
-{
-    void* raw = nullptr;
-    const int n = PatchImport(name, reinterpret_cast<void*>(replacement), &raw);
-    if (raw)
-        *original = reinterpret_cast<Fn>(raw);
-    return n;
-}
-
-int InstallAllocationCounters()
-{
-    int n = 0;
-    n += Patch("malloc", &CountMalloc, &g_malloc);
-    n += Patch("calloc", &CountCalloc, &g_calloc);
-    n += Patch("realloc", &CountRealloc, &g_realloc);
-    n += Patch("HeapAlloc", &CountHeapAlloc, &g_heapAlloc);
-    n += Patch("HeapReAlloc", &CountHeapReAlloc, &g_heapReAlloc);
-    n += Patch("LocalAlloc", &CountLocalAlloc, &g_localAlloc);
-    n += Patch("GlobalAlloc", &CountGlobalAlloc, &g_globalAlloc);
-    return n;
-}
-
-// Busy blocks in every heap of the process.
-long HeapBusyBlocks()
-{
-    HANDLE heaps[64];
-    const DWORD count = GetProcessHeaps(64, heaps);
-    long busy = 0;
-    for (DWORD i = 0; i < count && i < 64; ++i) {
-        if (!HeapLock(heaps[i]))
-            continue;
-        PROCESS_HEAP_ENTRY entry;
-        entry.lpData = nullptr;
-        while (HeapWalk(heaps[i], &entry))
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
-                ++busy;
-        HeapUnlock(heaps[i]);
-    }
-    return busy;
-}
-
-}  // namespace
-
-void* operator new(size_t n)
-{
-    if (g_counting)
-        g_newCalls = g_newCalls + 1;
-    void* p = malloc(n ? n : 1);
-    if (!p)
-        abort();
-    return p;
-}
-void* operator new[](size_t n) { return operator new(n); }
-void operator delete(void* p) noexcept { free(p); }
-void operator delete[](void* p) noexcept { free(p); }
-void operator delete(void* p, size_t) noexcept { free(p); }
-void operator delete[](void* p, size_t) noexcept { free(p); }
 
 namespace {
 
@@ -283,10 +121,9 @@ void BenchTicks()
             SimHold(mode.codeA);
             const long before = g_hostMessages;
             const long blocksBefore = HeapBusyBlocks();
-            g_newCalls = g_crtCalls = g_heapCalls = 0;
             LARGE_INTEGER t0, t1;
             const bool alternate = mode.codeA != mode.codeB;
-            g_counting = true;
+            StartCountingAllocations();
             QueryPerformanceCounter(&t0);
             for (int i = 0; i < kTicks; ++i) {
                 if (alternate)
@@ -295,11 +132,11 @@ void BenchTicks()
                 PollRemote(nullptr, WM_TIMER, id, 0);
             }
             QueryPerformanceCounter(&t1);
-            g_counting = false;
+            const AllocationCounts counts = StopCountingAllocations();
             heapDelta += HeapBusyBlocks() - blocksBefore;
-            newCalls += g_newCalls;
-            crtCalls += g_crtCalls;
-            heapCalls += g_heapCalls;
+            newCalls += counts.newCalls;
+            crtCalls += counts.crtCalls;
+            heapCalls += counts.heapCalls;
             messages += g_hostMessages - before;
             ns.push_back(Seconds(t0, t1, freq) * 1e9 / kTicks);
         }
@@ -481,11 +318,7 @@ int main()
     setvbuf(stdout, nullptr, _IONBF, 0);
     const int patched = InstallAllocationCounters();
     printf("engine_bench: %d allocator import slots redirected to counters\n", patched);
-    printf("  (malloc %s, calloc %s, realloc %s, HeapAlloc %s, HeapReAlloc %s, LocalAlloc %s, GlobalAlloc %s)\n\n",
-           g_malloc ? "yes" : "not imported", g_calloc ? "yes" : "not imported",
-           g_realloc ? "yes" : "not imported", g_heapAlloc ? "yes" : "not imported",
-           g_heapReAlloc ? "yes" : "not imported", g_localAlloc ? "yes" : "not imported",
-           g_globalAlloc ? "yes" : "not imported");
+    printf("  (malloc, calloc, realloc, HeapAlloc, HeapReAlloc, LocalAlloc, GlobalAlloc where imported)\n\n");
     BenchTicks();
     BenchRealTimer();
     return 0;

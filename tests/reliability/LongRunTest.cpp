@@ -1,0 +1,152 @@
+// A day of polling in one go: 2.88 million ticks of the 30 ms poll with the
+// plug-in's code linked in, a fake clock and the simulator reporting random
+// presses and holds. Nothing may be allocated on the poll path, the heaps may
+// not grow, and the host must see well-formed holds all day.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "engine/KeyEngine.h"
+#include "mapping/ButtonTables.h"
+#include "plugin/PluginState.h"
+#include "support/AllocationCounter.h"
+#include "support/ProcessCounters.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+constexpr uint32_t kTicksPerDay = 24u * 60u * 60u * 1000u / 30u;  // 2,880,000
+
+uint32_t g_now;
+uint32_t FakeClock() { return g_now; }
+
+// What the host saw, without allocating: counts and the hold in progress.
+struct DayLog {
+    long presses, repeats, releases, malformed;
+    bool holdOpen;
+    int32_t nextRepeat;
+} g_day;
+
+LRESULT CALLBACK DayHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_REMOTE_COMMAND)
+        return DefWindowProcA(window, message, wParam, lParam);
+    const int32_t value = static_cast<int32_t>(lParam);
+    if (value == EVENT_PRESS) {
+        g_day.malformed += g_day.holdOpen;
+        g_day.holdOpen = true;
+        g_day.nextRepeat = 1;
+        ++g_day.presses;
+    } else if (value == EVENT_RELEASE) {
+        g_day.malformed += !g_day.holdOpen;
+        g_day.holdOpen = false;
+        ++g_day.releases;
+    } else {
+        g_day.malformed += !g_day.holdOpen || value != g_day.nextRepeat;
+        g_day.nextRepeat = value + 1;
+        ++g_day.repeats;
+    }
+    return 0;
+}
+
+TEST(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DayHostProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "VrcDayHost";
+    RegisterClassA(&wc);
+    const HWND host = CreateWindowA("VrcDayHost", "day host", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                    nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(host, nullptr);
+    ASSERT_GT(InstallAllocationCounters(), 0) << "no allocator is imported: nothing would be counted";
+    ASSERT_TRUE(InstallVendor("full"));
+    ResetSim();
+    ResetPluginState();
+    ClearAllBindings();
+
+    g_now = 0xFFFFFFFFu - 3600u * 1000u;  // the millisecond counter wraps an hour in
+    SetEngineClock(FakeClock);
+    Open("TV", host, 0);
+    // The codes the day presses, each bound; 0x2F is pressed but left unbound.
+    const uint8_t codes[] = {0x10, 0x11, 0x12, 0x13, 0x1A, 0x1B, 0x1E, 0x1F, 0x2F};
+    for (uint8_t code : codes) {
+        if (code != 0x2F)
+            SetButtonCommand(code, "CH_UP");
+    }
+    ASSERT_NE(Start(), 0u);
+    const UINT_PTR timer = g_plugin.timerId;
+    SimControl* sim = Sim();
+
+    // Alternating idle gaps (1 s to 2 min) and holds (one poll to 6 s);
+    // sometimes one button slides straight into another.
+    uint32_t rng = 12345;
+    uint32_t ticksLeftInPhase = 0;
+    bool holding = false;
+    auto poll = [&](uint32_t ticks) {
+        for (uint32_t tick = 0; tick < ticks; ++tick) {
+            if (ticksLeftInPhase == 0) {
+                rng = rng * 1664525u + 1013904223u;
+                const uint32_t r = rng >> 8;
+                if (holding && r % 4 != 0) {
+                    sim->heldCode = 255;
+                    holding = false;
+                    ticksLeftInPhase = 33 + (r >> 4) % 4000;
+                } else {
+                    sim->heldCode = codes[(r >> 2) % sizeof codes];
+                    holding = true;
+                    ticksLeftInPhase = 1 + (r >> 4) % 200;
+                }
+            }
+            --ticksLeftInPhase;
+            g_now += 30;
+            PollRemote(nullptr, WM_TIMER, timer, g_now);
+        }
+    };
+    // A warm-up hour first: the first messages may make the system set up
+    // what it keeps for the rest of the process.
+    poll(120000);
+    memset(&g_day, 0, sizeof g_day);
+    // The hold in progress, if any, as the host has seen it so far.
+    const KeyTracker& tracker = g_plugin.tracker;
+    g_day.holdOpen = tracker.heldCode != NO_KEY && tracker.heldCode != 0x2F;
+    g_day.nextRepeat = tracker.repeatCount > 1 ? tracker.repeatCount : 1;
+    const long blocksBefore = HeapBusyBlocks();
+    const long privateBefore = PrivateBytes();
+    const uint32_t readsBefore = sim->callCount[CALL_GET_REMOTE_CODE];
+    StartCountingAllocations();
+    poll(kTicksPerDay);
+    const AllocationCounts allocations = StopCountingAllocations();
+    sim->heldCode = 255;
+    g_now += 1000;
+    PollRemote(nullptr, WM_TIMER, timer, g_now);
+    const long blocksAfter = HeapBusyBlocks();
+    const long privateAfter = PrivateBytes();
+    const uint32_t reads = sim->callCount[CALL_GET_REMOTE_CODE] - readsBefore;
+
+    Close();
+    SetEngineClock(nullptr);
+    DestroyWindow(host);
+    ResetPluginState();
+    ClearAllBindings();
+
+    printf("[ long run ] %u polls (a day at 30 ms), %ld presses, %ld repeats, %ld releases; allocations %ld;"
+           " heap busy blocks %ld -> %ld; private bytes %ld -> %ld\n",
+           kTicksPerDay, g_day.presses, g_day.repeats, g_day.releases, allocations.Total(), blocksBefore,
+           blocksAfter, privateBefore, privateAfter);
+    EXPECT_EQ(reads, kTicksPerDay + 1) << "one vendor read per poll";
+    EXPECT_EQ(allocations.Total(), 0) << "new " << allocations.newCalls << ", C runtime " << allocations.crtCalls
+                                      << ", heap " << allocations.heapCalls;
+    EXPECT_EQ(g_day.malformed, 0);
+    EXPECT_EQ(g_day.presses, g_day.releases);
+    EXPECT_GT(g_day.presses, 1000);
+    EXPECT_GT(g_day.repeats, 10000);
+    EXPECT_LE(blocksAfter - blocksBefore, 0);
+    EXPECT_GT(privateBefore, 0);
+    EXPECT_EQ(privateAfter, privateBefore) << "private bytes changed over the day";
+}
+
+}  // namespace
