@@ -1137,6 +1137,43 @@ TEST_F(SetupDialogTest, LiveDisplayPressInTable1SelectsRecNotRecall)
     ExpectRanThrough(RunSetup(script));
 }
 
+// A button held while the dialog opens and closes: the host gets the release
+// of the press it saw, the dialog shows a press of its own, and after the
+// dialog the host's first event is a fresh press, never a repeat or release
+// of a press it did not see.
+TEST_F(SetupDialogTest, HeldButtonChangesHandsWithTheDialog)
+{
+    Sim()->remoteType[0] = 0;
+    ASSERT_TRUE(PutIni("[Buttons]\r\n1A=CH_UP\r\n"));
+    OpenPlugin();
+    EXPECT_GT(plugin.Start(), 0u);
+    ASSERT_TRUE(HostReceives(0x1A, 1));
+    ASSERT_EQ(host.messages[0].lParam, 0);
+
+    size_t atOpening = 0;
+    Script script;
+    script.Do([&](HWND) { atOpening = host.messages.size(); })
+        .Until("press shown in the dialog", [](HWND d) { return Text(d, ID_STATUS) == kPressed; })
+        .Do([](HWND d) {
+            EXPECT_EQ(Text(d, ID_CODE), "0x1A");
+            Exit(d);  // still held
+        });
+    ExpectRanThrough(RunSetup(script));
+    ASSERT_GE(atOpening, 2u);
+    EXPECT_EQ(host.messages[atOpening - 1].lParam, -1) << "the host's press was not released when the dialog opened";
+    EXPECT_EQ(host.messages[atOpening - 1].Command(), "CH_UP");
+    EXPECT_EQ(host.messages.size(), atOpening) << "the host got events while the dialog was open";
+
+    ASSERT_TRUE(RecordingHost::PumpUntil([&] { return host.messages.size() > atOpening; }, kEventMs));
+    EXPECT_EQ(host.messages[atOpening].lParam, 0) << "after the dialog the held button must reach the host as a press";
+    EXPECT_EQ(host.messages[atOpening].Command(), "CH_UP");
+    SimHold(255);
+    EXPECT_TRUE(RecordingHost::PumpUntil([&] { return host.messages.back().lParam == -1; }, kEventMs));
+    for (size_t i = atOpening + 1; i + 1 < host.messages.size(); ++i)
+        EXPECT_EQ(host.messages[i].lParam, static_cast<LPARAM>(i - atOpening)) << "repeats run 1, 2, 3, ...";
+    plugin.Stop();
+}
+
 TEST_F(SetupDialogTest, SetupWithPollingOffPollsDuringTheDialogAndLeavesItOff)
 {
     Sim()->remoteType[0] = 0;
