@@ -13,9 +13,20 @@ int main(int argc, char** argv)
     // Wine with unmanaged windows, the X driver was seen unmapping the first X
     // window of the process again after a later message box closed; when that
     // first window is this one, still alive, the stray request is harmless.
-    HWND anchor = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 1, 1,
-                                  nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    (void)anchor;
+    // Creating it also waits for the desktop: when Wine's desktop process is
+    // (re)starting under emulation, the first windows of a process fail for
+    // a while, and every test that needs a window would fail with them.
+    HWND anchor = nullptr;
+    const DWORD start = GetTickCount();
+    while (!anchor && GetTickCount() - start < 120000) {
+        anchor = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 1, 1, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+        if (!anchor)
+            Sleep(1000);
+    }
+    if (GetTickCount() - start >= 1000)
+        printf("test main: the first window took %lu ms%s\n", static_cast<unsigned long>(GetTickCount() - start),
+               anchor ? "" : " and still failed");
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     fflush(stdout);
