@@ -24,6 +24,12 @@ int BuildVendorLibraryPath(const char* systemDirectory, char* path, size_t size)
 {
     if (size == 0)
         return 0;
+    // Without the system directory the library is not looked for at all: a
+    // bare or rooted name would load whatever lies on the search path.
+    if (!systemDirectory || systemDirectory[0] == '\0') {
+        snprintf(path, size, "%s", VENDOR_LIBRARY_NAME);
+        return 0;
+    }
     const size_t dirLength = strlen(systemDirectory);
     const bool needsSeparator = dirLength == 0 || systemDirectory[dirLength - 1] != '\\';
     const int written = snprintf(path, size, "%s%s%s", systemDirectory,
@@ -41,7 +47,7 @@ void RemoteDevice::LoadVendorLibrary()
     // Larger than a path so that an over-long directory still shows in the warning.
     char directory[4 * PATH_SIZE] = {};
     const UINT length = GetSystemDirectoryA(directory, sizeof directory);
-    if (length >= sizeof directory)
+    if (length == 0 || length >= sizeof directory)
         directory[0] = '\0';
 
     // A path that does not fit the 260-byte buffer counts as a failed load.
@@ -62,8 +68,12 @@ void RemoteDevice::LoadVendorLibrary()
     getRemoteCode = LookUp<GetRemoteCodeFn>(library, "GetRemoteCode");
     unInit = LookUp<UnInitFn>(library, "UnInit");
 
-    if (getCardCount)
-        cardCount = getCardCount();
+    // A count no machine has (an error code such as -1) is taken as the most
+    // cards a PC can hold, so nobody walks billions of card indexes.
+    if (getCardCount) {
+        const uint32_t count = getCardCount();
+        cardCount = count > MAX_CARD_COUNT ? MAX_CARD_COUNT : count;
+    }
 }
 
 const char* RemoteDevice::CardName(uint32_t index) const

@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 extern const char VENDOR_LIBRARY_NAME[];
+constexpr uint32_t MAX_CARD_COUNT = 64;
 
 class RemoteDevice {
 public:
@@ -48,5 +49,6 @@ private:
 };
 
 // Builds "<system directory>\QuelmoRC.dll" into path (size bytes). Returns 1 when
-// the whole path fits; 0 when it does not (path then holds as much as fits).
+// the whole path fits; 0 when it does not (path then holds as much as fits) or
+// the directory is empty (path then holds the bare library name).
 int BuildVendorLibraryPath(const char* systemDirectory, char* path, size_t size);

@@ -11,6 +11,9 @@ namespace {
 uint32_t SystemClock() { return timeGetTime(); }
 
 EngineClockFn g_clock = SystemClock;
+// Bumped by every StopPolling (Stop, Open, Close, Start): a poll whose
+// dispatch saw it change has been overtaken by the host and sends no more.
+uint32_t g_pollingEnds;
 EngineSetTimerFn g_setTimer = SetTimer;
 
 void ClearTracker()
@@ -54,6 +57,7 @@ extern "C" uint32_t __cdecl Stop()
 
 void StopPolling()
 {
+    ++g_pollingEnds;
     g_plugin.polling = 0;
     if (g_plugin.timerId != 0) {
         KillTimer(nullptr, g_plugin.timerId);
@@ -114,11 +118,12 @@ void TrackRemoteCode(uint8_t code, uint32_t now)
     if (code != t.heldCode) {
         const uint8_t held = t.heldCode;
         if (held != NO_KEY) {
-            const uint32_t polling = g_plugin.polling;
+            const uint32_t ends = g_pollingEnds;
             t.heldCode = NO_KEY;
             DispatchKeyEvent(held, EVENT_RELEASE);
-            // The host stopped (or reopened) from its handler: no press after that.
-            if (g_plugin.polling != polling)
+            // The host stopped, reopened or restarted from its handler: the
+            // next tick of the live timer presses the new button instead.
+            if (g_pollingEnds != ends)
                 return;
         }
         t.repeatCount = 0;

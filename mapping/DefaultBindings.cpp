@@ -1,6 +1,7 @@
 #include "mapping/DefaultBindings.h"
 
-#include "device/RemoteDevice.h"
+#include <stddef.h>
+
 #include "mapping/ButtonTables.h"
 #include "plugin/PluginState.h"
 
@@ -60,10 +61,12 @@ void ApplyDefaultBindings()
         entry.command[0] = '\0';
     Bind(kCommonSet);
 
-    const int32_t remoteType = g_plugin.device ? g_plugin.device->RemoteType() : -1;
-    if (remoteType == 2)
+    // The set follows the table on screen, so it matches the labels the user
+    // sees even after Close, when no device is left to ask.
+    const ptrdiff_t family = g_plugin.currentTable - g_buttonTables;
+    if (family == 2)
         Bind(kType2Set);
-    else if (remoteType == 1)
+    else if (family == 1)
         Bind(kType1Set);
     else
         Bind(kOtherSet);

@@ -3,7 +3,7 @@
 
 #include "plugin/PluginState.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         g_plugin.moduleInstance = instance;
@@ -17,6 +17,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         }
         g_plugin.instanceMutex = mutex;
     } else if (reason == DLL_PROCESS_DETACH) {
+        // Unloaded by FreeLibrary while polling: the thread timer would go on
+        // calling into code that is gone. Only the timer is ended here; the
+        // loader lock forbids calling the vendor library or freeing it.
+        if (!reserved && g_plugin.timerId != 0) {
+            KillTimer(nullptr, g_plugin.timerId);
+            g_plugin.timerId = 0;
+            g_plugin.polling = 0;
+        }
         g_plugin.moduleInstance = nullptr;
         if (g_plugin.instanceMutex) {
             CloseHandle(g_plugin.instanceMutex);

@@ -1043,6 +1043,24 @@ TEST_F(SetupDialogTest, DefaultsRestoreFactoryTimingsAndTheSetOfTheRemoteType)
     ExpectSavedFile(ANY_ORDER, 1, 350, 100, 60, kFactoryType2);
 }
 
+// After Close no device is left to ask: the factory set still follows the
+// buttons the dialog lists, here those of a type-2 remote.
+TEST_F(SetupDialogTest, DefaultsAfterCloseRestoreTheSetOfTheButtonsOnScreen)
+{
+    OpenPlugin();
+    plugin.Close();
+    Script script;
+    script.Do([&](HWND d) {
+        EXPECT_EQ(Items(d, ID_BUTTONS), kTable2Labels);
+        Click(d, ID_DEFAULTS);
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Ch Up"));
+        EXPECT_EQ(SelText(d, ID_COMMANDS), "UP");
+        Exit(d);
+    });
+    ExpectRanThrough(RunSetup(script));
+    ExpectSavedFile(WRITE_ORDER, 0, 350, 100, 60, kFactoryType2);
+}
+
 // ---------------------------------------------------------------------------
 // Live key display
 

@@ -137,3 +137,26 @@ TEST_F(EngineDllTest, StopFromTheHostsHandlerEndsPollingAfterOneRelease)
     EXPECT_EQ(host.messages[1].lParam, 1);
     EXPECT_EQ(host.messages[2].lParam, -1);
 }
+
+// A host that unloads the plug-in while it polls, without Close: the thread
+// timer must not outlive the module it calls into.
+TEST_F(EngineDllTest, UnloadingWhilePollingLeavesNoTimerBehind)
+{
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
+    const uint32_t timer = plugin.Start();
+    ASSERT_GT(timer, 1u);
+    plugin.Unload();
+    int stale = 0;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 400) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE))
+            stale += msg.wParam == timer;
+        Sleep(5);
+    }
+    EXPECT_EQ(stale, 0) << "WM_TIMER of the unloaded plug-in's timer";
+    // The host leaked the device; give its vendor library back for the next tests.
+    if (HMODULE vendor = GetModuleHandleA("QuelmoRC.dll"))
+        FreeLibrary(vendor);
+}

@@ -795,6 +795,44 @@ TEST_F(KeyEngineTest, StopInsideTheReleaseOfASwitchEndsThePollBeforeTheNewPress)
     ExpectTrackerCleared();
 }
 
+// The host's handler of A's release (A switched to B) stops, reopens or
+// restarts the plug-in: that poll sends nothing more, and while B is held the
+// next tick of a live timer presses it once.
+TEST_F(KeyEngineTest, HostThatEndsPollingInTheReleaseOfASwitchGetsBsPressFromTheNextTickOnly)
+{
+    ASSERT_TRUE(WriteFileText(OwnIniPath(), "[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n"));  // read by Open
+    const struct {
+        const char* name;
+        std::function<void()> act;
+    } cases[] = {
+        {"Stop", [] { Stop(); }},
+        {"Stop and Start", [] { Stop(); Start(); }},
+        {"Open", [this] { Open("TV", host.Window(), 0); }},
+        {"Open and Start", [this] { Open("TV", host.Window(), 0); Start(); }},
+        {"Close", [] { Close(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        events.clear();
+        reacted = false;
+        base += 10000;
+        OpenAndStart();
+        ReactOnce(-1, c.act);
+        Run({{0, A}, {120, B}}, 120);
+        EXPECT_EQ(events, (std::vector<Event>{{0, "CH_UP", 0}, {120, "CH_UP", -1}}));
+        if (!g_plugin.polling && g_plugin.device)
+            Start();  // no live timer was left: the host starts again
+        for (int tick = 1; tick <= 3; ++tick) {
+            g_now = base + 120 + 30 * tick;
+            PollRemote(nullptr, WM_TIMER, g_plugin.timerId, 0);
+        }
+        const std::vector<Event> pressed = {{0, "CH_UP", 0}, {120, "CH_UP", -1}, {150, "POWER", 0}};
+        EXPECT_EQ(events, g_plugin.device ? pressed : std::vector<Event>(pressed.begin(), pressed.end() - 1));
+        react = nullptr;
+        Close();
+    }
+}
+
 TEST_F(KeyEngineTest, StopInsideTheReleaseThatStopSentDoesNotReleaseAgain)
 {
     OpenAndStart();

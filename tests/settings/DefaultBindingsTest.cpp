@@ -146,15 +146,16 @@ TEST(DefaultSets, HaveTheListedSizes)
     EXPECT_EQ(kOtherSet.size(), 11u + 19u);
 }
 
-TEST_F(DefaultBindingsTest, WithoutDeviceTheSetForOtherRemotesGoesIntoTheCurrentTable)
+TEST_F(DefaultBindingsTest, WithoutDeviceTheSetOfTheCurrentTableIsApplied)
 {
     ASSERT_EQ(g_plugin.device, nullptr);
     g_plugin.settings.DeviceIndex = 7;
     ApplyAndCheck(0, kOtherSet, "no device");
-    // Whatever table is current, without a device the family is "other".
+    // The set matches the labels on screen, device or not (after Close too).
+    const Commands* sets[3] = {&kOtherSet, &kType1Set, &kType2Set};
     for (int table = 1; table < 3; ++table) {
         SelectButtonTable(table);
-        ApplyAndCheck(table, kOtherSet, "no device, table " + std::to_string(table));
+        ApplyAndCheck(table, *sets[table], "no device, table " + std::to_string(table));
     }
     // Every labelled button of table 0 gets a command.
     for (int code = 0; code < BUTTON_COUNT; ++code)
@@ -193,10 +194,10 @@ TEST_F(DefaultBindingsTest, RemoteTypeOfTheOpenCardChoosesTheFamily)
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-TEST_F(DefaultBindingsTest, DefaultsFollowTheDeviceNotTheTable)
+TEST_F(DefaultBindingsTest, DefaultsFollowTheTableNotTheDevice)
 {
-    // A type-2 device with table 0 current (as after a hand-picked table) still
-    // gets the type-2 set: the family comes from the device.
+    // A type-2 device with table 0 current (as after a hand-picked table)
+    // gets the set of table 0: the one whose labels are on screen.
     ASSERT_TRUE(InstallVendor("full"));
     ResetSim();
     Sim()->remoteType[0] = 2;
@@ -204,7 +205,7 @@ TEST_F(DefaultBindingsTest, DefaultsFollowTheDeviceNotTheTable)
     Open("TV", nullptr, 0);
     ASSERT_NE(g_plugin.device, nullptr);
     SelectButtonTable(0);
-    ApplyAndCheck(0, kType2Set, "type 2 device, table 0");
+    ApplyAndCheck(0, kOtherSet, "type 2 device, table 0");
     Close();
     EXPECT_TRUE(boxes.Boxes().empty());
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "device/RemoteDevice.h"
+#include "support/ImportPatch.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
 
@@ -167,6 +168,69 @@ TEST_F(RemoteDeviceTest, MissingLibraryWarnsOnceAndGivesNeutralValues)
     ASSERT_TRUE(InstallVendor("full"));
 }
 
+// A count no PC can have (an error code like -1) is capped; indexes at and
+// beyond the cap behave like any index beyond the count.
+TEST_F(RemoteDeviceTest, ImpossibleCardCountIsTakenAs64)
+{
+    Install("full");
+    Sim()->cardCount = 0xFFFFFFFFu;
+    RemoteDevice device;
+    EXPECT_EQ(device.CardCount(), 64u);
+    EXPECT_STREQ(device.CardName(64), "");
+    EXPECT_EQ(device.OpenCard(64), 0);
+    EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME], 0u);
+    EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], 0u);
+    EXPECT_EQ(device.OpenCard(63), 0);  // asked: the simulator knows 8 cards
+    EXPECT_EQ(Sim()->lastOpenIndex, 63u);
+    device.Release();
+}
+
+// An unknown system directory is a failed load: no other folder is searched.
+namespace {
+UINT g_fakeDirectoryLength;
+int g_libraryLoads;
+typedef HMODULE(WINAPI* LoadLibraryFn)(LPCSTR);
+LoadLibraryFn g_realLoadLibrary;
+UINT WINAPI FakeSystemDirectory(LPSTR buffer, UINT size)
+{
+    if (buffer && size > 0)
+        buffer[0] = '\0';
+    return g_fakeDirectoryLength;
+}
+HMODULE WINAPI CountingLoadLibrary(LPCSTR path)
+{
+    ++g_libraryLoads;
+    return g_realLoadLibrary(path);
+}
+}  // namespace
+
+TEST_F(RemoteDeviceTest, UnknownSystemDirectoryWarnsWithoutLoadingAnything)
+{
+    Install("full");
+    typedef UINT(WINAPI * DirectoryFn)(LPSTR, UINT);
+    DirectoryFn realDirectory = nullptr;
+    ASSERT_GT(PatchImportTyped("GetSystemDirectoryA", &FakeSystemDirectory, &realDirectory), 0);
+    ASSERT_GT(PatchImportTyped("LoadLibraryA", &CountingLoadLibrary, &g_realLoadLibrary), 0);
+    for (const UINT length : {0u, 5000u}) {  // failure; a directory longer than any buffer
+        SCOPED_TRACE(length);
+        g_fakeDirectoryLength = length;
+        g_libraryLoads = 0;
+        boxes.Clear();
+        RemoteDevice device;
+        EXPECT_EQ(g_libraryLoads, 0);
+        EXPECT_EQ(device.CardCount(), 0u);
+        EXPECT_EQ(device.OpenCard(0), 0);
+        device.Release();
+        const std::vector<BoxRecord> shown = boxes.Boxes();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text, "Unable to load library 'QuelmoRC.dll'!");
+        EXPECT_EQ(shown[0].caption, "VantorixRC");
+    }
+    PatchImportTyped("GetSystemDirectoryA", realDirectory, &realDirectory);
+    PatchImportTyped("LoadLibraryA", g_realLoadLibrary, &g_realLoadLibrary);
+    EXPECT_EQ(Sim()->loadCount, 0u);
+}
+
 TEST(VendorLibraryPath, SeparatorIsAddedOnlyWhenMissing)
 {
     char path[260];
@@ -191,4 +255,11 @@ TEST(VendorLibraryPath, TooLongDirectoryFailsAndNeverOverruns)
     EXPECT_EQ(BuildVendorLibraryPath(justTooLong.c_str(), buffer, 260), 0);
     const std::string fits(260 - 14, 'x');
     EXPECT_EQ(BuildVendorLibraryPath(fits.c_str(), buffer, 260), 1);
+}
+
+TEST(VendorLibraryPath, EmptyDirectoryFailsWithTheBareName)
+{
+    char path[260];
+    EXPECT_EQ(BuildVendorLibraryPath("", path, sizeof path), 0);
+    EXPECT_STREQ(path, "QuelmoRC.dll");
 }

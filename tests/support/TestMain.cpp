@@ -5,10 +5,24 @@
 #include <windows.h>
 #include <stdio.h>
 
+#include "support/ImportPatch.h"
+
+namespace {
+
+// GoogleTest copies every failure to OutputDebugStringA, which raises an
+// exception to reach a debugger. Under emulated Wine that exception path
+// smashes the stack and the process dies at its first failure, hiding the
+// rest of the run; with no debugger attached the call has nothing to do.
+void WINAPI NoDebuggerOutput(LPCSTR) {}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     setvbuf(stdout, nullptr, _IONBF, 0);
     setvbuf(stderr, nullptr, _IONBF, 0);
+    void (WINAPI* debuggerOutput)(LPCSTR) = nullptr;
+    PatchImportTyped("OutputDebugStringA", &NoDebuggerOutput, &debuggerOutput);
     // A small visible window that lives as long as the process. Under emulated
     // Wine with unmanaged windows, the X driver was seen unmapping the first X
     // window of the process again after a later message box closed; when that
