@@ -3,13 +3,12 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "plugin/PluginState.h"
-
 const char VENDOR_LIBRARY_NAME[] = "QuelmoRC.dll";
 
 namespace {
 
 const char kEmptyName[] = "";
+const char kWarningCaption[] = "VantorixRC";
 
 template <typename Fn>
 Fn LookUp(HMODULE library, const char* name)
@@ -45,19 +44,19 @@ RemoteDevice::RemoteDevice()
 void RemoteDevice::LoadVendorLibrary()
 {
     // Larger than a path so that an over-long directory still shows in the warning.
-    char directory[4 * PATH_SIZE] = {};
+    char directory[4 * MAX_PATH] = {};
     const UINT length = GetSystemDirectoryA(directory, sizeof directory);
     if (length == 0 || length >= sizeof directory)
         directory[0] = '\0';
 
     // A path that does not fit the 260-byte buffer counts as a failed load.
-    char path[PATH_SIZE];
+    char path[MAX_PATH];
     const int fits = BuildVendorLibraryPath(directory, path, sizeof path);
     library = fits ? LoadLibraryA(path) : nullptr;
     if (!library) {
-        char text[PATH_SIZE + 64];
+        char text[MAX_PATH + 64];
         snprintf(text, sizeof text, "Unable to load library '%s'!", path);
-        MessageBoxA(nullptr, text, PLUGIN_CAPTION, MB_ICONWARNING);
+        MessageBoxA(nullptr, text, kWarningCaption, MB_ICONWARNING);
         return;
     }
 

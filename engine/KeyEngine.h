@@ -1,42 +1,51 @@
-// Key-event engine: turns the level signal of the remote into press, numbered
-// repeat and release events, and routes each to the host or the setup dialog.
+// Key-event core: turns the level signal of a remote (which code is down at
+// each poll) into press, numbered repeat and release events. Plain C++ with
+// no system calls and no state of its own: the caller owns the tracker and
+// the timings and receives every event through a sink.
 #pragma once
 
-#include <windows.h>
 #include <stdint.h>
 
-constexpr UINT POLL_PERIOD_MS = 30;
+#include "settings/PluginSettings.h"
+
+constexpr uint8_t NO_KEY = 255;
 constexpr int32_t EVENT_PRESS = 0;
 constexpr int32_t EVENT_RELEASE = -1;
 
-// Kills the poll timer and resets the tracker; a held button is released first.
-void StopPolling();
+struct KeyTracker {
+    uint8_t heldCode;         // NO_KEY when no button is held
+    int32_t repeatCount;      // 0 while delaying; from 1 on, the number of the next repeat
+    uint32_t pressTime;       // time of the press; then the time repeating was armed
+    uint32_t lastSeenTime;    // last time the held button counted as seen
+    uint32_t lastRepeatTime;  // time of the last repeat; kept across presses
+    uint32_t resets;          // how often ClearTracker ran (see TrackRemoteCode)
+};
 
-// Hand-over of a held button when key events change hands between the host
-// and the setup dialog, so that whoever saw a press also gets its release and
-// never a repeat or release without the press.
-// ReleaseHeldKey: sends the release of the held button to the current receiver
-// and forgets the button; the timer keeps running.
-void ReleaseHeldKey();
-// ForgetHeldKey: forgets the held button without an event; if it is still down
-// at the next poll, that poll reports a fresh press.
-void ForgetHeldKey();
+constexpr KeyTracker IDLE_TRACKER = {NO_KEY, 0, 0, 0, 0, 0};
 
-// TIMERPROC of the 30 ms thread timer.
-void CALLBACK PollRemote(HWND window, UINT message, UINT_PTR timerId, DWORD time);
+// Receives each event: the code and 0 (press), n (n-th repeat) or -1 (release).
+struct KeyEventSink {
+    void (*receive)(void* context, uint8_t code, int32_t eventValue);
+    void* context;
+};
 
-// Runs the state machine for one poll result; PollRemote's body after its guard.
-void TrackRemoteCode(uint8_t code, uint32_t now);
+// Back to no button and all times 0; counts the reset.
+void ClearTracker(KeyTracker& tracker);
 
-// Sends the event to the dialog while it exists, else the bound command to the host.
-void DispatchKeyEvent(uint8_t code, int32_t eventValue);
+// One poll: code is what the remote reports at now (NO_KEY: nothing). Times
+// are compared as unsigned 32-bit differences, so the counter may wrap. A
+// release is marked in the tracker before it is reported; a receiver that
+// clears the tracker (the host stopped or reopened) ends the poll there.
+void TrackRemoteCode(KeyTracker& tracker, const PluginSettings& timings, uint8_t code, uint32_t now,
+                     const KeyEventSink& sink);
 
-// Clock seam: the engine reads time only through EngineNow. Tests may install
-// their own source; null restores timeGetTime.
-typedef uint32_t (*EngineClockFn)();
-void SetEngineClock(EngineClockFn clock);
-uint32_t EngineNow();
+// Clears the tracker, then reports the release of the button that was held.
+void ResetTracker(KeyTracker& tracker, const KeyEventSink& sink);
 
-// Timer seam for tests of a failing SetTimer; null restores SetTimer.
-typedef UINT_PTR(WINAPI* EngineSetTimerFn)(HWND, UINT_PTR, UINT, TIMERPROC);
-void SetEngineSetTimer(EngineSetTimerFn setTimer);
+// Forgets the held button and reports its release; the times are kept, so
+// polling goes on as before.
+void ReleaseHeldKey(KeyTracker& tracker, const KeyEventSink& sink);
+
+// Forgets the held button without an event: if it is still down at the next
+// poll, that poll reports a fresh press.
+void ForgetHeldKey(KeyTracker& tracker);

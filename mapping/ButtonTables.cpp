@@ -2,48 +2,6 @@
 
 #include <string.h>
 
-#include "plugin/PluginState.h"
-
-// Labels only: commands start empty and come from the file, the defaults or the dialog.
-ButtonTable g_buttonTables[3] = {
-    {{
-        {"Button 0", ""}, {"Button 1", ""}, {"Button 2", ""}, {"Button 3", ""},
-        {"Button 4", ""}, {"Button 5", ""}, {"Button 6", ""}, {"Button 7", ""},
-        {"Button 8", ""}, {"Button 9", ""}, {"Recall", ""},   {"Up", ""},
-        {"Right", ""},    {"Mode", ""},     {"Sleep", ""},    {"Audio", ""},
-        {"Info", ""},     {"TV/AV", ""},    {"Power", ""},    {"Mute", ""},
-        {"Menu", ""},     {"Down", ""},     {"OK", ""},       {"+100", ""},
-        {"Left", ""},     {"", ""},         {"Chan +", ""},   {"Vol +", ""},
-        {"Function", ""}, {"", ""},         {"Chan -", ""},   {"Vol -", ""},
-    }},
-    {{
-        {"Button 0", ""}, {"Button 1", ""}, {"Button 2", ""},  {"Button 3", ""},
-        {"Button 4", ""}, {"Button 5", ""}, {"Button 6", ""},  {"Button 7", ""},
-        {"Button 8", ""}, {"Button 9", ""}, {"Recall", ""},    {"CH UP", ""},
-        {"VOL+", ""},     {"Stereo", ""},   {"STOP", ""},      {"PREV", ""},
-        {"ZOOM", ""},     {"Source", ""},   {"Power", ""},     {"Mute", ""},
-        {"", ""},         {"CH DOWN", ""},  {"", ""},          {"", ""},
-        {"VOL-", ""},     {"SNAPSHOT", ""}, {"NEXT", ""},      {"TIMESHIFT", ""},
-        {"FM Radio", ""}, {"REC", ""},      {"PAUSE", ""},
-    }},
-    {{
-        {"Button 0", ""},  {"Button 1", ""},   {"Button 2", ""},    {"Button 3", ""},
-        {"Button 4", ""},  {"Button 5", ""},   {"Button 6", ""},    {"Button 7", ""},
-        {"Button 8", ""},  {"Button 9", ""},   {"Recall", ""},      {"Ch Up", ""},
-        {"Vol +", ""},     {"Info", ""},       {"Teletext", ""},    {"Record", ""},
-        {"Full screen", ""}, {"Mute", ""},     {"Power", ""},       {"Preview", ""},
-        {"Aspect", ""},    {"Ch Down", ""},    {"OK", ""},          {"Mode", ""},
-        {"Vol -", ""},     {"DVB", ""},        {"Stop", ""},        {"Play/Pause", ""},
-        {"TV/FM", ""},     {"Sleep", ""},      {"Source", ""},      {"Audio", ""},
-        // 0x20..0x57 have no button
-        {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {},
-        {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {},
-        {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {},
-        {}, {}, {}, {}, {}, {}, {}, {},
-        {"Snapshot", ""},  {}, {}, {},          {"Freeze", ""},
-    }},
-};
-
 const char CommandVocabulary[VOCABULARY_SIZE][COMMAND_SIZE] = {
     "< None >", "< Other >", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9",
     "POWER", "CH_UP", "CH_DOWN", "VOL_UP", "VOL_DOWN", "MUTE", "MENU", "RECALL",
@@ -56,53 +14,78 @@ const char CommandVocabulary[VOCABULARY_SIZE][COMMAND_SIZE] = {
     "DIRPADLEFTUP", "DIRPADLEFTDOWN",
 };
 
-void SelectButtonTable(int32_t remoteType)
+namespace {
+
+char LowerAscii(char c)
 {
-    if (remoteType == 2)
-        g_plugin.currentTable = &g_buttonTables[2];
-    else if (remoteType == 1)
-        g_plugin.currentTable = &g_buttonTables[1];
-    else
-        g_plugin.currentTable = &g_buttonTables[0];
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-int32_t FindButtonByLabel(const char* label)
+// Equal ignoring the case of ASCII letters, as the C library's own
+// case-insensitive compare does in the "C" locale.
+bool SameIgnoringCase(const char* a, const char* b)
+{
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (LowerAscii(*a) != LowerAscii(*b))
+            return false;
+    }
+    return *a == *b;
+}
+
+}  // namespace
+
+int32_t ButtonTableForRemoteType(int32_t remoteType)
+{
+    return remoteType == 1 || remoteType == 2 ? remoteType : 0;
+}
+
+int32_t FindButtonByLabel(const ButtonTable& table, const char* label)
 {
     if (!label)
         return -1;
-    const ButtonTable* table = g_plugin.currentTable;
     for (int32_t i = 0; i < BUTTON_COUNT; ++i) {
         // Labels are at most 15 characters, so a longer text matches nothing.
-        if (strncmp(table->entries[i].label, label, LABEL_SIZE) == 0)
+        if (strncmp(table.entries[i].label, label, LABEL_SIZE) == 0)
             return i;
     }
     return -1;
 }
 
-int32_t CommandIndexForButton(int32_t index)
+int32_t CommandIndexForButton(const ButtonTable& table, int32_t index)
 {
     if (index < 0 || index > MAX_BUTTON_CODE)
         return VOCAB_NONE;
-    const char* command = g_plugin.currentTable->entries[index].command;
+    const char* command = table.entries[index].command;
     if (command[0] == '\0')
         return VOCAB_NONE;
     for (int32_t i = 0; i < VOCABULARY_SIZE; ++i) {
-        if (_stricmp(CommandVocabulary[i], command) == 0)
+        if (SameIgnoringCase(CommandVocabulary[i], command))
             return i;
     }
     return VOCAB_OTHER;
 }
 
-void SetButtonCommand(int code, const char* text)
+void SetButtonCommand(ButtonTable& table, int code, const char* text)
 {
     if (code < 0 || code > MAX_BUTTON_CODE)
         return;
-    CopyText(g_plugin.currentTable->entries[code].command, COMMAND_SIZE, text);
+    CopyText(table.entries[code].command, COMMAND_SIZE, text);
 }
 
-void ClearAllBindings()
+void ClearButtonCommands(ButtonTable& table)
 {
-    for (ButtonTable& table : g_buttonTables)
-        for (ButtonEntry& entry : table.entries)
-            entry.command[0] = '\0';
+    for (ButtonEntry& entry : table.entries)
+        entry.command[0] = '\0';
+}
+
+void CopyText(char* dst, size_t size, const char* src)
+{
+    if (size == 0)
+        return;
+    if (!src)
+        src = "";
+    size_t i = 0;
+    for (; i + 1 < size && src[i] != '\0'; ++i)
+        dst[i] = src[i];
+    dst[i] = '\0';
 }

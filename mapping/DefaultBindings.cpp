@@ -1,25 +1,20 @@
 #include "mapping/DefaultBindings.h"
 
-#include <stddef.h>
-
-#include "mapping/ButtonTables.h"
-#include "plugin/PluginState.h"
-
 namespace {
 
-struct DefaultBinding {
+struct FactoryBinding {
     int code;
     const char* command;
 };
 
 // Digits and Recall are bound the same way for every family.
-const DefaultBinding kCommonSet[] = {
+const FactoryBinding kCommonSet[] = {
     {0, "0"}, {1, "1"}, {2, "2"}, {3, "3"}, {4, "4"}, {5, "5"},
     {6, "6"}, {7, "7"}, {8, "8"}, {9, "9"}, {10, "RECALL"},
 };
 
 // Channel and volume keys of this family carry the direction commands.
-const DefaultBinding kType2Set[] = {
+const FactoryBinding kType2Set[] = {
     {11, "UP"},       {12, "RIGHT"},      {13, "MENU"},  {14, "TELETEXT"},
     {15, "RECORD"},   {16, "FULLSCREEN"}, {17, "MUTE"},  {18, "POWER"},
     {21, "DOWN"},     {22, "OK"},         {24, "LEFT"},  {26, "STOP"},
@@ -27,14 +22,14 @@ const DefaultBinding kType2Set[] = {
     {31, "AUDIO"},
 };
 
-const DefaultBinding kType1Set[] = {
+const FactoryBinding kType1Set[] = {
     {11, "CH_UP"},   {12, "VOL_UP"},  {14, "STOP"},     {15, "REW"},
     {16, "FULLSCREEN"}, {17, "TV"},   {18, "POWER"},    {19, "MUTE"},
     {21, "CH_DOWN"}, {24, "VOL_DOWN"}, {25, "CAPTURE"}, {26, "FWD"},
     {28, "RADIO"},   {29, "RECORD"},  {30, "PAUSE"},
 };
 
-const DefaultBinding kOtherSet[] = {
+const FactoryBinding kOtherSet[] = {
     {11, "UP"},      {12, "RIGHT"},   {13, "MOUSEMODE"}, {14, "SLEEP"},
     {15, "AUDIO"},   {16, "SCAN"},    {17, "TV"},        {18, "POWER"},
     {19, "MUTE"},    {20, "MENU"},    {21, "DOWN"},      {22, "OK"},
@@ -43,31 +38,22 @@ const DefaultBinding kOtherSet[] = {
 };
 
 template <size_t N>
-void Bind(const DefaultBinding (&set)[N])
+void Bind(ButtonTable& table, const FactoryBinding (&set)[N])
 {
-    for (const DefaultBinding& binding : set)
-        SetButtonCommand(binding.code, binding.command);
+    for (const FactoryBinding& binding : set)
+        SetButtonCommand(table, binding.code, binding.command);
 }
 
 }  // namespace
 
-void ApplyDefaultBindings()
+void ApplyFactoryBindings(ButtonTable& table, int32_t family)
 {
-    g_plugin.settings.DelayBeforeRepeat = DEFAULT_DELAY_BEFORE_REPEAT;
-    g_plugin.settings.RepeatInterval = DEFAULT_REPEAT_INTERVAL;
-    g_plugin.settings.ReleaseTime = DEFAULT_RELEASE_TIME;
-
-    for (ButtonEntry& entry : g_plugin.currentTable->entries)
-        entry.command[0] = '\0';
-    Bind(kCommonSet);
-
-    // The set follows the table on screen, so it matches the labels the user
-    // sees even after Close, when no device is left to ask.
-    const ptrdiff_t family = g_plugin.currentTable - g_buttonTables;
+    ClearButtonCommands(table);
+    Bind(table, kCommonSet);
     if (family == 2)
-        Bind(kType2Set);
+        Bind(table, kType2Set);
     else if (family == 1)
-        Bind(kType1Set);
+        Bind(table, kType1Set);
     else
-        Bind(kOtherSet);
+        Bind(table, kOtherSet);
 }

@@ -1,6 +1,11 @@
-// Factory timings and factory bindings per remote family.
+// Factory bindings per remote family.
 #pragma once
 
-// Sets the factory timings and rewrites every command of currentTable with the
-// factory set of the open card's remote family; DeviceIndex is left alone.
-void ApplyDefaultBindings();
+#include <stdint.h>
+
+#include "mapping/ButtonTables.h"
+
+// Empties every command of table, then binds the digits and Recall and the
+// factory set of family: 1 and 2 the sets of those remote types, anything
+// else the set for all other remotes. Codes the set does not name stay empty.
+void ApplyFactoryBindings(ButtonTable& table, int32_t family);

@@ -3,6 +3,7 @@
 
 #include "plugin/PluginState.h"
 
+// cppcheck-suppress constParameter ; the loader's prototype fixes the type
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
@@ -11,7 +12,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         if (GetLastError() == ERROR_ALREADY_EXISTS) {
             if (mutex)
                 CloseHandle(mutex);
-            MessageBoxA(nullptr, "VantorixRC plugin is already loaded", PLUGIN_CAPTION,
+            MessageBoxA(nullptr, "VantorixRC plugin is already loaded", "VantorixRC",
                         MB_ICONWARNING);
             return FALSE;
         }

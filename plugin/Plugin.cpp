@@ -1,12 +1,11 @@
-// Module entry with the single-instance guard, and the exports Open and Close.
+// The exports Open and Close, and the device they own.
 #include <string.h>
 
 #include <new>
 
 #include "device/RemoteDevice.h"
-#include "engine/KeyEngine.h"
-#include "mapping/ButtonTables.h"
 #include "plugin/PluginState.h"
+#include "plugin/Polling.h"
 #include "settings/SettingsFile.h"
 
 namespace {
@@ -37,8 +36,8 @@ extern "C" const char* __stdcall Open(const char* sourceName, HWND window, uint3
     else
         CopyText(g_plugin.commandRecord.sourceName, SOURCE_NAME_SIZE, kDefaultSourceName);
 
-    DeriveIniPath();
-    ReadHardwareSettings();
+    DeriveIniPath(g_plugin.moduleInstance, g_plugin.iniPath);
+    ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
 
     g_plugin.tracker.heldCode = NO_KEY;
     StopPolling();
@@ -55,7 +54,7 @@ extern "C" const char* __stdcall Open(const char* sourceName, HWND window, uint3
         g_plugin.currentTable = &g_buttonTables[0];
     }
 
-    ReadButtonBindings();
+    ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
     return PLUGIN_DESCRIPTION;
 }
 

@@ -2,16 +2,14 @@
 
 #include <string.h>
 
-const char PLUGIN_DESCRIPTION[] = "Remote Control plugin for TV tuners Vantorix";
-const char PLUGIN_CAPTION[] = "VantorixRC";
+#include "mapping/DefaultBindings.h"
+
+ButtonTable g_buttonTables[TABLE_COUNT] = {
+    SHIPPED_BUTTON_TABLES[0], SHIPPED_BUTTON_TABLES[1], SHIPPED_BUTTON_TABLES[2]};
 
 PluginState g_plugin = {
-    nullptr, nullptr, nullptr, {}, "",
-    {DEFAULT_DEVICE_INDEX, DEFAULT_DELAY_BEFORE_REPEAT, DEFAULT_REPEAT_INTERVAL,
-     DEFAULT_RELEASE_TIME},
-    nullptr, 0, &g_buttonTables[0], 0, 0,
-    {NO_KEY, 0, 0, 0, 0},
-    nullptr, 0, 0,
+    nullptr, nullptr, nullptr, {}, "", DEFAULT_SETTINGS, nullptr, 0, &g_buttonTables[0], 0, 0,
+    IDLE_TRACKER, nullptr, 0, 0, {nullptr, nullptr},
 };
 
 void ResetPluginState()
@@ -21,21 +19,36 @@ void ResetPluginState()
     memset(&g_plugin, 0, sizeof g_plugin);
     g_plugin.moduleInstance = module;
     g_plugin.instanceMutex = mutex;
-    g_plugin.settings = {DEFAULT_DEVICE_INDEX, DEFAULT_DELAY_BEFORE_REPEAT,
-                         DEFAULT_REPEAT_INTERVAL, DEFAULT_RELEASE_TIME};
+    g_plugin.settings = DEFAULT_SETTINGS;
     g_plugin.currentTable = &g_buttonTables[0];
-    g_plugin.tracker.heldCode = NO_KEY;
+    g_plugin.tracker = IDLE_TRACKER;
+    memcpy(g_buttonTables, SHIPPED_BUTTON_TABLES, sizeof g_buttonTables);
 }
 
-void CopyText(char* dst, size_t size, const char* src)
+void SelectButtonTable(int32_t remoteType)
 {
-    if (size == 0)
+    g_plugin.currentTable = &g_buttonTables[ButtonTableForRemoteType(remoteType)];
+}
+
+int32_t CurrentTableFamily()
+{
+    return static_cast<int32_t>(g_plugin.currentTable - g_buttonTables);
+}
+
+void ApplyDefaultBindings()
+{
+    g_plugin.settings.DelayBeforeRepeat = DEFAULT_DELAY_BEFORE_REPEAT;
+    g_plugin.settings.RepeatInterval = DEFAULT_REPEAT_INTERVAL;
+    g_plugin.settings.ReleaseTime = DEFAULT_RELEASE_TIME;
+    // The set follows the table on screen, so it matches the labels the user
+    // sees even after Close, when no device is left to ask.
+    ApplyFactoryBindings(*g_plugin.currentTable, CurrentTableFamily());
+}
+
+void SaveSettings()
+{
+    if (g_plugin.iniPath[0] == '\0')
         return;
-    if (!src)
-        src = "";
-    // Like strcpy, bytes after the terminator are left as they are.
-    size_t i = 0;
-    for (; i + 1 < size && src[i] != '\0'; ++i)
-        dst[i] = src[i];
-    dst[i] = '\0';
+    WriteSettingsFile(g_plugin.iniPath, g_plugin.settings, *g_plugin.currentTable);
+    g_plugin.settingsDirty = 0;
 }

@@ -29,8 +29,17 @@ if [ ${#need[@]} -gt 0 ]; then
         dpkg --add-architecture i386
     fi
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends "${need[@]}"
+    # A mirror in the middle of a sync can fail an index: try again, then go
+    # on with the indexes that did arrive.
+    for attempt in 1 2 3; do
+        apt-get update -q && break
+        [ $attempt = 3 ] || sleep 20
+    done
+    # With one architecture's update index missing, the newest amd64 and i386
+    # versions of a library differ and multiarch refuses them; the release's
+    # own packages always match.
+    apt-get install -y -q --no-install-recommends "${need[@]}" ||
+        apt-get install -y -q --no-install-recommends -t bookworm "${need[@]}"
 fi
 
 if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then

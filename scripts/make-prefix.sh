@@ -1,42 +1,30 @@
 #!/usr/bin/env bash
-# Creates the private 32-bit Wine prefix given as $1 (inside the build tree):
-# no window manager decorations, no crash dialog, no debugger, Russian locale.
-# Does nothing when the prefix is already complete.
+# make-prefix.sh PREFIX [KEEPER]: makes the private 32-bit Wine prefix PREFIX
+# if it is not complete, and brings its session up: Wine's services and the
+# desktop, kept alive by KEEPER (default: tools/session_keeper.exe of the
+# build that holds PREFIX) until wine-session.sh stop. A new prefix is made by
+# the keeper's own start, so the session that made it stays up: under
+# emulation a prefix takes about ten minutes and booting a session again
+# several more. Nothing is done when the session is already up.
 set -uo pipefail
 prefix=$1
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-if [ -e "$prefix/.ready" ]; then
+here=$(cd "$(dirname "$0")" && pwd)
+keeper=${2:-$(dirname "$prefix")/tools/session_keeper.exe}
+source "$here/wine-env.sh" "$prefix"
+ready=$prefix/.session-up
+
+if [ -e "$prefix/.ready" ] && [ -e "$ready" ] && wine_process_alive session_keeper.exe; then
     exit 0
 fi
-# Wine's services inherit stdout; keep them off the caller's pipe. Under
-# emulation some of Wine's own programs crash, and now and then the session
-# hangs: each attempt is bounded, a session that does not end is reaped, and
-# the result is judged by what is on disk.
-complete() {
-    [ -e "$prefix/drive_c/windows/system32/kernel32.dll" ] &&
-        [ "$(stat -c %s "$prefix/system.reg" 2>/dev/null || echo 0)" -gt 500000 ]
-}
-for attempt in 1 2; do
-    "$(dirname "$0")/wine-reap.sh" "$prefix"
-    rm -rf "$prefix"
-    mkdir -p "$(dirname "$prefix")"
-    timeout 1200 wineboot -i >/dev/null 2>&1 </dev/null
-    timeout 180 wineserver -w >/dev/null 2>&1
-    "$(dirname "$0")/wine-reap.sh" "$prefix"
-    complete && break
-    echo "make-prefix: attempt $attempt did not complete the prefix" >&2
-done
-if ! complete; then
-    echo "make-prefix: wineboot did not create the prefix $prefix" >&2
-    exit 1
-fi
-# Written straight into the registry files while Wine is down (each "wine reg"
-# would cost a whole Wine start): unmanaged windows, so that showing or hiding
-# one under a bare X server does not stall; no crash dialog, and no debugger,
-# so that a crash fails a test at once instead of hanging it or starting
-# winedbg, which is slow under emulation and only prints a backtrace.
-cat >> "$prefix/user.reg" <<'REG'
+[ -x "$keeper" ] || [ -e "$keeper" ] || { echo "make-prefix: no session keeper at $keeper (build it first)" >&2; exit 1; }
+
+seed_registry() {
+    # Read by Wine's server when it first starts, before any window exists.
+    cat > "$prefix/user.reg" <<'REG'
+WINE REGISTRY Version 2
+;; All keys relative to \\User\\S-1-5-21-0-0-0-1000
+
+#arch=win32
 
 [Software\\Wine\\X11 Driver] 1780000000
 "Managed"="N"
@@ -44,5 +32,31 @@ cat >> "$prefix/user.reg" <<'REG'
 [Software\\Wine\\WineDbg] 1780000000
 "ShowCrashDialog"=dword:00000000
 REG
-sed -i 's/^"Debugger"="winedbg --auto %ld %ld"/"Debugger"="no-debugger"/' "$prefix/system.reg"
-touch "$prefix/.ready"
+}
+
+start=$(date +%s)
+for attempt in 1 2; do
+    if [ ! -e "$prefix/.ready" ]; then
+        "$here/wine-reap.sh" "$prefix"
+        rm -rf "$prefix"
+        mkdir -p "$prefix"
+        seed_registry
+    fi
+    rm -f "$ready"
+    wineserver -p >/dev/null 2>&1 </dev/null
+    # Wine's services inherit the output: keep them off the caller's pipe.
+    setsid wine "$keeper" "Z:${ready//\//\\}" >/dev/null 2>&1 </dev/null &
+    for _ in $(seq 1500); do
+        [ -e "$ready" ] && break
+        sleep 1
+    done
+    if [ -e "$ready" ] && [ -e "$prefix/drive_c/windows/system32/kernel32.dll" ]; then
+        touch "$prefix/.ready"
+        echo "make-prefix: session up in $(( $(date +%s) - start )) s" >&2
+        exit 0
+    fi
+    echo "make-prefix: attempt $attempt did not bring the session up" >&2
+    "$here/wine-reap.sh" "$prefix"
+    rm -f "$prefix/.ready"
+done
+exit 1

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine (as root), builds, and runs
-# all tests under Wine and Xvfb. Usage: scripts/test.sh [BUILD_DIR]
+# all tests: the native ones first, then those under Wine and Xvfb.
+# Usage: scripts/test.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -9,19 +10,22 @@ bash scripts/install-deps.sh
 bash scripts/enable-i386.sh
 
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j"$(nproc)"
+cmake --build "$build" --target session_keeper >/dev/null
 
 prefix=$(cd "$build" && pwd)/wineprefix
-# One X server and one Wine session for the whole run: booting a session is
-# the slow part, so every test executable reuses it. Wine ends before the X
-# server does.
+# One X server and one Wine session for the whole run. The session comes up
+# (making the prefix if needed) while the rest builds and the native tests
+# run; Wine ends before the X server does.
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -u
-    scripts/make-prefix.sh "$1"
-    scripts/wine-session.sh "$1" start
-    # A second try for a test whose Wine process hung or crashed under emulation.
-    ctest --test-dir "$2" --output-on-failure --repeat until-pass:2
-    status=$?
-    scripts/wine-session.sh "$1" stop
+    prefix=$1 build=$2
+    scripts/make-prefix.sh "$prefix" > "$build/session.log" 2>&1 &
+    session=$!
+    status=0
+    cmake --build "$build" -j"$(nproc)" || status=$?
+    [ $status != 0 ] || ctest --test-dir "$build" --output-on-failure -L native || status=$?
+    wait $session || { echo "the Wine session did not come up:" >&2; cat "$build/session.log" >&2; status=1; }
+    [ $status != 0 ] || ctest --test-dir "$build" --output-on-failure -LE native || status=$?
+    scripts/wine-session.sh "$prefix" stop
     exit $status
 ' run-tests "$prefix" "$build"

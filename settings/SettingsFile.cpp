@@ -4,14 +4,13 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "mapping/ButtonTables.h"
-#include "plugin/PluginState.h"
 
 namespace {
 
 const char kHardwareSection[] = "Hardware";
 const char kButtonsSection[] = "Buttons";
 const char kFallbackIniName[] = "VantorixRC.ini";
+const char kWarningCaption[] = "VantorixRC";
 
 struct HardwareKey {
     const char* name;
@@ -32,10 +31,10 @@ void FormatButtonKey(int code, char (&key)[8])
     snprintf(key, sizeof key, "%.2X", static_cast<unsigned>(code));
 }
 
-bool BuildIniPathFromModule()
+bool BuildIniPathFromModule(HMODULE module, char (&iniPath)[PATH_SIZE])
 {
     char modulePath[PATH_SIZE];
-    const DWORD length = GetModuleFileNameA(g_plugin.moduleInstance, modulePath, sizeof modulePath);
+    const DWORD length = GetModuleFileNameA(module, modulePath, sizeof modulePath);
     if (length == 0 || length >= sizeof modulePath)
         return false;
 
@@ -51,72 +50,67 @@ bool BuildIniPathFromModule()
         return false;
     // Drop the extension (".dll") and append ".ini" in its place.
     const size_t stemEnd = static_cast<size_t>(fileName - fullPath) + nameLength - 4;
-    if (stemEnd + sizeof ".ini" > sizeof g_plugin.iniPath)
+    if (stemEnd + sizeof ".ini" > sizeof iniPath)
         return false;
-    memcpy(g_plugin.iniPath, fullPath, stemEnd);
-    memcpy(g_plugin.iniPath + stemEnd, ".ini", sizeof ".ini");
+    memcpy(iniPath, fullPath, stemEnd);
+    memcpy(iniPath + stemEnd, ".ini", sizeof ".ini");
     return true;
 }
 
 }  // namespace
 
-void DeriveIniPath()
+void DeriveIniPath(HMODULE module, char (&iniPath)[PATH_SIZE])
 {
-    g_plugin.iniPath[0] = '\0';
-    if (!BuildIniPathFromModule())
-        g_plugin.iniPath[0] = '\0';
-    if (g_plugin.iniPath[0] == '\0')
-        CopyText(g_plugin.iniPath, sizeof g_plugin.iniPath, kFallbackIniName);
+    iniPath[0] = '\0';
+    if (!BuildIniPathFromModule(module, iniPath))
+        CopyText(iniPath, sizeof iniPath, kFallbackIniName);
 }
 
-void ReadHardwareSettings()
+void ReadHardwareSettings(const char* iniPath, PluginSettings& settings)
 {
-    if (g_plugin.iniPath[0] == '\0')
+    if (iniPath[0] == '\0')
         return;
     for (const HardwareKey& key : kHardwareKeys) {
-        g_plugin.settings.*key.field = static_cast<uint32_t>(GetPrivateProfileIntA(
-            kHardwareSection, key.name, static_cast<INT>(key.defaultValue), g_plugin.iniPath));
+        settings.*key.field = static_cast<uint32_t>(
+            GetPrivateProfileIntA(kHardwareSection, key.name, static_cast<INT>(key.defaultValue), iniPath));
     }
 }
 
-void ReadButtonBindings()
+void ReadButtonBindings(const char* iniPath, ButtonTable& table)
 {
-    if (g_plugin.iniPath[0] == '\0')
+    if (iniPath[0] == '\0')
         return;
     for (int code = 0; code < BUTTON_COUNT; ++code) {
         char key[8];
         FormatButtonKey(code, key);
         char value[64] = {};
-        GetPrivateProfileStringA(kButtonsSection, key, "", value, sizeof value, g_plugin.iniPath);
+        GetPrivateProfileStringA(kButtonsSection, key, "", value, sizeof value, iniPath);
         value[sizeof value - 1] = '\0';
-        SetButtonCommand(code, value);
+        SetButtonCommand(table, code, value);
     }
 }
 
-void SaveSettings()
+void WriteSettingsFile(const char* iniPath, const PluginSettings& settings, const ButtonTable& table)
 {
-    if (g_plugin.iniPath[0] == '\0')
+    if (iniPath[0] == '\0')
         return;
     bool failed = false;
     for (const HardwareKey& key : kHardwareKeys) {
         char value[16];
-        snprintf(value, sizeof value, "%u", static_cast<unsigned>(g_plugin.settings.*key.field));
-        if (!WritePrivateProfileStringA(kHardwareSection, key.name, value, g_plugin.iniPath))
+        snprintf(value, sizeof value, "%u", static_cast<unsigned>(settings.*key.field));
+        if (!WritePrivateProfileStringA(kHardwareSection, key.name, value, iniPath))
             failed = true;
     }
     for (int code = 0; code < BUTTON_COUNT; ++code) {
         char key[8];
         FormatButtonKey(code, key);
-        if (!WritePrivateProfileStringA(kButtonsSection, key,
-                                        g_plugin.currentTable->entries[code].command,
-                                        g_plugin.iniPath))
+        if (!WritePrivateProfileStringA(kButtonsSection, key, table.entries[code].command, iniPath))
             failed = true;
     }
-    g_plugin.settingsDirty = 0;
     if (failed) {
         // Otherwise every change made in the dialog would be lost without a word.
         char text[PATH_SIZE + 64];
-        snprintf(text, sizeof text, "Unable to save settings to '%s'!", g_plugin.iniPath);
-        MessageBoxA(nullptr, text, PLUGIN_CAPTION, MB_ICONWARNING);
+        snprintf(text, sizeof text, "Unable to save settings to '%s'!", iniPath);
+        MessageBoxA(nullptr, text, kWarningCaption, MB_ICONWARNING);
     }
 }

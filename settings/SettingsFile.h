@@ -1,17 +1,26 @@
-// The INI settings file beside the module: "Hardware" timings and card index,
-// "Buttons" bindings keyed by the remote code in two hex digits.
+// The INI settings file beside the module, read and written through the
+// Windows profile functions: "Hardware" holds the card index and the three
+// timings, "Buttons" the bindings keyed by the remote code in two hex digits.
 #pragma once
 
-// Sets iniPath to the module path with ".ini" in place of the extension, or to
-// the bare "VantorixRC.ini" when the module path cannot be had.
-void DeriveIniPath();
+#include <windows.h>
 
-// Fills the four settings from "Hardware"; missing file or keys give the defaults.
-void ReadHardwareSettings();
+#include "mapping/ButtonTables.h"
+#include "settings/PluginSettings.h"
 
-// Fills every command of currentTable from "Buttons"; missing keys empty it.
-// Values longer than 31 characters are cut to their first 31.
-void ReadButtonBindings();
+constexpr int PATH_SIZE = 260;
 
-// Writes both sections and clears settingsDirty; one warning box if a write fails.
-void SaveSettings();
+// The module's path with ".ini" in place of its extension, or the bare
+// "VantorixRC.ini" (found in the Windows directory) when it cannot be had.
+void DeriveIniPath(HMODULE module, char (&iniPath)[PATH_SIZE]);
+
+// The four settings from "Hardware"; a missing file or key gives the default.
+void ReadHardwareSettings(const char* iniPath, PluginSettings& settings);
+
+// Every command of table from "Buttons"; a missing key empties it, and a value
+// longer than 31 characters is cut to its first 31.
+void ReadButtonBindings(const char* iniPath, ButtonTable& table);
+
+// Writes all four "Hardware" keys and all 93 "Buttons" keys (unbound ones
+// empty). If any write fails, one warning box says so after all were tried.
+void WriteSettingsFile(const char* iniPath, const PluginSettings& settings, const ButtonTable& table);

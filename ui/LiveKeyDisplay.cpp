@@ -4,7 +4,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "engine/KeyEngine.h"
 #include "mapping/ButtonTables.h"
 #include "plugin/PluginState.h"
 #include "ui/resource.h"
@@ -35,16 +34,20 @@ LRESULT FindListItem(HWND list, const char* label)
 void SelectPressedButton(const char* label)
 {
     const HWND buttonList = GetDlgItem(g_plugin.dialogWindow, IDC_BUTTON_LIST);
-    const int32_t index = FindButtonByLabel(label);
+    const int32_t index = FindButtonByLabel(*g_plugin.currentTable, label);
     const LRESULT item = FindListItem(buttonList, label);
     if (index < 0 || item == CB_ERR)
         return;
     SendMessageA(buttonList, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
     SendMessageA(GetDlgItem(g_plugin.dialogWindow, IDC_COMMAND_LIST), CB_SETCURSEL,
-                 static_cast<WPARAM>(CommandIndexForButton(index)), 0);
+                 static_cast<WPARAM>(CommandIndexForButton(*g_plugin.currentTable, index)), 0);
 }
 
+void ReceiveKeyEvent(void*, uint8_t code, int32_t eventValue) { ShowKeyEventInDialog(code, eventValue); }
+
 }  // namespace
+
+const KeyEventSink LIVE_KEY_DISPLAY = {ReceiveKeyEvent, nullptr};
 
 void ShowKeyEventInDialog(uint8_t code, int32_t eventValue)
 {
@@ -67,18 +70,4 @@ void ShowKeyEventInDialog(uint8_t code, int32_t eventValue)
     SetDlgItemTextA(g_plugin.dialogWindow, IDC_STATUS_TEXT, status);
     SetDlgItemTextA(g_plugin.dialogWindow, IDC_CODE_TEXT, codeText);
     SetDlgItemTextA(g_plugin.dialogWindow, IDC_BUTTON_TEXT, label);
-}
-
-void RouteKeyEventsToDialog(HWND dialog)
-{
-    if (!g_plugin.dialogWindow)
-        ReleaseHeldKey();
-    g_plugin.dialogWindow = dialog;
-}
-
-void RouteKeyEventsToHost()
-{
-    if (g_plugin.dialogWindow)
-        ForgetHeldKey();
-    g_plugin.dialogWindow = nullptr;
 }

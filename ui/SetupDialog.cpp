@@ -4,11 +4,9 @@
 #include <string.h>
 
 #include "device/RemoteDevice.h"
-#include "engine/KeyEngine.h"
 #include "mapping/ButtonTables.h"
-#include "mapping/DefaultBindings.h"
 #include "plugin/PluginState.h"
-#include "settings/SettingsFile.h"
+#include "plugin/Polling.h"
 #include "ui/LiveKeyDisplay.h"
 #include "ui/resource.h"
 
@@ -77,7 +75,7 @@ void FillDeviceList(HWND window)
 
 void InitDialog(HWND window)
 {
-    RouteKeyEventsToDialog(window);
+    RouteKeyEventsToDialog(window, LIVE_KEY_DISPLAY);
     FillDeviceList(window);
 
     for (const ButtonEntry& entry : g_plugin.currentTable->entries) {
@@ -89,7 +87,7 @@ void InitDialog(HWND window)
     for (const char* word : CommandVocabulary)
         SendItem(window, IDC_COMMAND_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(word));
     SendItem(window, IDC_COMMAND_LIST, CB_SETCURSEL,
-             static_cast<WPARAM>(CommandIndexForButton(0)), 0);
+             static_cast<WPARAM>(CommandIndexForButton(*g_plugin.currentTable, 0)), 0);
 
     for (const TimingControl& control : kTimingControls)
         SendItem(window, control.spinId, UDM_SETRANGE, 0, MAKELPARAM(control.maximum, control.minimum));
@@ -149,25 +147,25 @@ void ShowBinding(HWND window)
 {
     char label[ITEM_TEXT_SIZE];
     ReadSelectedItemText(window, IDC_BUTTON_LIST, label);
-    const int32_t index = FindButtonByLabel(label);
+    const int32_t index = FindButtonByLabel(*g_plugin.currentTable, label);
     SendItem(window, IDC_COMMAND_LIST, CB_SETCURSEL,
-             static_cast<WPARAM>(CommandIndexForButton(index)), 0);
+             static_cast<WPARAM>(CommandIndexForButton(*g_plugin.currentTable, index)), 0);
 }
 
 void Bind(HWND window)
 {
     char label[ITEM_TEXT_SIZE];
     ReadSelectedItemText(window, IDC_BUTTON_LIST, label);
-    const int32_t index = FindButtonByLabel(label);
+    const int32_t index = FindButtonByLabel(*g_plugin.currentTable, label);
     if (index < 0 || index > MAX_BUTTON_CODE)
         return;
     const LRESULT sel = SendItem(window, IDC_COMMAND_LIST, CB_GETCURSEL, 0, 0);
     char word[ITEM_TEXT_SIZE];
     ReadSelectedItemText(window, IDC_COMMAND_LIST, word);
     if (sel == VOCAB_NONE)
-        SetButtonCommand(index, "");
+        SetButtonCommand(*g_plugin.currentTable, index, "");
     else if (sel > VOCAB_OTHER)
-        SetButtonCommand(index, word);
+        SetButtonCommand(*g_plugin.currentTable, index, word);
     // "< Other >" or no selection keeps the command, so a word from the file survives.
     g_plugin.settingsDirty = 1;
 }

@@ -21,6 +21,19 @@ std::string PluginPath() { return BuildDir() + "\\VantorixRC.dll"; }
 
 std::string PluginIniPath() { return BuildDir() + "\\VantorixRC.ini"; }
 
+std::string OwnIniPath()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string exe(path);
+    return exe.substr(0, exe.find_last_of('.')) + ".ini";
+}
+
+void ForgetCachedProfile(const std::string& path)
+{
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+}
+
 const char kPluginDescription[] = "Remote Control plugin for TV tuners Vantorix";
 
 std::string VendorLibraryPath()

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <string>
 
+#include "plugin/PluginState.h"
 #include "tools/quelmo_sim/SimControl.h"
 
 // The build directory (the parent of the folder that holds the test executable).
@@ -35,7 +36,22 @@ void SimSequence(const uint32_t* codes, uint32_t count);
 // Timeline starting now: step i reports codes[i] from timesMs[i] on.
 void SimTimeline(const SimStep* steps, uint32_t count);
 
+// The settings file of the plug-in's code linked into this program: the
+// program's own path with ".ini".
+std::string OwnIniPath();
+// The profile functions cache parsed files by write time; a file rewritten
+// or removed within one tick would be read stale. Flushing drops the copy.
+void ForgetCachedProfile(const std::string& path);
+
 // Writes text as the whole content of a file; true on success.
 bool WriteFileText(const std::string& path, const std::string& text);
 // Reads a whole file; empty if it cannot be read.
 std::string ReadFileText(const std::string& path);
+
+// Empties the commands of the three tables of the plug-in's code linked into
+// this program; labels and the rest of the state stay.
+inline void ClearAllBindings()
+{
+    for (ButtonTable& table : g_buttonTables)
+        ClearButtonCommands(table);
+}

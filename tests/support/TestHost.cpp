@@ -5,12 +5,14 @@
 
 std::string HostMessage::Command() const
 {
-    return std::string(reinterpret_cast<const char*>(record + 64), strnlen(reinterpret_cast<const char*>(record + 64), 164));
+    const char* text = reinterpret_cast<const char*>(record + SOURCE_NAME_SIZE);
+    return std::string(text, strnlen(text, RECORD_COMMAND_SIZE));
 }
 
 std::string HostMessage::Source() const
 {
-    return std::string(reinterpret_cast<const char*>(record), strnlen(reinterpret_cast<const char*>(record), 64));
+    const char* text = reinterpret_cast<const char*>(record);
+    return std::string(text, strnlen(text, SOURCE_NAME_SIZE));
 }
 
 namespace {
@@ -52,7 +54,7 @@ RecordingHost::~RecordingHost()
 LRESULT CALLBACK RecordingHost::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto* host = reinterpret_cast<RecordingHost*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (message == WM_USER + 1 && host) {
+    if (message == WM_REMOTE_COMMAND && host) {
         HostMessage m;
         m.wParam = wParam;
         m.lParam = lParam;

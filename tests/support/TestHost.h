@@ -12,10 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "plugin/HostContract.h"
+
 struct HostMessage {
     WPARAM wParam;
     LPARAM lParam;
-    uint8_t record[228];
+    uint8_t record[sizeof(HostCommandRecord)];
     DWORD time;              // timeGetTime when it arrived
     std::string Command() const;  // command text at bytes 64..
     std::string Source() const;   // source name at bytes 0..
@@ -63,12 +65,6 @@ private:
     HANDLE started_;
     std::thread thread_;
 };
-
-typedef const char*(__stdcall* OpenFn)(const char*, HWND, uint32_t);
-typedef void(__cdecl* CloseFn)();
-typedef uint32_t(__cdecl* StartFn)();
-typedef uint32_t(__cdecl* StopFn)();
-typedef int32_t(__cdecl* SetupFn)();
 
 // The plug-in DLL loaded by path, with its five exports.
 struct PluginDll {

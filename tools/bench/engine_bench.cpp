@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "engine/KeyEngine.h"
-#include "mapping/ButtonTables.h"
 #include "plugin/PluginState.h"
+#include "plugin/Polling.h"
 #include "support/AllocationCounter.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
@@ -82,18 +82,14 @@ void BenchTicks()
         return;
     }
     ResetSim();
-    char exe[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string ini(exe);
-    ini = ini.substr(0, ini.find_last_of('.')) + ".ini";
+    const std::string ini = OwnIniPath();
     DeleteFileA(ini.c_str());
 
     ResetPluginState();
-    ClearAllBindings();
     Open("BENCH", window, 0);
-    SetButtonCommand(0x1A, "CH_UP");
-    SetButtonCommand(0x12, "POWER");
-    SetEngineClock(FakeClock);
+    SetButtonCommand(*g_plugin.currentTable, 0x1A, "CH_UP");
+    SetButtonCommand(*g_plugin.currentTable, 0x12, "POWER");
+    SetPollClock(FakeClock);
     const UINT_PTR timer = Start();  // never pumped: the ticks below are the only polls
     if (!timer || !g_plugin.cardOpen) {
         printf("in-process Start failed\n");
@@ -150,9 +146,52 @@ void BenchTicks()
     }
 
     Close();
-    SetEngineClock(nullptr);
+    SetPollClock(nullptr);
     DestroyWindow(window);
     DeleteFileA(ini.c_str());
+}
+
+// ---------------------------------------------------------------------------
+// The key-event core alone: one poll step on a tracker, events to a counter.
+
+long g_coreEvents = 0;
+void CountEvent(void*, uint8_t, int32_t) { ++g_coreEvents; }
+
+void BenchCoreStep()
+{
+    const int kRuns = 7;
+    const int kTicks = 200000;
+    const Mode modes[] = {
+        {"idle (no button)", 255, 255},
+        {"held (a repeat every 3rd step)", 0x1A, 0x1A},
+        {"switching A/B every step (release+press)", 0x1A, 0x12},
+    };
+    const KeyEventSink sink = {CountEvent, nullptr};
+    LARGE_INTEGER freq;
+    QueryPerformanceFrequency(&freq);
+    printf("\n== Key-event core: TrackRemoteCode alone (no vendor call, no message)\n");
+    for (const Mode& mode : modes) {
+        std::vector<double> ns;
+        long allocations = 0;
+        for (int run = 0; run < kRuns; ++run) {
+            KeyTracker tracker = IDLE_TRACKER;
+            uint32_t now = 1000000;
+            LARGE_INTEGER t0, t1;
+            StartCountingAllocations();
+            QueryPerformanceCounter(&t0);
+            for (int i = 0; i < kTicks; ++i) {
+                now += 30;
+                TrackRemoteCode(tracker, DEFAULT_SETTINGS, static_cast<uint8_t>((i & 1) ? mode.codeB : mode.codeA), now,
+                                sink);
+            }
+            QueryPerformanceCounter(&t1);
+            allocations += StopCountingAllocations().Total();
+            ns.push_back(Seconds(t0, t1, freq) * 1e9 / kTicks);
+        }
+        std::sort(ns.begin(), ns.end());
+        printf("%-44s median %6.1f ns/step  (min %.1f, max %.1f)  allocations %ld over %d steps\n", mode.name,
+               ns[ns.size() / 2], ns.front(), ns.back(), allocations, kRuns * kTicks);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -319,6 +358,7 @@ int main()
     const int patched = InstallAllocationCounters();
     printf("engine_bench: %d allocator import slots redirected to counters\n", patched);
     printf("  (malloc, calloc, realloc, HeapAlloc, HeapReAlloc, LocalAlloc, GlobalAlloc where imported)\n\n");
+    BenchCoreStep();
     BenchTicks();
     BenchRealTimer();
     return 0;

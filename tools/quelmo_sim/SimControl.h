@@ -8,12 +8,13 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "tools/quelmo_sim/SimStep.h"
+
 #define SIM_CONTROL_NAME "QuelmoRC_Simulator_Control"
 
 constexpr uint32_t SIM_MAGIC = 0x51524331;  // "QRC1"
 constexpr int SIM_MAX_CARDS = 8;
 constexpr int SIM_NAME_SIZE = 64;
-constexpr int SIM_MAX_STEPS = 1024;
 constexpr int SIM_LOG_SIZE = 512;
 
 enum SimCodeMode : uint32_t {
@@ -29,11 +30,6 @@ enum SimCall : uint8_t {
     CALL_GET_REMOTE_TYPE = 'T',
     CALL_GET_REMOTE_CODE = 'R',
     CALL_UNINIT = 'U',
-};
-
-struct SimStep {
-    uint32_t timeMs;
-    uint32_t code;
 };
 
 struct SimControl {

@@ -1,6 +1,7 @@
 #include "tools/workbench/TimelineScript.h"
 
 #include <ctype.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -120,4 +121,26 @@ const char* DefaultTimelineText()
            "3700  0x1E   # ... straight to Chan -\n"
            "3820  none\n"
            "4400  none   # end\n";
+}
+
+TimelineParse LoadTimeline(const std::string& path)
+{
+    if (path.empty())
+        return ParseTimeline(DefaultTimelineText());
+    TimelineParse result;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file) {
+        result.error = "cannot read " + path;
+        return result;
+    }
+    std::string text;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, n);
+    fclose(file);
+    result = ParseTimeline(text);
+    if (!result.error.empty())
+        result.error = path + ": " + result.error;
+    return result;
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/quelmo_sim/SimControl.h"
+#include "tools/quelmo_sim/SimStep.h"
 
 struct TimelineParse {
     std::vector<SimStep> steps;
@@ -14,6 +14,10 @@ struct TimelineParse {
 };
 
 TimelineParse ParseTimeline(const std::string& text);
+
+// The timeline of a script file, or the built-in one for an empty path; the
+// error names the file ("cannot read PATH", or "PATH: line N: why").
+TimelineParse LoadTimeline(const std::string& path);
 
 // The built-in demo: a tap of Power, a one-second hold of Vol +, the digits
 // 1 2 3, and a switch from Chan + straight to Chan -.

@@ -20,24 +20,18 @@
 #include <string>
 #include <vector>
 
+#include "plugin/HostContract.h"
 #include "tools/quelmo_sim/SimControl.h"
 #include "tools/workbench/TimelineScript.h"
 
 namespace {
 
-constexpr UINT WM_REMOTE_COMMAND = WM_USER + 1;
-
-typedef const char*(__stdcall* OpenFn)(const char*, HWND, uint32_t);
-typedef void(__cdecl* VoidFn)();
-typedef uint32_t(__cdecl* U32Fn)();
-typedef int32_t(__cdecl* SetupFn)();
-
 struct Plugin {
     HMODULE module = nullptr;
     OpenFn Open = nullptr;
-    VoidFn Close = nullptr;
-    U32Fn Start = nullptr;
-    U32Fn Stop = nullptr;
+    CloseFn Close = nullptr;
+    StartFn Start = nullptr;
+    StopFn Stop = nullptr;
     SetupFn Setup = nullptr;
 };
 
@@ -75,9 +69,9 @@ bool LoadPlugin(const std::string& path)
     if (!g_plugin.module)
         return false;
     g_plugin.Open = Export<OpenFn>(g_plugin.module, "Open");
-    g_plugin.Close = Export<VoidFn>(g_plugin.module, "Close");
-    g_plugin.Start = Export<U32Fn>(g_plugin.module, "Start");
-    g_plugin.Stop = Export<U32Fn>(g_plugin.module, "Stop");
+    g_plugin.Close = Export<CloseFn>(g_plugin.module, "Close");
+    g_plugin.Start = Export<StartFn>(g_plugin.module, "Start");
+    g_plugin.Stop = Export<StopFn>(g_plugin.module, "Stop");
     g_plugin.Setup = Export<SetupFn>(g_plugin.module, "Setup");
     return g_plugin.Open && g_plugin.Close && g_plugin.Start && g_plugin.Stop && g_plugin.Setup;
 }
@@ -106,12 +100,12 @@ void Log(const std::string& line)
 
 void LogCommand(WPARAM wParam, LPARAM lParam)
 {
-    const char* record = reinterpret_cast<const char*>(wParam);
-    char source[64] = {};
+    const auto* record = reinterpret_cast<const HostCommandRecord*>(wParam);
+    char source[SOURCE_NAME_SIZE] = {};
     char command[33] = {};
     if (record) {
-        memcpy(source, record, 63);
-        strncpy(command, record + 64, 32);
+        memcpy(source, record->sourceName, sizeof source - 1);
+        memcpy(command, record->command, sizeof command - 1);
     }
     char line[160];
     snprintf(line, sizeof line, "%7lu ms  %-22s %-11s source %s",
@@ -236,19 +230,6 @@ HWND CreateMainWindow(bool visible)
     SendMessageA(g_logList, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     ShowWindow(window, SW_SHOW);
     return window;
-}
-
-bool ReadWholeFile(const std::string& path, std::string& text)
-{
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
-        text.append(buffer, n);
-    fclose(f);
-    return true;
 }
 
 std::string DefaultPluginPath()
@@ -422,22 +403,12 @@ int main(int argc, char** argv)
 
     std::vector<SimStep> steps;
     if (!options.window || options.play) {
-        std::string text = DefaultTimelineText();
-        if (!options.scriptPath.empty()) {
-            text.clear();
-            if (!ReadWholeFile(options.scriptPath, text)) {
-                fprintf(stderr, "workbench: cannot read %s\n", options.scriptPath.c_str());
-                return 2;
-            }
-        }
-        const TimelineParse parsed = ParseTimeline(text);
-        if (!parsed.error.empty()) {
-            fprintf(stderr, "workbench: %s: %s\n",
-                    options.scriptPath.empty() ? "default timeline" : options.scriptPath.c_str(),
-                    parsed.error.c_str());
+        const TimelineParse timeline = LoadTimeline(options.scriptPath);
+        if (!timeline.error.empty()) {
+            fprintf(stderr, "workbench: %s\n", timeline.error.c_str());
             return 2;
         }
-        steps = parsed.steps;
+        steps = timeline.steps;
     }
 
     if (!options.settingsPath.empty()) {

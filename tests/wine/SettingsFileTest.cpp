@@ -12,9 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "mapping/ButtonTables.h"
 #include "plugin/PluginState.h"
-#include "settings/SettingsFile.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
 
@@ -22,14 +20,6 @@ namespace {
 
 typedef std::map<int, std::string> Commands;  // code -> command; a code not listed is unbound
 
-
-// The profile functions keep parsed files in a cache that is refreshed by the
-// file's write time; a file rewritten within one timestamp tick would be read
-// stale. Flushing the file drops the cached copy.
-void ForgetCachedProfile(const std::string& path)
-{
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
-}
 
 bool PutFile(const std::string& path, const std::string& text)
 {
@@ -136,7 +126,7 @@ void ExpectCommands(const ButtonTable& table, const Commands& expected, const st
 void FillCurrentTable(const char* text)
 {
     for (int code = 0; code < BUTTON_COUNT; ++code)
-        SetButtonCommand(code, text);
+        SetButtonCommand(*g_plugin.currentTable, code, text);
 }
 
 struct LabelSnapshot {
@@ -253,7 +243,7 @@ TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
         ASSERT_NE(module, nullptr) << c.module;
         g_plugin.moduleInstance = module;
         SetPath("stale");
-        DeriveIniPath();
+        DeriveIniPath(g_plugin.moduleInstance, g_plugin.iniPath);
         EXPECT_STREQ(g_plugin.iniPath, c.ini);
         g_plugin.moduleInstance = nullptr;
         FreeLibrary(module);
@@ -261,15 +251,15 @@ TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
 
     // No module handle: the module is the test program itself.
     SetPath("stale");
-    DeriveIniPath();
-    EXPECT_EQ(std::string(g_plugin.iniPath), BuildDir() + "\\tests\\settings_tests.ini");
+    DeriveIniPath(g_plugin.moduleInstance, g_plugin.iniPath);
+    EXPECT_EQ(std::string(g_plugin.iniPath), OwnIniPath());
 
     // A handle that names no module: the bare fallback name.
     g_plugin.moduleInstance = reinterpret_cast<HMODULE>(1);
     char probe[MAX_PATH];
     ASSERT_EQ(GetModuleFileNameA(g_plugin.moduleInstance, probe, sizeof probe), 0u);
     SetPath("stale");
-    DeriveIniPath();
+    DeriveIniPath(g_plugin.moduleInstance, g_plugin.iniPath);
     EXPECT_STREQ(g_plugin.iniPath, "VantorixRC.ini");
     g_plugin.moduleInstance = nullptr;
 
@@ -280,8 +270,8 @@ TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
     ASSERT_TRUE(PutFile(inWindows, "[Hardware]\r\nReleaseTime=71\r\n[Buttons]\r\n12=WINDIR\r\n"));
     ForgetCachedProfile("VantorixRC.ini");
     SetPath("VantorixRC.ini");
-    ReadHardwareSettings();
-    ReadButtonBindings();
+    ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
+    ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
     ExpectSettings(0, 350, 100, 71, "bare name");
     ExpectCommands(*g_plugin.currentTable, {{0x12, "WINDIR"}}, "bare name");
     EXPECT_TRUE(boxes.Boxes().empty());
@@ -298,7 +288,7 @@ TEST_F(SettingsFileTest, LoadedPluginReadsTheFileBesideItsOwnModule)
     // Decoys: the file beside the original build, and the test program's own.
     ASSERT_TRUE(PutFile(Track(PluginIniPath()),
                         "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n12=DECOY\r\n"));
-    ASSERT_TRUE(PutFile(Track(BuildDir() + "\\tests\\settings_tests.ini"),
+    ASSERT_TRUE(PutFile(Track(OwnIniPath()),
                         "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n12=DECOY\r\n"));
     ASSERT_TRUE(PutFile(Track("C:\\Plugins\\VantorixRC.ini"),
                         "[Hardware]\r\nDeviceIndex=2\r\n[Buttons]\r\n12=POWER\r\n"));
@@ -388,12 +378,12 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
         SetSettings(11, 22, 33, 44);
         FillCurrentTable("STALE");
         SetPath(path);
-        ReadHardwareSettings();
-        ReadButtonBindings();
+        ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
+        ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
         ExpectSettings(c.hardware[0], c.hardware[1], c.hardware[2], c.hardware[3], c.what);
         ExpectCommands(g_buttonTables[table], c.commands, c.what);
         if (c.commands.count(0x12) && c.commands.at(0x12) == "ZAP") {
-            EXPECT_EQ(CommandIndexForButton(0x12), 1);  // kept, and shown as "< Other >"
+            EXPECT_EQ(CommandIndexForButton(*g_plugin.currentTable, 0x12), 1);  // kept, and shown as "< Other >"
         }
         for (int other = 0; other < 3; ++other)
             if (other != table)
@@ -415,7 +405,7 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
         SelectButtonTable(2);
         FillCurrentTable("STALE");
         SetPath(path);
-        ReadButtonBindings();
+        ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
         ExpectCommands(g_buttonTables[2], expected, lower ? "93 lower-case keys" : "93 keys");
     }
     EXPECT_TRUE(boxes.Boxes().empty());
@@ -426,10 +416,10 @@ TEST_F(SettingsFileTest, EmptyPathReadsAndWritesNothing)
     SetPath("");
     SetSettings(1, 2, 3, 4);
     SelectButtonTable(1);
-    SetButtonCommand(5, "KEEP");
+    SetButtonCommand(*g_plugin.currentTable, 5, "KEEP");
     g_plugin.settingsDirty = 1;
-    ReadHardwareSettings();
-    ReadButtonBindings();
+    ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
+    ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
     SaveSettings();
     ExpectSettings(1, 2, 3, 4, "empty path");
     ExpectCommands(g_buttonTables[1], {{5, "KEEP"}}, "empty path");
@@ -450,7 +440,7 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
     };
     SelectButtonTable(2);
     for (const auto& b : bound)
-        SetButtonCommand(b.first, b.second.c_str());
+        SetButtonCommand(*g_plugin.currentTable, b.first, b.second.c_str());
     SetSettings(3, 500, 120, 4294967295u);
     g_plugin.settingsDirty = 1;
     SetPath(path);
@@ -480,14 +470,14 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
     SetSettings(9, 9, 9, 9);
     SetPath(path);
     SelectButtonTable(2);
-    ReadHardwareSettings();
-    ReadButtonBindings();
+    ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
+    ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
     ExpectSettings(3, 500, 120, 4294967295u, "round trip");
     ExpectCommands(g_buttonTables[2], bound, "round trip");
     EXPECT_EQ(g_buttonTables[2].entries[0x1F].command[31], '\0');
     // The bindings belong to no table: table 0 reads the same.
     SelectButtonTable(0);
-    ReadButtonBindings();
+    ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
     ExpectCommands(g_buttonTables[0], bound, "round trip into table 0");
 
     // Saving again over the file changes nothing in it.
@@ -503,7 +493,7 @@ TEST_F(SettingsFileTest, SaveOverAnExistingFileReplacesOurKeysAndKeepsTheRest)
     ASSERT_TRUE(PutFile(path, "[Buttons]\r\n12=OLD\r\n13=OLD13\r\n[Other]\r\nKeep=1\r\n"
                               "[Hardware]\r\nDeviceIndex=7\r\n"));
     SelectButtonTable(0);
-    SetButtonCommand(0x12, "NEW");
+    SetButtonCommand(*g_plugin.currentTable, 0x12, "NEW");
     SetSettings(1, 350, 100, 60);
     SetPath(path);
     SaveSettings();
@@ -528,12 +518,12 @@ TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndStillClearsTheDirtyFlag)
         // Reading what cannot be read gives the defaults and no bindings.
         SetSettings(5, 6, 7, 8);
         FillCurrentTable("STALE");
-        ReadHardwareSettings();
-        ReadButtonBindings();
+        ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
+        ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
         ExpectSettings(0, 350, 100, 60, path);
         ExpectCommands(*g_plugin.currentTable, {}, path);
 
-        SetButtonCommand(0x12, "POWER");
+        SetButtonCommand(*g_plugin.currentTable, 0x12, "POWER");
         g_plugin.settingsDirty = 1;
         boxes.Clear();
         SaveSettings();
@@ -574,7 +564,7 @@ TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
     SetPath(path);
     for (int table = 0; table < 3; ++table) {
         SelectButtonTable(table);
-        ReadButtonBindings();
+        ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
         for (const auto& c : cases) {
             const ButtonEntry& entry = g_buttonTables[table].entries[c.code];
             EXPECT_EQ(std::string(entry.command), alphabet.substr(0, c.length < 31 ? c.length : 31))
@@ -592,7 +582,7 @@ TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
     EXPECT_EQ(CountOf(saved, "16=" + alphabet.substr(0, 31) + "\r\n"), 1u) << saved;
     ClearAllBindings();
     ForgetCachedProfile(path);
-    ReadButtonBindings();
+    ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
     EXPECT_EQ(std::string(g_buttonTables[2].entries[0x16].command), alphabet.substr(0, 31));
     EXPECT_EQ(std::string(g_buttonTables[2].entries[0x11].command), alphabet.substr(0, 31));
 }
@@ -659,8 +649,8 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
         SetSettings(11, 22, 33, 44);
         FillCurrentTable("STALE");
         SetPath(path);
-        ReadHardwareSettings();
-        ReadButtonBindings();
+        ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
+        ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
         const uint32_t read[4] = {g_plugin.settings.DeviceIndex, g_plugin.settings.DelayBeforeRepeat,
                                   g_plugin.settings.RepeatInterval, g_plugin.settings.ReleaseTime};
         const ButtonEntry* entries = g_plugin.currentTable->entries;

@@ -13,17 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "mapping/ButtonTables.h"
 #include "plugin/PluginState.h"
-#include "settings/SettingsFile.h"
 #include "support/TestEnv.h"
 
 namespace {
 
 constexpr uint32_t kRandomSeed = 0x5EED0001;
 constexpr uint32_t kMutatedSeed = 0x5EED8001;
-constexpr int kRandomFiles = 500;
-constexpr int kMutatedFiles = 500;
+constexpr int kRandomFiles = 150;
+constexpr int kMutatedFiles = 150;
 
 // Small deterministic generator (xorshift32), the same on every build.
 class Rng {
@@ -292,13 +290,13 @@ TEST(SettingsFuzz, RandomAndMutatedFilesAreReadSafelyAndAsTheProfileFunctionsSee
             SelectButtonTable(table);
             g_plugin.settings = {rng.Next(), rng.Next(), rng.Next(), rng.Next()};
             for (int code = 0; code < BUTTON_COUNT; ++code)
-                SetButtonCommand(code, std::string(rng.Below(40), 'S').c_str());
+                SetButtonCommand(*g_plugin.currentTable, code, std::string(rng.Below(40), 'S').c_str());
             Snapshot before;
             Take(before);
 
             const DWORD start = timeGetTime();
-            ReadHardwareSettings();
-            ReadButtonBindings();
+            ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
+            ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
             const DWORD read = timeGetTime();
             const bool ok = CheckFile(path, before, table);
             checkMs += timeGetTime() - read;

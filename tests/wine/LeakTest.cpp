@@ -1,5 +1,5 @@
-// The built plug-in loaded as a host loads it, opened and closed a thousand
-// times and its setup dialog opened and closed two hundred times in one
+// The built plug-in loaded as a host loads it, opened and closed hundreds of
+// times and its setup dialog opened and closed dozens of times in one
 // process: what the process holds of the system must come back to where it
 // was, and the vendor library must be gone after every Close.
 #include <gtest/gtest.h>
@@ -15,8 +15,8 @@
 
 namespace {
 
-constexpr int kOpenCloseCycles = 1000;
-constexpr int kSetupCycles = 200;
+constexpr int kOpenCloseCycles = 250;
+constexpr int kSetupCycles = 50;
 constexpr int kWarmUpCycles = 5;
 
 // Slack for what the system allocates once and keeps (caches, a grown
@@ -67,7 +67,7 @@ protected:
     PluginDll plugin;
 };
 
-TEST_F(LeakTest, AThousandOpenCloseCyclesGiveEverythingBack)
+TEST_F(LeakTest, OpenCloseCyclesGiveEverythingBack)
 {
     const auto cycle = [this]() {
         plugin.Open("TV", host.Window(), 0);
@@ -129,7 +129,7 @@ VOID CALLBACK WorkDialog(HWND, UINT, UINT_PTR, DWORD)
     SendMessageA(GetDlgItem(dialog, 1000), BM_CLICK, 0, 0);
 }
 
-TEST_F(LeakTest, TwoHundredSetupDialogsGiveEverythingBack)
+TEST_F(LeakTest, SetupDialogsGiveEverythingBack)
 {
     plugin.Open("TV", host.Window(), 0);
     const UINT_PTR timer = SetTimer(nullptr, 0, 10, WorkDialog);

@@ -120,19 +120,19 @@ std::string KeyOf(int code)
 
 // The profile functions cache parsed files; flushing drops the cached copy,
 // so a file replaced or removed here is read afresh by the plug-in.
-void ForgetCachedProfile() { WritePrivateProfileStringA(nullptr, nullptr, nullptr, PluginIniPath().c_str()); }
+
 
 bool PutIni(const std::string& text)
 {
     const bool ok = WriteFileText(PluginIniPath(), text);
-    ForgetCachedProfile();
+    ForgetCachedProfile(PluginIniPath());
     return ok;
 }
 
 void RemoveIni()
 {
     DeleteFileA(PluginIniPath().c_str());
-    ForgetCachedProfile();
+    ForgetCachedProfile(PluginIniPath());
 }
 
 bool IniExists() { return GetFileAttributesA(PluginIniPath().c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -2,6 +2,8 @@
 // kind of mistake, naming the line.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "tools/workbench/TimelineScript.h"
 
 TEST(TimelineScript, ReadsDecimalHexNoneCommentsAndBlankLines)
@@ -38,6 +40,10 @@ TEST(TimelineScript, RejectsMistakesNamingTheLine)
         const TimelineParse parsed = ParseTimeline(c.text);
         EXPECT_EQ(parsed.error, c.error) << c.text;
     }
+    std::string full;
+    for (int i = 0; i <= 1024; ++i)
+        full += std::to_string(i) + " none\n";
+    EXPECT_EQ(ParseTimeline(full).error, "line 1025: more than 1024 steps");
 }
 
 TEST(TimelineScript, DefaultTimelineParsesAndEndsWithNoButton)
@@ -47,4 +53,12 @@ TEST(TimelineScript, DefaultTimelineParsesAndEndsWithNoButton)
     ASSERT_FALSE(parsed.steps.empty());
     EXPECT_EQ(parsed.steps.front().code, 0x12u);
     EXPECT_EQ(parsed.steps.back().code, 255u);
+}
+
+TEST(TimelineScript, LoadsTheBuiltInTimelineOrAFileNamingItInErrors)
+{
+    EXPECT_EQ(LoadTimeline("").steps.size(), ParseTimeline(DefaultTimelineText()).steps.size());
+    const std::string bad = std::string(VRC_TEST_DATA) + "/backwards.timeline";
+    EXPECT_EQ(LoadTimeline(bad).error, bad + ": line 4: time 100 goes backwards (previous step at 200)");
+    EXPECT_EQ(LoadTimeline("/no/such/file").error, "cannot read /no/such/file");
 }

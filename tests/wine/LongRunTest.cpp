@@ -9,8 +9,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "engine/KeyEngine.h"
-#include "mapping/ButtonTables.h"
+#include "plugin/Polling.h"
 #include "plugin/PluginState.h"
 #include "support/AllocationCounter.h"
 #include "support/ProcessCounters.h"
@@ -69,13 +68,13 @@ TEST(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
     ClearAllBindings();
 
     g_now = 0xFFFFFFFFu - 3600u * 1000u;  // the millisecond counter wraps an hour in
-    SetEngineClock(FakeClock);
+    SetPollClock(FakeClock);
     Open("TV", host, 0);
     // The codes the day presses, each bound; 0x2F is pressed but left unbound.
     const uint8_t codes[] = {0x10, 0x11, 0x12, 0x13, 0x1A, 0x1B, 0x1E, 0x1F, 0x2F};
     for (uint8_t code : codes) {
         if (code != 0x2F)
-            SetButtonCommand(code, "CH_UP");
+            SetButtonCommand(*g_plugin.currentTable, code, "CH_UP");
     }
     ASSERT_NE(Start(), 0u);
     const UINT_PTR timer = g_plugin.timerId;
@@ -128,7 +127,7 @@ TEST(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
     const uint32_t reads = sim->callCount[CALL_GET_REMOTE_CODE] - readsBefore;
 
     Close();
-    SetEngineClock(nullptr);
+    SetPollClock(nullptr);
     DestroyWindow(host);
     ResetPluginState();
     ClearAllBindings();

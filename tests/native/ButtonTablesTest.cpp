@@ -1,0 +1,123 @@
+// The shipped button tables, the command vocabulary and their lookups,
+// checked against the lists written out here rather than against the data.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <map>
+#include <string>
+
+#include "mapping/ButtonTables.h"
+
+namespace {
+
+using Labels = std::map<int, std::string>;
+
+Labels WithDigitsAndRecall(Labels labels)
+{
+    for (int i = 0; i < 10; ++i)
+        labels[i] = "Button " + std::to_string(i);
+    labels[10] = "Recall";
+    return labels;
+}
+
+const Labels kLabels[TABLE_COUNT] = {
+    WithDigitsAndRecall({{11, "Up"}, {12, "Right"}, {13, "Mode"}, {14, "Sleep"}, {15, "Audio"}, {16, "Info"},
+                         {17, "TV/AV"}, {18, "Power"}, {19, "Mute"}, {20, "Menu"}, {21, "Down"}, {22, "OK"},
+                         {23, "+100"}, {24, "Left"}, {26, "Chan +"}, {27, "Vol +"}, {28, "Function"},
+                         {30, "Chan -"}, {31, "Vol -"}}),
+    WithDigitsAndRecall({{11, "CH UP"}, {12, "VOL+"}, {13, "Stereo"}, {14, "STOP"}, {15, "PREV"}, {16, "ZOOM"},
+                         {17, "Source"}, {18, "Power"}, {19, "Mute"}, {21, "CH DOWN"}, {24, "VOL-"},
+                         {25, "SNAPSHOT"}, {26, "NEXT"}, {27, "TIMESHIFT"}, {28, "FM Radio"}, {29, "REC"},
+                         {30, "PAUSE"}}),
+    WithDigitsAndRecall({{11, "Ch Up"}, {12, "Vol +"}, {13, "Info"}, {14, "Teletext"}, {15, "Record"},
+                         {16, "Full screen"}, {17, "Mute"}, {18, "Power"}, {19, "Preview"}, {20, "Aspect"},
+                         {21, "Ch Down"}, {22, "OK"}, {23, "Mode"}, {24, "Vol -"}, {25, "DVB"}, {26, "Stop"},
+                         {27, "Play/Pause"}, {28, "TV/FM"}, {29, "Sleep"}, {30, "Source"}, {31, "Audio"},
+                         {88, "Snapshot"}, {92, "Freeze"}}),
+};
+
+const char* const kVocabulary[VOCABULARY_SIZE] = {
+    "< None >", "< Other >", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "POWER", "CH_UP", "CH_DOWN",
+    "VOL_UP", "VOL_DOWN", "MUTE", "MENU", "RECALL", "UP", "DOWN", "LEFT", "RIGHT", "OK", "FULLSCREEN", "FWD",
+    "REW", "PLAY", "PAUSE", "STOP", "RECORD", "CAPTURE", "SLEEP", "SCAN", "CANCEL", "VIDEO", "AUDIO", "TV",
+    "RADIO", "TELETEXT", "CD", "DVD", "RED", "YELLOW", "GREEN", "BLUE", "WEB_LAUNCH", "MOUSEMODE", "LEFTMOUSE",
+    "RIGHTMOUSE", "LEFTMOUSEDOUBLECLICK", "RIGHTMOUSEDOUBLECLICK", "DIRPADRIGHT", "DIRPADUP", "DIRPADLEFT",
+    "DIRPADDOWN", "DIRPADRIGHTUP", "DIRPADRIGHTDOWN", "DIRPADLEFTUP", "DIRPADLEFTDOWN",
+};
+
+}  // namespace
+
+TEST(ButtonTables, LabelsMatchTheListsAndNoCommandIsBound)
+{
+    const size_t counts[TABLE_COUNT] = {30, 28, 34};
+    for (int t = 0; t < TABLE_COUNT; ++t) {
+        EXPECT_EQ(kLabels[t].size(), counts[t]);
+        for (int code = 0; code < BUTTON_COUNT; ++code) {
+            const ButtonEntry& entry = SHIPPED_BUTTON_TABLES[t].entries[code];
+            const auto it = kLabels[t].find(code);
+            EXPECT_EQ(entry.label, it == kLabels[t].end() ? "" : it->second) << "table " << t << " code " << code;
+            EXPECT_STREQ(entry.command, "");
+        }
+    }
+    for (int i = 0; i < VOCABULARY_SIZE; ++i)
+        EXPECT_STREQ(CommandVocabulary[i], kVocabulary[i]) << i;
+}
+
+TEST(ButtonTables, LookupsFollowTheRemoteTypeAndTheLabels)
+{
+    const struct { int32_t type, table; } types[] = {{2, 2}, {1, 1}, {0, 0}, {-1, 0}, {3, 0}, {5, 0}, {INT32_MIN, 0}};
+    for (const auto& c : types)
+        EXPECT_EQ(ButtonTableForRemoteType(c.type), c.table) << "type " << c.type;
+
+    const struct { int table; const char* label; int32_t index; } labels[] = {
+        {0, "Vol +", 27}, {2, "Vol +", 12}, {1, "Vol +", -1}, {1, "VOL+", 12}, {0, "vol +", -1}, {0, "Vol", -1},
+        {0, "", 25}, {1, "", 20}, {2, "", 32}, {1, "REC", 29}, {1, "Recall", 10}, {2, "Freeze", 92},
+        {2, "Snapshot", 88}, {0, "Button 0", 0}, {0, "Chan +xxxxxxxxxxxxxxxxxxxxxxx", -1},
+    };
+    for (const auto& c : labels)
+        EXPECT_EQ(FindButtonByLabel(SHIPPED_BUTTON_TABLES[c.table], c.label), c.index) << c.table << " " << c.label;
+}
+
+TEST(ButtonTables, CommandIndexMatchesWordsIgnoringCase)
+{
+    ButtonTable table = SHIPPED_BUTTON_TABLES[0];
+    const struct { int32_t index; const char* command; int32_t expected; } cases[] = {
+        {18, "power", 12}, {19, "ZAP", 1}, {20, "VOL_UP", 15}, {21, "dirpadleftdown", 60}, {22, "< none >", 0},
+        {23, "Radio", 39}, {0, "0", 2}, {24, "POWE", 1}, {25, "POWERS", 1}, {26, "", 0},
+        {93, "POWER", 0}, {-1, "POWER", 0}, {INT32_MAX, "POWER", 0}, {INT32_MIN, "POWER", 0},
+    };
+    for (const auto& c : cases)
+        SetButtonCommand(table, c.index, c.command);
+    for (const auto& c : cases)
+        EXPECT_EQ(CommandIndexForButton(table, c.index), c.expected) << c.index << " " << c.command;
+}
+
+TEST(ButtonTables, CommandsAreCutTo31CharactersAndLabelsStay)
+{
+    struct {
+        char before[sizeof(ButtonEntry)];
+        ButtonTable table;
+        char after[sizeof(ButtonEntry)];
+    } guarded;
+    memset(&guarded, '#', sizeof guarded);
+    ButtonTable& table = guarded.table;
+    table = SHIPPED_BUTTON_TABLES[2];
+    const std::string exact(31, 'A');
+    SetButtonCommand(table, 5, exact.c_str());
+    SetButtonCommand(table, 92, (exact + "BCDEF").c_str());
+    EXPECT_EQ(table.entries[5].command, exact);
+    EXPECT_EQ(table.entries[92].command, exact);
+    SetButtonCommand(table, 6, "X");
+    SetButtonCommand(table, 6, nullptr);  // reads as ""
+    EXPECT_STREQ(table.entries[6].command, "");
+    SetButtonCommand(table, 93, "X");  // outside the table: ignored
+    SetButtonCommand(table, -1, "X");
+    EXPECT_EQ(std::string(guarded.before, sizeof guarded.before) + std::string(guarded.after, sizeof guarded.after),
+              std::string(2 * sizeof(ButtonEntry), '#'));
+    ClearButtonCommands(table);
+    for (int code = 0; code < BUTTON_COUNT; ++code) {
+        EXPECT_STREQ(table.entries[code].command, "") << code;
+        EXPECT_EQ(memcmp(table.entries[code].label, SHIPPED_BUTTON_TABLES[2].entries[code].label, LABEL_SIZE), 0);
+    }
+}
