@@ -10,10 +10,30 @@
 
 namespace {
 
-// Windows-1251: "Нажата", "Отжата", "Повтор %u".
-const char kPressedText[] = "\xcd\xe0\xe6\xe0\xf2\xe0";
-const char kReleasedText[] = "\xce\xf2\xe6\xe0\xf2\xe0";
-const char kRepeatFormat[] = "\xcf\xee\xe2\xf2\xee\xf0 %u";
+// "Нажата", "Отжата", "Повтор " in UTF-16: set with the wide call, they read
+// right whatever the ANSI code page of the PC (the rest of the dialog comes
+// from its template, in UTF-16 as well).
+const wchar_t kPressedText[] = L"\u041d\u0430\u0436\u0430\u0442\u0430";
+const wchar_t kReleasedText[] = L"\u041e\u0442\u0436\u0430\u0442\u0430";
+const wchar_t kRepeatText[] = L"\u041f\u043e\u0432\u0442\u043e\u0440 ";
+constexpr size_t STATUS_SIZE = 32;
+
+// "Повтор " and the repeat number in decimal, always terminated.
+void FormatRepeat(uint32_t number, wchar_t (&status)[STATUS_SIZE])
+{
+    size_t length = 0;
+    for (; kRepeatText[length] != L'\0'; ++length)
+        status[length] = kRepeatText[length];
+    wchar_t digits[10];
+    size_t count = 0;
+    do {
+        digits[count++] = static_cast<wchar_t>(L'0' + number % 10);
+        number /= 10;
+    } while (number != 0);
+    while (count > 0)
+        status[length++] = digits[--count];
+    status[length] = L'\0';
+}
 
 // Item of the button list whose text equals label exactly (the list's own
 // search ignores case); CB_ERR if none.
@@ -53,13 +73,14 @@ void ShowKeyEventInDialog(uint8_t code, int32_t eventValue)
 {
     if (code > MAX_BUTTON_CODE || !g_plugin.dialogWindow)
         return;
-    char status[32];
-    if (eventValue == 0)
-        CopyText(status, sizeof status, kPressedText);
-    else if (eventValue == -1)
-        CopyText(status, sizeof status, kReleasedText);
-    else
-        snprintf(status, sizeof status, kRepeatFormat, static_cast<unsigned>(eventValue));
+    wchar_t repeat[STATUS_SIZE];
+    const wchar_t* status = kPressedText;
+    if (eventValue == -1) {
+        status = kReleasedText;
+    } else if (eventValue != 0) {
+        FormatRepeat(static_cast<uint32_t>(eventValue), repeat);
+        status = repeat;
+    }
 
     const char* label = g_plugin.currentTable->entries[code].label;
     if (eventValue == 0)
@@ -67,7 +88,7 @@ void ShowKeyEventInDialog(uint8_t code, int32_t eventValue)
 
     char codeText[8];
     snprintf(codeText, sizeof codeText, "0x%.2X", static_cast<unsigned>(code));
-    SetDlgItemTextA(g_plugin.dialogWindow, IDC_STATUS_TEXT, status);
+    SetDlgItemTextW(g_plugin.dialogWindow, IDC_STATUS_TEXT, status);
     SetDlgItemTextA(g_plugin.dialogWindow, IDC_CODE_TEXT, codeText);
     SetDlgItemTextA(g_plugin.dialogWindow, IDC_BUTTON_TEXT, label);
 }

@@ -15,22 +15,11 @@
 #include <vector>
 
 #include "engine/KeyEngine.h"
+#include "tests/SeededRandom.h"
 
 namespace {
 
-struct Random {
-    uint64_t state;
-    explicit Random(uint64_t seed) : state(seed * 0x9E3779B97F4A7C15ull + 1) {}
-    uint32_t Next()
-    {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return static_cast<uint32_t>(state >> 11);
-    }
-    uint32_t Below(uint32_t n) { return n ? Next() % n : 0; }
-    bool Chance(uint32_t percent) { return Below(100) < percent; }
-};
+typedef SeededRandom Random;
 
 enum Action { STOP, START, STOP_START, OPEN, CLOSE, TAKE, GIVE, ACTION_COUNT };
 const char* const kActions[] = {"Stop", "Start", "Stop+Start", "Open", "Close", "the dialog takes the events",

@@ -2,6 +2,8 @@
 // into build\unpacked, holds a DLL that a host loads, opens and starts.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
 
@@ -20,4 +22,94 @@ TEST(PackagedPlugin, LoadsFromTheUnpackedZipAndOpens)
     plugin.Close();
     plugin.Unload();
     EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD pid;
+    const char* className;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (pid != search->pid || !IsWindowVisible(window) || strcmp(name, search->className) != 0)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// A visible top-level window of the class in process pid; null on timeout.
+HWND WaitForWindow(DWORD pid, const char* className, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        WindowSearch search = {pid, className, nullptr};
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found || GetTickCount() - start >= timeoutMs)
+            return search.found;
+        Sleep(100);
+    }
+}
+
+BOOL CALLBACK CollectText(HWND child, LPARAM param)
+{
+    char text[512] = {};
+    GetWindowTextA(child, text, sizeof text);
+    *reinterpret_cast<std::string*>(param) += std::string(text) + "\n";
+    return TRUE;
+}
+
+}  // namespace
+
+// The release's tester run as a user runs it on a PC without the card
+// maker's library: the plug-in's own warning shows, the tester goes on
+// answering and says the keyboard remote is not available, and closing it
+// ends it with exit code 0.
+TEST(PackagedPlugin, RemoteTesterWithoutTheVendorLibraryWarnsAndKeepsRunning)
+{
+    const std::string dir = BuildDir() + "\\unpacked\\VantorixRC";
+    ASSERT_TRUE(RemoveVendor());
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string command = "\"" + dir + "\\RemoteTester.exe\"";
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &startup,
+                               &process))
+        << command;
+    // Starting a program costs about 40 s where Wine runs under emulation.
+    const HWND box = WaitForWindow(process.dwProcessId, "#32770", 180000);
+    ASSERT_NE(box, nullptr) << "no warning box";
+    char caption[64] = {}, text[512] = {};
+    GetWindowTextA(box, caption, sizeof caption);
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    EXPECT_STREQ(caption, "VantorixRC");
+    EXPECT_EQ(std::string(text), "Unable to load library '" + VendorLibraryPath() + "'!");
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+
+    const HWND main = WaitForWindow(process.dwProcessId, "VantorixRCWorkbench", 30000);
+    ASSERT_NE(main, nullptr);
+    DWORD_PTR answer = 0;
+    for (int i = 0; i < 50 && IsWindow(box); ++i)
+        Sleep(100);
+    EXPECT_NE(SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer), 0) << "the tester hangs";
+    std::string texts;
+    EnumChildWindows(main, CollectText, reinterpret_cast<LPARAM>(&texts));
+    EXPECT_NE(texts.find("Keyboard remote: not available."), std::string::npos) << texts;
+    EXPECT_NE(texts.find("Setup"), std::string::npos) << texts;
+
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0) << "the tester did not end";
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_TRUE(InstallVendor("full"));
 }

@@ -22,25 +22,11 @@
 #include "support/ImportPatch.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
+#include "tests/SeededRandom.h"
 
 namespace {
 
-// ---------------------------------------------------------------------------
-// Deterministic random numbers (the same on every platform).
-
-struct Random {
-    uint64_t state;
-    explicit Random(uint64_t seed) : state(seed * 0x9E3779B97F4A7C15ull + 1) {}
-    uint32_t Next()
-    {
-        state ^= state << 13;
-        state ^= state >> 7;
-        state ^= state << 17;
-        return static_cast<uint32_t>(state >> 11);
-    }
-    uint32_t Below(uint32_t n) { return n ? Next() % n : 0; }
-    bool Chance(uint32_t percent) { return Below(100) < percent; }
-};
+typedef SeededRandom Random;
 
 // ---------------------------------------------------------------------------
 // Steps.

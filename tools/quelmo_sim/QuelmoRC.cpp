@@ -117,6 +117,14 @@ __declspec(dllexport) uint32_t __cdecl UnInit()
 }
 #endif
 
+// Not one of the vendor's functions: tells a host program (the workbench, the
+// remote tester) that this library is the simulator, and where its control
+// block is, so PC keys can stand in for the remote.
+__declspec(dllexport) SimControl* __cdecl SimulatorControl()
+{
+    return g_control;
+}
+
 }  // extern "C"
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)

@@ -7,6 +7,10 @@
 //
 // Script mode (the default without --window) plays a timeline of remote codes
 // through the simulator, prints each command message and exits 0 at its end.
+//
+// Built with VRC_REMOTE_TESTER it is the remote tester of the release: always
+// a window, the plug-in from its own folder, the vendor library the PC has,
+// and only a Setup button.
 #include <windows.h>
 #include <commctrl.h>
 #include <mmsystem.h>
@@ -25,6 +29,14 @@
 #include "tools/workbench/TimelineScript.h"
 
 namespace {
+
+#ifdef VRC_REMOTE_TESTER
+constexpr bool kTester = true;
+const char kTitle[] = "VantorixRC remote tester";
+#else
+constexpr bool kTester = false;
+const char kTitle[] = "VantorixRC workbench";
+#endif
 
 struct Plugin {
     HMODULE module = nullptr;
@@ -74,6 +86,24 @@ bool LoadPlugin(const std::string& path)
     g_plugin.Stop = Export<StopFn>(g_plugin.module, "Stop");
     g_plugin.Setup = Export<SetupFn>(g_plugin.module, "Setup");
     return g_plugin.Open && g_plugin.Close && g_plugin.Start && g_plugin.Stop && g_plugin.Setup;
+}
+
+// The simulator's control block when the loaded QuelmoRC.dll is the simulator.
+SimControl* FindSimulator()
+{
+    HMODULE vendor = GetModuleHandleA("QuelmoRC.dll");
+    if (!vendor)
+        return nullptr;
+    typedef SimControl*(__cdecl * SimulatorControlFn)();
+    const auto control =
+        reinterpret_cast<SimulatorControlFn>(reinterpret_cast<void*>(GetProcAddress(vendor, "SimulatorControl")));
+    return control ? control() : nullptr;
+}
+
+std::string FileNameOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 std::string EventName(LPARAM value)
@@ -207,23 +237,21 @@ HWND CreateMainWindow(bool visible)
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = "VantorixRCWorkbench";
     RegisterClassA(&wc);
-    HWND window = CreateWindowA(wc.lpszClassName, "VantorixRC workbench", WS_OVERLAPPEDWINDOW,
+    HWND window = CreateWindowA(wc.lpszClassName, kTitle, WS_OVERLAPPEDWINDOW,
                                 20, 20, 760, 520, nullptr, nullptr, wc.hInstance, nullptr);
     if (!window || !visible)
         return window;
 
     const char* buttons[] = {"Start", "Stop", "Setup", "Close", "Open"};
-    for (int i = 0; i < 5; ++i)
-        g_buttons[i] = CreateWindowA("BUTTON", buttons[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 10 + i * 90, 10, 80, 26,
-                      window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID_START + i)), wc.hInstance, nullptr);
-    std::string keys = "Keyboard remote (hold a key = hold the button):  ";
-    for (const KeyButton& k : kKeyMap) {
-        if (k.key == VK_OEM_MINUS)
-            continue;  // same label as the keypad minus
-        keys += std::string(k.keyName) + "=" + k.name + "  ";
+    for (int i = 0; i < 5; ++i) {
+        if (kTester && ID_START + i != ID_SETUP)
+            continue;
+        const int x = kTester ? 10 : 10 + i * 90;
+        g_buttons[i] = CreateWindowA("BUTTON", buttons[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, x, 10, 80, 26, window,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID_START + i)), wc.hInstance, nullptr);
     }
-    g_keyMapText = CreateWindowA("STATIC", keys.c_str(), WS_CHILD | WS_VISIBLE, 10, 44, 730, 70, window, nullptr,
-                  wc.hInstance, nullptr);
+    g_keyMapText = CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE, 10, 44, 730, 70, window, nullptr,
+                                 wc.hInstance, nullptr);
     g_logList = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOSEL,
                                 10, 118, 730, 360, window, reinterpret_cast<HMENU>(ID_LOG), wc.hInstance, nullptr);
     HFONT font = static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
@@ -232,13 +260,31 @@ HWND CreateMainWindow(bool visible)
     return window;
 }
 
+// Says whether PC keys can stand in for the remote: only with the simulator.
+void ShowKeyboardRemote()
+{
+    std::string text;
+    if (g_sim) {
+        text = "Keyboard remote (hold a key = hold the button):  ";
+        for (const KeyButton& k : kKeyMap) {
+            if (k.key == VK_OEM_MINUS)
+                continue;  // same label as the keypad minus
+            text += std::string(k.keyName) + "=" + k.name + "  ";
+        }
+    } else {
+        text = "Keyboard remote: not available. The QuelmoRC.dll of this PC is not the simulator, so PC keys "
+               "cannot stand in for the remote: press the buttons of the real remote.";
+    }
+    SetWindowTextA(g_keyMapText, text.c_str());
+}
+
 std::string DefaultPluginPath()
 {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string dir(path);
-    // The workbench sits in <build>\tools; the plug-in in <build>.
-    for (int i = 0; i < 2 && dir.find_last_of("\\/") != std::string::npos; ++i)
+    // The tester sits beside the plug-in; the workbench in <build>\tools.
+    for (int i = 0; i < (kTester ? 1 : 2) && dir.find_last_of("\\/") != std::string::npos; ++i)
         dir.resize(dir.find_last_of("\\/"));
     return dir + "\\VantorixRC.dll";
 }
@@ -294,7 +340,6 @@ bool SaveWindowBitmap(HWND window, const std::string& path)
 
 int RunScript(const Options& options, const std::vector<SimStep>& steps)
 {
-    g_startTime = timeGetTime();
     HWND window = CreateMainWindow(false);
     OpenPlugin(window, options.source);
     const uint32_t started = g_plugin.Start();
@@ -305,12 +350,11 @@ int RunScript(const Options& options, const std::vector<SimStep>& steps)
         return 1;
     }
     const uint32_t last = steps.empty() ? 0 : steps.back().timeMs;
-    g_startTime = timeGetTime();  // times below count from the first step
     PlayTimeline(steps);
 
     // Play to the end of the timeline plus time for the last release.
-    const DWORD end = last + 500;
-    while (timeGetTime() - g_startTime < end) {
+    const DWORD end = timeGetTime() + last + 500;
+    while (static_cast<int32_t>(end - timeGetTime()) > 0) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
@@ -327,16 +371,22 @@ int RunScript(const Options& options, const std::vector<SimStep>& steps)
 
 int RunWindow(const Options& options, const std::vector<SimStep>& steps)
 {
-    g_startTime = timeGetTime();
+    HWND window = CreateMainWindow(true);
+    g_mainWindow = window;
+    Log("Plug-in: " + FileNameOf(options.pluginPath));
+    OpenPlugin(window, options.source);
+    // Open loaded the vendor library: only now can it be told whether it is
+    // the simulator.
+    g_sim = FindSimulator();
     if (g_sim) {
         g_sim->codeMode = SIM_HELD;
         g_sim->heldCode = 255;
     }
-    HWND window = CreateMainWindow(true);
-    g_mainWindow = window;
-    Log("Plug-in: " + options.pluginPath);
-    OpenPlugin(window, options.source);
-    LogCall("Start", g_plugin.Start());
+    ShowKeyboardRemote();
+    const uint32_t started = g_plugin.Start();
+    LogCall("Start", started);
+    if (!started)
+        Log("The plug-in does not poll the remote: no card is open (no remote library, no card, or a refused card).");
     SetFocus(window);
     if (options.play && g_sim && !steps.empty()) {
         PlayTimeline(steps);
@@ -371,8 +421,10 @@ int RunWindow(const Options& options, const std::vector<SimStep>& steps)
 
 int main(int argc, char** argv)
 {
+    g_startTime = timeGetTime();  // every time in the log counts from here
     Options options;
     options.pluginPath = DefaultPluginPath();
+    options.window = kTester;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--plugin" && i + 1 < argc)
@@ -393,7 +445,10 @@ int main(int argc, char** argv)
             options.screenshotPath = argv[++i];
         else if (arg == "--window")
             options.window = true;
-        else {
+        else if (kTester) {
+            fprintf(stderr, "usage: RemoteTester [--plugin PATH] [--vendor QuelmoRC.dll]\n");
+            return 2;
+        } else {
             fprintf(stderr, "usage: workbench [--plugin PATH] [--source NAME] [--remote-type N]\n"
                             "                 [--settings INI] [--vendor QuelmoRC.dll]\n"
                             "                 [--script FILE] [--window [--play] [--screenshot FILE.bmp]]\n");
@@ -435,13 +490,21 @@ int main(int argc, char** argv)
     InitCommonControlsEx(&controls);
 
     g_scriptMode = !options.window;
-    g_sim = SimAttachControl();
-    if (g_sim && options.remoteType != -2) {
-        std::fill(std::begin(g_sim->remoteType), std::end(g_sim->remoteType), options.remoteType);
+    // The workbench sets the simulated remote up before the plug-in loads it;
+    // the tester takes the PC's vendor library as it is.
+    if (!kTester) {
+        g_sim = SimAttachControl();
+        if (g_sim && options.remoteType != -2)
+            std::fill(std::begin(g_sim->remoteType), std::end(g_sim->remoteType), options.remoteType);
     }
     if (!LoadPlugin(options.pluginPath)) {
-        fprintf(stderr, "workbench: cannot load the plug-in %s (error %lu)\n", options.pluginPath.c_str(),
-                GetLastError());
+        char text[MAX_PATH + 160];
+        snprintf(text, sizeof text, "Cannot load the plug-in %s (error %lu). If the TV software is running, close it "
+                 "first: only one copy of the plug-in can be loaded.", options.pluginPath.c_str(), GetLastError());
+        if (kTester)
+            MessageBoxA(nullptr, text, kTitle, MB_ICONERROR);
+        else
+            fprintf(stderr, "workbench: %s\n", text);
         return 1;
     }
     const int status = options.window ? RunWindow(options, steps) : RunScript(options, steps);
