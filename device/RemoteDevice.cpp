@@ -30,7 +30,7 @@ int BuildVendorLibraryPath(const char* systemDirectory, char* path, size_t size)
         return 0;
     }
     const size_t dirLength = strlen(systemDirectory);
-    const bool needsSeparator = dirLength == 0 || systemDirectory[dirLength - 1] != '\\';
+    const bool needsSeparator = systemDirectory[dirLength - 1] != '\\';
     const int written = snprintf(path, size, "%s%s%s", systemDirectory,
                                  needsSeparator ? "\\" : "", VENDOR_LIBRARY_NAME);
     return written >= 0 && static_cast<size_t>(written) < size;

@@ -8,11 +8,11 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?usage: render-dialog.sh BUILD_DIR [WINE_PREFIX]}" && pwd)
 prefix=${2:-$build/wineprefix}
-exe=$build/tests/dialog_tests.exe
+exe=$build/tests/wine_tests.exe
 bmp=$build/setup-dialog.bmp
 png=$root/docs/setup-dialog.png
 
-[ -f "$exe" ] || { echo "build dialog_tests first: $exe" >&2; exit 1; }
+[ -f "$exe" ] || { echo "build wine_tests first: $exe" >&2; exit 1; }
 rm -f "$bmp"
 run=("$root/scripts/wine-run.sh" "$prefix" "$exe" --gtest_also_run_disabled_tests
      --gtest_filter=SetupDialogTest.DISABLED_ScreenshotForTheReadme)

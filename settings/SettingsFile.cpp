@@ -4,7 +4,6 @@
 #include <stdio.h>
 #include <string.h>
 
-
 namespace {
 
 const char kHardwareSection[] = "Hardware";
