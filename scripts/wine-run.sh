@@ -14,4 +14,19 @@ if [ -e "$prefix/.session-up" ] && ! wine_process_alive session_keeper.exe; then
     rm -f "$prefix/.session-up"
     "$here/make-prefix.sh" "$prefix" || exit 1
 fi
-wine "$@" </dev/null
+# A Wine process that the program starts (a crashed service started again,
+# say) inherits the program's output; with the caller's pipe there, the
+# caller would wait for that process for ever. So the program writes to
+# files, which are passed on to the caller while it runs.
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+wine "$@" </dev/null >"$out" 2>"$err" &
+program=$!
+tail -n +1 -s 0.2 -f --pid=$program "$out" &
+follow_out=$!
+tail -n +1 -s 0.2 -f --pid=$program "$err" >&2 &
+follow_err=$!
+wait $program
+status=$?
+wait $follow_out $follow_err
+exit $status
