@@ -50,6 +50,12 @@ for attempt in 1 2; do
         [ -e "$ready" ] && break
         sleep 1
     done
+    # A new prefix lets its first program run while wineboot still installs
+    # the rest; the tests would share the CPU with it, so wait for it to end.
+    for _ in $(seq 900); do
+        wine_process_alive wineboot.exe || break
+        sleep 1
+    done
     if [ -e "$ready" ] && [ -e "$prefix/drive_c/windows/system32/kernel32.dll" ]; then
         touch "$prefix/.ready"
         echo "make-prefix: session up in $(( $(date +%s) - start )) s" >&2
