@@ -16,6 +16,7 @@
 
 #include "engine/KeyEngine.h"
 #include "tests/SeededRandom.h"
+#include "tests/ShrinkSteps.h"
 
 namespace {
 
@@ -299,25 +300,12 @@ Session RunSession(const std::vector<Step>& steps, bool plant)
     return s;
 }
 
-// Removes chunks of steps, halving their size down to single steps, while the session still fails.
-std::vector<Step> Shrink(std::vector<Step> steps, bool plant)
+std::vector<Step> Shrink(const std::vector<Step>& steps, bool plant)
 {
-    for (size_t chunk = steps.size() / 2; chunk >= 1;) {
-        bool removed = false;
-        for (size_t at = 0; at + chunk <= steps.size();) {
-            std::vector<Step> candidate(steps.begin(), steps.begin() + static_cast<long>(at));
-            candidate.insert(candidate.end(), steps.begin() + static_cast<long>(at + chunk), steps.end());
-            if (!RunSession(candidate, plant).failure.empty()) {
-                steps = candidate;
-                removed = true;
-            } else {
-                at += chunk;
-            }
-        }
-        if (!removed)
-            chunk /= 2;
-    }
-    return steps;
+    int runs = 0;
+    return ShrinkSteps(
+        steps, [plant](const std::vector<Step>& candidate) { return !RunSession(candidate, plant).failure.empty(); },
+        1 << 30, &runs);
 }
 
 std::string Report(uint64_t seed, const std::vector<Step>& steps, bool plant)

@@ -23,6 +23,7 @@
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
 #include "tests/SeededRandom.h"
+#include "tests/ShrinkSteps.h"
 
 namespace {
 
@@ -614,27 +615,11 @@ Outcome RunSession(const std::vector<Step>& steps)
     return outcome;
 }
 
-// Removes chunks of steps, then single steps, while the session still fails.
-std::vector<Step> Shrink(std::vector<Step> steps, int* runs)
+// A replay of at most a few seconds each: the shrinking stops after 3000.
+std::vector<Step> Shrink(const std::vector<Step>& steps, int* runs)
 {
-    size_t chunk = steps.size() / 2;
-    while (chunk >= 1 && *runs < 3000) {
-        bool removed = false;
-        for (size_t at = 0; at + chunk <= steps.size() && *runs < 3000;) {
-            std::vector<Step> candidate(steps.begin(), steps.begin() + static_cast<long>(at));
-            candidate.insert(candidate.end(), steps.begin() + static_cast<long>(at + chunk), steps.end());
-            ++*runs;
-            if (!RunSession(candidate).failure.empty()) {
-                steps = candidate;
-                removed = true;
-            } else {
-                at += chunk;
-            }
-        }
-        if (!removed)
-            chunk /= 2;
-    }
-    return steps;
+    return ShrinkSteps(
+        steps, [](const std::vector<Step>& candidate) { return !RunSession(candidate).failure.empty(); }, 3000, runs);
 }
 
 std::string Report(uint64_t seed, const std::vector<Step>& steps, const Outcome& outcome)
