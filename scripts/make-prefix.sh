@@ -35,8 +35,12 @@ REG
 }
 
 start=$(date +%s)
-for attempt in 1 2; do
-    if [ ! -e "$prefix/.ready" ]; then
+log=$(dirname "$prefix")/wine-session.log
+for attempt in 1 2 3; do
+    # Under emulation a Wine service can crash while the session boots; the
+    # keeper then never gets its window. A second boot of the same prefix
+    # usually comes up; only then is the prefix itself made again.
+    if [ ! -e "$prefix/.ready" ] && [ "$attempt" != 2 ]; then
         "$here/wine-reap.sh" "$prefix"
         rm -rf "$prefix"
         mkdir -p "$prefix"
@@ -45,9 +49,11 @@ for attempt in 1 2; do
     rm -f "$ready"
     wineserver -p >/dev/null 2>&1 </dev/null
     # Wine's services inherit the output: keep them off the caller's pipe.
-    setsid wine "$keeper" "Z:${ready//\//\\}" >/dev/null 2>&1 </dev/null &
+    setsid wine "$keeper" "Z:${ready//\//\\}" >>"$log" 2>&1 </dev/null &
+    keeper_pid=$!
     for _ in $(seq 1500); do
         [ -e "$ready" ] && break
+        kill -0 "$keeper_pid" 2>/dev/null || break
         sleep 1
     done
     # A new prefix lets its first program run while wineboot still installs
@@ -61,8 +67,9 @@ for attempt in 1 2; do
         echo "make-prefix: session up in $(( $(date +%s) - start )) s" >&2
         exit 0
     fi
-    echo "make-prefix: attempt $attempt did not bring the session up" >&2
+    kill -0 "$keeper_pid" 2>/dev/null && why="no window after 1500 s" || { wait "$keeper_pid"; why="keeper exited with $?"; }
+    echo "make-prefix: attempt $attempt did not bring the session up ($why, after $(( $(date +%s) - start )) s; Wine's output in $log)" >&2
     "$here/wine-reap.sh" "$prefix"
-    rm -f "$prefix/.ready"
+    [ "$attempt" = 1 ] || rm -f "$prefix/.ready"
 done
 exit 1

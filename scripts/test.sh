@@ -25,7 +25,8 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     status=0
     cmake --build "$build" -j"$(nproc)" || status=$?
     [ $status != 0 ] || ctest --test-dir "$build" --output-on-failure -L "native|build" || status=$?
-    wait $session || { echo "the Wine session did not come up:" >&2; cat "$build/session.log" >&2; status=1; }
+    wait $session || { echo "the Wine session did not come up:" >&2; status=1; }
+    cat "$build/session.log" >&2
     [ $status != 0 ] || ctest --test-dir "$build" --output-on-failure -LE "native|build" || status=$?
     scripts/wine-session.sh "$prefix" stop
     exit $status

@@ -10,8 +10,10 @@
 int main(int argc, char** argv)
 {
     HWND window = nullptr;
-    // The desktop may still be starting: its first windows then fail for a while.
-    for (int attempt = 0; attempt < 600 && !window; ++attempt) {
+    // The desktop may still be starting: its first windows then fail for a
+    // while. Under emulation the desktop can also crash as it starts; after
+    // three minutes give up, and the caller boots the session again.
+    for (int attempt = 0; attempt < 180 && !window; ++attempt) {
         window = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "session keeper", WS_POPUP, 0, 0, 1, 1, nullptr,
                                  nullptr, GetModuleHandleA(nullptr), nullptr);
         if (!window)
