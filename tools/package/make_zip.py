@@ -31,8 +31,8 @@ def main(argv):
     # Zip times have no zone and start in 1980.
     stamp = time.gmtime(max(epoch, 315532800))[:6]
     with zipfile.ZipFile(output, "w") as archive:
-        for spec in argv[4:]:
-            kind, rest = spec.split(":", 1)
+        for item in argv[4:]:
+            kind, rest = item.split(":", 1)
             source, name = rest.rsplit(":", 1)
             entry = zipfile.ZipInfo("VantorixRC/" + name, date_time=stamp)
             entry.create_system = 0
