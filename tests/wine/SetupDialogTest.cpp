@@ -26,6 +26,7 @@
 #include "support/PeImage.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
+#include "tools/workbench/WindowPicture.h"
 
 namespace {
 
@@ -1270,62 +1271,6 @@ TEST_F(SetupDialogTest, SetupWithPollingOffPollsDuringTheDialogAndLeavesItOff)
 // Picture of the dialog for people: run only by scripts/render-dialog.sh
 // (--gtest_also_run_disabled_tests), which turns the bitmap into a PNG.
 
-namespace {
-
-bool WriteBitmapFile(const std::string& path, int width, int height, const void* bits)
-{
-    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    BITMAPINFOHEADER info = {};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = stride * height;
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + info.biSizeImage;
-    std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
-    bytes.append(reinterpret_cast<const char*>(&info), sizeof info);
-    bytes.append(static_cast<const char*>(bits), info.biSizeImage);
-    return WriteFileText(path, bytes);
-}
-
-// Copies the whole window, frame included, from its own surface into a
-// 24-bit bitmap file. (Asking it to print itself gives a blank picture under
-// Wine.)
-bool CaptureWindow(HWND window, const std::string& path)
-{
-    RECT rect;
-    GetWindowRect(window, &rect);
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    HDC windowDc = GetWindowDC(window);
-    HDC memoryDc = CreateCompatibleDC(windowDc);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memoryDc, bitmap);
-    const BOOL copied = BitBlt(memoryDc, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
-    GdiFlush();
-    const bool written = copied && bits && WriteBitmapFile(path, width, height, bits);
-    SelectObject(memoryDc, old);
-    DeleteObject(bitmap);
-    DeleteDC(memoryDc);
-    ReleaseDC(window, windowDc);
-    printf("%s: %dx%d, %s\n", path.c_str(), width, height, written ? "written" : "FAILED");
-    return written;
-}
-
-}  // namespace
-
 TEST_F(SetupDialogTest, DISABLED_ScreenshotForTheReadme)
 {
     TwoCards("Vantorix TV-Tuner 1", 2, "Vantorix TV-Tuner 2", 2);
@@ -1342,7 +1287,7 @@ TEST_F(SetupDialogTest, DISABLED_ScreenshotForTheReadme)
         .Until("release", [](HWND d) { return Text(d, ID_STATUS) == kReleased; })
         .Pause(1500)  // the loop repaints meanwhile
         .Do([](HWND d) {
-            EXPECT_TRUE(CaptureWindow(d, BuildDir() + "\\setup-dialog.bmp"));
+            EXPECT_TRUE(SaveWindowPicture(d, BuildDir() + "\\setup-dialog.bmp"));
             Exit(d);
         });
     ExpectRanThrough(RunSetup(script));

@@ -27,6 +27,7 @@
 #include "plugin/HostContract.h"
 #include "tools/quelmo_sim/SimControl.h"
 #include "tools/workbench/TimelineScript.h"
+#include "tools/workbench/WindowPicture.h"
 
 namespace {
 
@@ -300,44 +301,6 @@ void PlayTimeline(const std::vector<SimStep>& steps)
     g_sim->codeMode = SIM_TIMELINE;
 }
 
-// Saves the window's picture as a 24-bit BMP; true on success.
-bool SaveWindowBitmap(HWND window, const std::string& path)
-{
-    RECT rect;
-    GetWindowRect(window, &rect);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory, old);
-    const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
-    const DWORD imageSize = stride * static_cast<DWORD>(height);
-    BITMAPFILEHEADER header = {};
-    header.bfType = 0x4D42;
-    header.bfOffBits = sizeof header + sizeof info.bmiHeader;
-    header.bfSize = header.bfOffBits + imageSize;
-    bool ok = false;
-    if (FILE* f = fopen(path.c_str(), "wb")) {
-        ok = fwrite(&header, sizeof header, 1, f) == 1 && fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, f) == 1 &&
-             fwrite(bits, imageSize, 1, f) == 1;
-        ok = fclose(f) == 0 && ok;
-    }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ok;
-}
-
 int RunScript(const Options& options, const std::vector<SimStep>& steps)
 {
     HWND window = CreateMainWindow(false);
@@ -402,7 +365,7 @@ int RunWindow(const Options& options, const std::vector<SimStep>& steps)
                 MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
             }
             UpdateWindow(window);
-            const bool saved = SaveWindowBitmap(window, options.screenshotPath);
+            const bool saved = SaveWindowPicture(window, options.screenshotPath);
             g_plugin.Close();
             DestroyWindow(window);
             return saved ? 0 : 1;
