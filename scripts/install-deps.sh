@@ -2,12 +2,13 @@
 # Installs the cross compiler, Wine, Xvfb and the Russian locale on Debian 12.
 # Idempotent: does nothing that is already done.
 set -euo pipefail
+source "$(dirname "$0")/progress.sh"
 
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686)
 command -v wine >/dev/null || need+=(wine wine32:i386)
 [ -e /usr/lib/i386-linux-gnu/wine ] || need+=(wine32:i386)
-# A native wineserver, also where the 32-bit loader runs under emulation.
+# A native wineserver, also where the 32-bit loader runs through qemu.
 [ -x /usr/lib/wine/wineserver64 ] || need+=(wine64)
 [ -d /usr/share/wine/fonts ] || need+=(fonts-wine)
 command -v xvfb-run >/dev/null || need+=(xvfb)
@@ -38,15 +39,15 @@ if [ ${#need[@]} -gt 0 ]; then
     # With one architecture's update index missing, the newest amd64 and i386
     # versions of a library differ and multiarch refuses them; the release's
     # own packages always match.
-    apt-get install -y -q --no-install-recommends "${need[@]}" ||
-        apt-get install -y -q --no-install-recommends -t bookworm "${need[@]}"
+    with_progress "installing ${need[*]}" apt-get install -y -q --no-install-recommends "${need[@]}" ||
+        with_progress "installing ${need[*]}" apt-get install -y -q --no-install-recommends -t bookworm "${need[@]}"
 fi
 
 if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf8'; then
     if [ "$(id -u)" = 0 ]; then
         sed -i 's/^# *ru_RU.UTF-8 UTF-8/ru_RU.UTF-8 UTF-8/' /etc/locale.gen
         grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' >> /etc/locale.gen
-        locale-gen >/dev/null
+        with_progress "generating the Russian locale" locale-gen >/dev/null
     else
         echo "locale ru_RU.UTF-8 missing (run as root)" >&2
         exit 1

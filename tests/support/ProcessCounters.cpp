@@ -101,8 +101,7 @@ long PrivateBytes()
 {
     // Committed private memory, summed region by region. The process memory
     // counters are no use here: under Wine they report the Unix process's
-    // resident memory, which under emulation includes the emulator's own
-    // code cache.
+    // resident memory.
     long committed = 0;
     const BYTE* address = nullptr;
     MEMORY_BASIC_INFORMATION region;

@@ -308,11 +308,11 @@ std::string ClassOf(HWND window)
     return name;
 }
 
-constexpr DWORD kDialogAppearMs = 120000;  // creating it under emulation is slow
-constexpr DWORD kEventMs = 30000;          // bound for anything the poll timer produces
-constexpr DWORD kEndGraceMs = 15000;       // for a dialog the script ended by a posted key
-constexpr DWORD kScriptMs = 300000;        // the whole script
-constexpr DWORD kWatchdogMs = 600000;      // Setup as a whole
+constexpr DWORD kDialogAppearMs = 30000;
+constexpr DWORD kEventMs = 10000;          // bound for anything the poll timer produces
+constexpr DWORD kEndGraceMs = 5000;        // for a dialog the script ended by a posted key
+constexpr DWORD kScriptMs = 120000;        // the whole script
+constexpr DWORD kWatchdogMs = 180000;      // Setup as a whole
 constexpr UINT kTickMs = 10;
 
 // What a user does at the dialog, as steps run one after another from a

@@ -472,10 +472,5 @@ int main(int argc, char** argv)
     }
     const int status = options.window ? RunWindow(options, steps) : RunScript(options, steps);
     FreeLibrary(g_plugin.module);
-    fflush(stdout);
-    fflush(stderr);
-    // Skips the library detach round at exit: under emulated Wine the X
-    // driver's shutdown sometimes traps, which would turn success into failure.
-    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
     return status;
 }
