@@ -12,6 +12,6 @@ with_progress() {
     ticker=$!
     "$@" || status=$?
     kill "$ticker" 2>/dev/null
-    wait "$ticker" 2>/dev/null
+    wait "$ticker" 2>/dev/null || true
     return $status
 }
