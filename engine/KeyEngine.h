@@ -1,7 +1,15 @@
-// Key-event core: turns the level signal of a remote (which code is down at
-// each poll) into press, numbered repeat and release events. Plain C++ with
-// no system calls and no state of its own: the caller owns the tracker and
-// the timings and receives every event through a sink.
+// Key-event core: the key session. Turns the level signal of a remote (which
+// code is down at each poll) into press, numbered repeat and release events,
+// and decides who hears them: the setup dialog while it takes them, else the
+// host while it listens, else nobody. Plain C++ with no system calls and no
+// state of its own: the caller owns the session and its two receivers.
+//
+// Every receiver may call back into the session (Start, Stop, Open, Close, a
+// hand-over, a nested poll from its own modal loop). So every change is made
+// before it is reported, and every change of the session bumps its
+// generation: a poll that finds the generation moved after a report sends
+// nothing more and changes nothing more; the next poll carries on from the
+// state as it then is.
 #pragma once
 
 #include <stdint.h>
@@ -18,10 +26,9 @@ struct KeyTracker {
     uint32_t pressTime;       // time of the press; then the time repeating was armed
     uint32_t lastSeenTime;    // last time the held button counted as seen
     uint32_t lastRepeatTime;  // time of the last repeat; kept across presses
-    uint32_t resets;          // how often ClearTracker ran (see TrackRemoteCode)
 };
 
-constexpr KeyTracker IDLE_TRACKER = {NO_KEY, 0, 0, 0, 0, 0};
+constexpr KeyTracker IDLE_TRACKER = {NO_KEY, 0, 0, 0, 0};
 
 // Receives each event: the code and 0 (press), n (n-th repeat) or -1 (release).
 struct KeyEventSink {
@@ -29,23 +36,52 @@ struct KeyEventSink {
     void* context;
 };
 
-// Back to no button and all times 0; counts the reset.
-void ClearTracker(KeyTracker& tracker);
+struct KeySession {
+    KeyTracker tracker;
+    uint32_t polling;        // 1 between Start and Stop
+    uint32_t hostListening;  // 1 from an Open with a host window until Close
+    KeyEventSink host;       // the host's receiver
+    KeyEventSink dialog;     // the setup dialog's while it takes the events, else empty
+    uint32_t generation;     // bumped by every change of the session
+};
 
-// One poll: code is what the remote reports at now (NO_KEY: nothing). Times
-// are compared as unsigned 32-bit differences, so the counter may wrap. A
-// release is marked in the tracker before it is reported; a receiver that
-// clears the tracker (the host stopped or reopened) ends the poll there.
-void TrackRemoteCode(KeyTracker& tracker, const PluginSettings& timings, uint8_t code, uint32_t now,
-                     const KeyEventSink& sink);
+// A stopped session whose events would go to host.
+KeySession IdleKeySession(const KeyEventSink& host);
 
-// Clears the tracker, then reports the release of the button that was held.
-void ResetTracker(KeyTracker& tracker, const KeyEventSink& sink);
+// The receiver in charge: the dialog while it takes the events, else the
+// host while it listens; null for nobody.
+const KeyEventSink* KeyReceiverInCharge(const KeySession& session);
 
-// Forgets the held button and reports its release; the times are kept, so
-// polling goes on as before.
-void ReleaseHeldKey(KeyTracker& tracker, const KeyEventSink& sink);
+// Reports the event to the receiver in charge; codes above 92 go nowhere.
+void DispatchKeyEvent(const KeySession& session, uint8_t code, int32_t eventValue);
 
-// Forgets the held button without an event: if it is still down at the next
-// poll, that poll reports a fresh press.
-void ForgetHeldKey(KeyTracker& tracker);
+// Whether a poll counts now: polling, with a host listening.
+bool KeySessionPolls(const KeySession& session);
+
+// One poll: code is what the remote reports at now (NO_KEY: nothing). Does
+// nothing unless polling with a host listening. Times are compared as
+// unsigned 32-bit differences, so the clock may wrap.
+void PollKeySession(KeySession& session, const PluginSettings& timings, uint8_t code, uint32_t now);
+
+// Polling on, from a clean tracker; false, changing nothing, if it was on.
+bool StartKeySession(KeySession& session);
+
+// Polling off and the tracker cleared; then the held button, if any, is
+// released to the receiver in charge.
+void StopKeySession(KeySession& session);
+
+// A new Open: the held button is forgotten without a release, polling stops,
+// and the host listens if it gave a window.
+void OpenKeySession(KeySession& session, bool hostWindow);
+
+// Close: the host stops listening, then polling stops; a held button's
+// release reaches the dialog only.
+void CloseKeySession(KeySession& session);
+
+// The dialog takes the events over. A button the host saw pressed is
+// released to the host first, so no key stays down there.
+void HandKeysToDialog(KeySession& session, const KeyEventSink& display);
+
+// The events go to the host again. A button still down reaches the host as
+// a fresh press, never as a repeat or release of a press it did not see.
+void HandKeysToHost(KeySession& session);

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "plugin/PluginState.h"
+#include "plugin/Polling.h"
 
 // cppcheck-suppress constParameter ; the loader's prototype fixes the type
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
@@ -21,11 +22,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         // Unloaded by FreeLibrary while polling: the thread timer would go on
         // calling into code that is gone. Only the timer is ended here; the
         // loader lock forbids calling the vendor library or freeing it.
-        if (!reserved && g_plugin.timerId != 0) {
-            KillTimer(nullptr, g_plugin.timerId);
-            g_plugin.timerId = 0;
-            g_plugin.polling = 0;
-        }
+        if (!reserved)
+            KillPollTimer();
         g_plugin.moduleInstance = nullptr;
         if (g_plugin.instanceMutex) {
             CloseHandle(g_plugin.instanceMutex);

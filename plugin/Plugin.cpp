@@ -26,6 +26,13 @@ void ReleaseDevice()
     }
 }
 
+void OpenCardAndSelectTable(uint32_t index)
+{
+    RemoteDevice* device = g_plugin.device;
+    g_plugin.cardOpen = device ? device->OpenCard(index) : 0;
+    SelectButtonTable(device ? device->RemoteType() : -1);
+}
+
 extern "C" const char* __stdcall Open(const char* sourceName, HWND window, uint32_t)
 {
     g_plugin.hostWindow = window;
@@ -39,20 +46,15 @@ extern "C" const char* __stdcall Open(const char* sourceName, HWND window, uint3
     DeriveIniPath(g_plugin.moduleInstance, g_plugin.iniPath);
     ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
 
-    g_plugin.tracker.heldCode = NO_KEY;
-    StopPolling();
+    // A button held now is forgotten, not released: this is a new session.
+    KillPollTimer();
+    OpenKeySession(g_plugin.session, window != nullptr);
     ReleaseDevice();
 
     // Process heap, not operator new: the plug-in carries no C++ runtime allocator.
     void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(RemoteDevice));
-    RemoteDevice* device = memory ? new (memory) RemoteDevice() : nullptr;
-    g_plugin.device = device;
-    if (device) {
-        g_plugin.cardOpen = device->OpenCard(g_plugin.settings.DeviceIndex);
-        SelectButtonTable(device->RemoteType());
-    } else {
-        g_plugin.currentTable = &g_buttonTables[0];
-    }
+    g_plugin.device = memory ? new (memory) RemoteDevice() : nullptr;
+    OpenCardAndSelectTable(g_plugin.settings.DeviceIndex);
 
     ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
     return PLUGIN_DESCRIPTION;
@@ -60,8 +62,9 @@ extern "C" const char* __stdcall Open(const char* sourceName, HWND window, uint3
 
 extern "C" void __cdecl Close()
 {
-    // Cleared first, so the release StopPolling may produce goes nowhere.
+    // Cleared first: the release of a held button no longer reaches the host.
     g_plugin.hostWindow = nullptr;
-    StopPolling();
+    KillPollTimer();
+    CloseKeySession(g_plugin.session);
     ReleaseDevice();
 }

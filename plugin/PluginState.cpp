@@ -3,13 +3,14 @@
 #include <string.h>
 
 #include "mapping/DefaultBindings.h"
+#include "plugin/Polling.h"
 
 ButtonTable g_buttonTables[TABLE_COUNT] = {
     SHIPPED_BUTTON_TABLES[0], SHIPPED_BUTTON_TABLES[1], SHIPPED_BUTTON_TABLES[2]};
 
 PluginState g_plugin = {
-    nullptr, nullptr, nullptr, {}, "", DEFAULT_SETTINGS, nullptr, 0, &g_buttonTables[0], 0, 0,
-    IDLE_TRACKER, nullptr, 0, 0, {nullptr, nullptr},
+    nullptr, nullptr, nullptr, {}, "", DEFAULT_SETTINGS, nullptr, 0, &g_buttonTables[0], 0,
+    {IDLE_TRACKER, 0, 0, {SendCommandToHost, nullptr}, {nullptr, nullptr}, 0}, nullptr, 0, 0,
 };
 
 void ResetPluginState()
@@ -21,7 +22,7 @@ void ResetPluginState()
     g_plugin.instanceMutex = mutex;
     g_plugin.settings = DEFAULT_SETTINGS;
     g_plugin.currentTable = &g_buttonTables[0];
-    g_plugin.tracker = IDLE_TRACKER;
+    g_plugin.session = IdleKeySession({SendCommandToHost, nullptr});
     memcpy(g_buttonTables, SHIPPED_BUTTON_TABLES, sizeof g_buttonTables);
 }
 

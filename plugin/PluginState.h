@@ -23,13 +23,11 @@ struct PluginState {
     RemoteDevice* device;
     uint32_t cardOpen;
     ButtonTable* currentTable;
-    uint32_t polling;
     UINT_PTR timerId;
-    KeyTracker tracker;
+    KeySession session;  // the tracker, polling, and who hears the key events
     HWND dialogWindow;
     uint32_t dialogReady;
     uint32_t settingsDirty;
-    KeyEventSink dialogEvents;  // the dialog's live display while it takes key events
 };
 
 extern PluginState g_plugin;
@@ -44,6 +42,10 @@ void SelectButtonTable(int32_t remoteType);
 
 // The family of the table on screen: 0, 1 or 2.
 int32_t CurrentTableFamily();
+
+// Opens card index of the device and selects the button table of its
+// remote's family; table 0 when there is no device or the card does not open.
+void OpenCardAndSelectTable(uint32_t index);
 
 // Factory timings, and the factory set of the current table's family in it;
 // DeviceIndex is left alone.

@@ -12,10 +12,6 @@ uint32_t SystemClock() { return timeGetTime(); }
 PollClockFn g_clock = SystemClock;
 PollSetTimerFn g_setTimer = SetTimer;
 
-void ReceiveKeyEvent(void*, uint8_t code, int32_t eventValue) { DispatchKeyEvent(code, eventValue); }
-
-const KeyEventSink kDispatch = {ReceiveKeyEvent, nullptr};
-
 }  // namespace
 
 void SetPollClock(PollClockFn clock) { g_clock = clock ? clock : SystemClock; }
@@ -25,16 +21,14 @@ extern "C" uint32_t __cdecl Start()
 {
     if (!g_plugin.device || !g_plugin.cardOpen)
         return 0;
-    if (g_plugin.polling == 1)
+    if (g_plugin.session.polling == 1)
         return 1;
-    g_plugin.tracker.heldCode = NO_KEY;
-    StopPolling();
     const UINT_PTR id = g_setTimer(nullptr, 0, POLL_PERIOD_MS, PollRemote);
     // A poll that would never tick is no running poll.
     if (id == 0)
         return 0;
     g_plugin.timerId = id;
-    g_plugin.polling = 1;
+    StartKeySession(g_plugin.session);
     return static_cast<uint32_t>(id);
 }
 
@@ -44,36 +38,30 @@ extern "C" uint32_t __cdecl Stop()
     return 0;
 }
 
-void StopPolling()
+void KillPollTimer()
 {
-    g_plugin.polling = 0;
     if (g_plugin.timerId != 0) {
         KillTimer(nullptr, g_plugin.timerId);
         g_plugin.timerId = 0;
     }
-    // The button is marked released before anyone hears of it, so a host that
-    // calls back into Stop or Close from its handler finds nothing left.
-    ResetTracker(g_plugin.tracker, kDispatch);
+}
+
+void StopPolling()
+{
+    KillPollTimer();
+    StopKeySession(g_plugin.session);
 }
 
 void CALLBACK PollRemote(HWND, UINT, UINT_PTR timerId, DWORD)
 {
-    if (timerId != g_plugin.timerId || !g_plugin.device || g_plugin.polling != 1 || !g_plugin.hostWindow)
+    if (timerId != g_plugin.timerId || !g_plugin.device || !KeySessionPolls(g_plugin.session))
         return;
     const uint8_t code = g_plugin.device->ReadCode();
-    TrackRemoteCode(g_plugin.tracker, g_plugin.settings, code, g_clock(), kDispatch);
+    PollKeySession(g_plugin.session, g_plugin.settings, code, g_clock());
 }
 
-void DispatchKeyEvent(uint8_t code, int32_t eventValue)
+void SendCommandToHost(void*, uint8_t code, int32_t eventValue)
 {
-    if (code > MAX_BUTTON_CODE)
-        return;
-    if (g_plugin.dialogWindow) {
-        const KeyEventSink& display = g_plugin.dialogEvents;
-        if (display.receive)
-            display.receive(display.context, code, eventValue);
-        return;
-    }
     const char* command = g_plugin.currentTable->entries[code].command;
     if (command[0] == '\0' || !g_plugin.hostWindow)
         return;
@@ -84,16 +72,12 @@ void DispatchKeyEvent(uint8_t code, int32_t eventValue)
 
 void RouteKeyEventsToDialog(HWND dialog, const KeyEventSink& display)
 {
-    if (!g_plugin.dialogWindow)
-        ReleaseHeldKey(g_plugin.tracker, kDispatch);
-    g_plugin.dialogEvents = display;
     g_plugin.dialogWindow = dialog;
+    HandKeysToDialog(g_plugin.session, display);
 }
 
 void RouteKeyEventsToHost()
 {
-    if (g_plugin.dialogWindow)
-        ForgetHeldKey(g_plugin.tracker);
     g_plugin.dialogWindow = nullptr;
-    g_plugin.dialogEvents = {nullptr, nullptr};
+    HandKeysToHost(g_plugin.session);
 }

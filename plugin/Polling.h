@@ -1,5 +1,7 @@
-// The 30 ms poll of the remote and the routing of its key events: to the
-// host as command messages, or to the setup dialog while it takes them.
+// The Win32 side of the key session: the 30 ms thread timer, the vendor read
+// at each tick, the command message to the host, and the switch of receiver
+// when the setup dialog takes key events over. The rules themselves are the
+// key session's (engine/KeyEngine.h).
 #pragma once
 
 #include <windows.h>
@@ -9,23 +11,24 @@
 
 constexpr UINT POLL_PERIOD_MS = 30;
 
-// Kills the poll timer and resets the tracker; a held button is released to
-// the current receiver first.
+// Kills the poll timer, if one runs; the key session is left as it is.
+void KillPollTimer();
+
+// Kills the poll timer, then stops the key session: a held button is
+// released to the receiver in charge.
 void StopPolling();
 
 // TIMERPROC of the 30 ms thread timer: one vendor read and one clock read.
 void CALLBACK PollRemote(HWND window, UINT message, UINT_PTR timerId, DWORD time);
 
-// Sends the event to the dialog while it takes them, else the bound command
-// to the host; codes above 92 go nowhere.
-void DispatchKeyEvent(uint8_t code, int32_t eventValue);
+// The host's receiver: copies the bound command of code into the record and
+// sends it to the host window; unbound buttons send nothing.
+void SendCommandToHost(void* context, uint8_t code, int32_t eventValue);
 
-// Key events go to display from now on. A button the host saw pressed is
-// released to the host first, so no key stays down there.
+// Key events go to display from now on (dialog is the window showing it).
 void RouteKeyEventsToDialog(HWND dialog, const KeyEventSink& display);
 
-// Key events go to the host again. A button still down reaches the host as a
-// fresh press, never as a repeat or release of a press it did not see.
+// Key events go to the host again.
 void RouteKeyEventsToHost();
 
 // Clock seam: the poll reads time only through this. Null restores timeGetTime.

@@ -117,14 +117,8 @@ void ChangeDevice(HWND window)
     if (index == g_plugin.settings.DeviceIndex)
         return;
     StopPolling();
-    g_plugin.cardOpen = 0;
     g_plugin.settings.DeviceIndex = index;
-    if (g_plugin.device) {
-        g_plugin.cardOpen = g_plugin.device->OpenCard(index);
-        SelectButtonTable(g_plugin.device->RemoteType());
-    } else {
-        g_plugin.currentTable = &g_buttonTables[0];
-    }
+    OpenCardAndSelectTable(index);
     Start();
     g_plugin.settingsDirty = 1;
 }
@@ -259,7 +253,7 @@ INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 extern "C" int32_t __cdecl Setup()
 {
-    const uint32_t wasPolling = g_plugin.polling;
+    const uint32_t wasPolling = g_plugin.session.polling;
     if (!wasPolling)
         Start();
 

@@ -1,6 +1,7 @@
-// The key-event core polled every 30 ms by a rig whose sink records each
-// event with the poll it came on, and whose receiver may call back into the
-// tracker the way the plug-in's exports do.
+// The key session polled every 30 ms by a rig whose two receivers, the host
+// ('H') and the setup dialog's display ('D'), record each event with the poll
+// it came on, and whose handlers may call back into the session the way the
+// plug-in's exports and a host's own modal loop do.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,9 +20,10 @@ struct Ev {
     uint32_t t;  // ms after the rig's base
     int code;
     int32_t value;
-    bool operator==(const Ev& o) const { return t == o.t && code == o.code && value == o.value; }
+    char to = 'H';
+    bool operator==(const Ev& o) const { return t == o.t && code == o.code && value == o.value && to == o.to; }
 };
-void PrintTo(const Ev& e, std::ostream* os) { *os << '{' << e.t << ", " << e.code << ", " << e.value << '}'; }
+void PrintTo(const Ev& e, std::ostream* os) { *os << '{' << e.t << ", " << e.code << ", " << e.value << ", " << e.to << '}'; }
 using Events = std::vector<Ev>;
 
 struct Segment {
@@ -32,19 +34,26 @@ struct Segment {
 PluginSettings Timings(uint32_t delay, uint32_t interval, uint32_t release) { return {0, delay, interval, release}; }
 
 struct Rig {
-    KeyTracker tracker = IDLE_TRACKER;
+    KeySession session;
     PluginSettings timings = DEFAULT_SETTINGS;
     uint32_t base = 1000000, now = 0;
-    bool polling = true;
     Events events;
     int depth = 0, maxDepth = 0;
     std::function<void(Rig&, const Ev&)> react;
 
-    KeyEventSink Sink() { return {&Rig::Receive, this}; }
+    Rig() : session(IdleKeySession({&Rig::Receive<'H'>, this}))
+    {
+        OpenKeySession(session, true);
+        StartKeySession(session);
+    }
+    Rig(const Rig&) = delete;
+    KeyEventSink Display() { return {&Rig::Receive<'D'>, this}; }
+
+    template <char To>
     static void Receive(void* self, uint8_t code, int32_t value)
     {
         Rig& r = *static_cast<Rig*>(self);
-        const Ev e{r.now - r.base, code, value};
+        const Ev e{r.now - r.base, code, value, To};
         r.events.push_back(e);
         r.maxDepth = std::max(r.maxDepth, ++r.depth);
         if (r.react && r.depth < 3)  // a runaway recursion shows as a third level, not a crash
@@ -54,8 +63,7 @@ struct Rig {
     void Poll(uint8_t code, uint32_t t)
     {
         now = base + t;
-        if (polling)
-            TrackRemoteCode(tracker, timings, code, now, Sink());
+        PollKeySession(session, timings, code, now);
     }
     // Polls every 30 ms from `from` to `end`, each seeing the last segment begun.
     void Run(const std::vector<Segment>& segments, uint32_t end, uint32_t from = 0)
@@ -69,21 +77,6 @@ struct Rig {
         }
     }
 };
-
-// What the plug-in's exports do to the tracker from inside a receiver.
-enum Reentry { STOP, STOP_START, OPEN };
-const char* const kReentryNames[] = {"Stop", "Stop+Start", "Open"};
-
-void Act(Rig& r, Reentry action)
-{
-    if (action != STOP_START)
-        r.polling = false;
-    if (action == OPEN)
-        r.tracker.heldCode = NO_KEY;
-    ResetTracker(r.tracker, r.Sink());
-    if (action == STOP_START)
-        ClearTracker(r.tracker);
-}
 
 std::string Fields(const KeyTracker& t)
 {
@@ -135,10 +128,13 @@ const Scenario kScenarios[] = {
      {{0, A, 0}, {300, A, -1}, {360, B, 0}, {390, B, -1}}},
     {"delay and release 0, interval 20", Timings(0, 20, 0), 1000000, {{0, A}, {150, N}}, 300,
      {{0, A, 0}, {60, A, 1}, {90, A, 2}, {120, A, 3}, {150, A, -1}}},
-    // Which codes reach anyone is decided by the caller, not the core.
-    {"codes above 92 are tracked like any other", Timings(0, 200, 60), 1000000, {{0, 93}, {270, 254}, {600, N}},
-     800, {{0, 93, 0}, {60, 93, 1}, {240, 93, 2}, {270, 93, -1}, {270, 254, 0}, {420, 254, 1}, {660, 254, -1}}},
+    // Tracked like any other, heard by nobody: A's first repeat waits 180 ms
+    // after the unheard repeat of 93 at 240.
+    {"codes above 92 are tracked but reach nobody", Timings(0, 200, 60), 1000000,
+     {{0, 93}, {270, 254}, {330, A}, {600, N}}, 800, {{330, A, 0}, {420, A, 1}, {660, A, -1}}},
 };
+
+}  // namespace
 
 TEST(KeyEngineScripts, GiveExactlyTheseEvents)
 {
@@ -213,33 +209,96 @@ TEST(KeyEngineBoundaries, DelayRepeatAndReleaseAreExactStepByStep)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.t);
         const size_t before = r.events.size();
-        const int held = r.tracker.heldCode;
+        const int held = r.session.tracker.heldCode;
         r.Poll(row.code, row.t);
         Events expected(r.events.begin(), r.events.begin() + static_cast<long>(before));
         if (row.event != QUIET)
             expected.push_back({row.t, row.code == N ? held : row.code, row.event});
         EXPECT_EQ(r.events, expected);
-        EXPECT_EQ(Fields(r.tracker), row.fieldsAfter);
+        EXPECT_EQ(Fields(r.session.tracker), row.fieldsAfter);
     }
 }
 
-TEST(KeyEngineHandover, ReleasingOrForgettingTheHeldButtonKeepsTheTimes)
+// Start and Stop as the exports use them; Open and Close around them; polls
+// count only while polling with a host listening.
+TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
 {
     Rig r;
-    r.timings = Timings(0, 200, 60);
-    r.Run({{0, A}}, 90);                  // press, armed at 30, repeat at 60
-    ReleaseHeldKey(r.tracker, r.Sink());  // at 90
-    r.Run({{0, A}}, 240, 120);            // pressed again; first repeat 180 ms after 60
-    ForgetHeldKey(r.tracker);             // silent
-    r.Run({{0, A}}, 330, 270);            // pressed again; 330 is only 90 ms after 240
-    EXPECT_EQ(r.events, (Events{{0, A, 0}, {60, A, 1}, {90, A, -1}, {120, A, 0}, {240, A, 1}, {270, A, 0}}));
+    EXPECT_FALSE(StartKeySession(r.session)) << "second Start";
+    r.Run({{0, A}}, 480);
+    EXPECT_FALSE(StartKeySession(r.session)) << "changes nothing while held";
+    StopKeySession(r.session);  // the release before Stop returns
+    StopKeySession(r.session);
+    r.Run({{0, A}}, 600, 510);  // polls of a stopped session
+    EXPECT_EQ(r.events, (Events{{0, A, 0}, {390, A, 1}, {480, A, 2}, {480, A, -1}}));
+    EXPECT_EQ(Fields(r.session.tracker), "255 count 0 press 0 seen 0 repeat 0");
+
+    // Close while held: the host hears nothing more; the dialog, in charge, hears the release.
+    for (const bool dialog : {false, true}) {
+        SCOPED_TRACE(dialog ? "dialog in charge" : "host in charge");
+        r.events.clear();
+        OpenKeySession(r.session, true);
+        StartKeySession(r.session);
+        if (dialog)
+            HandKeysToDialog(r.session, r.Display());
+        r.Run({{0, A}}, 60, 0);
+        CloseKeySession(r.session);
+        r.Run({{0, B}}, 300, 90);
+        StartKeySession(r.session);  // a stray Start: still nobody listens
+        r.Run({{0, B}}, 400, 330);
+        EXPECT_EQ(r.events, dialog ? (Events{{0, A, 0, 'D'}, {60, A, -1, 'D'}}) : (Events{{0, A, 0}}));
+        HandKeysToHost(r.session);
+    }
+
+    // Open with a button held forgets it silently; without a window nobody listens.
+    r.events.clear();
+    OpenKeySession(r.session, true);
+    StartKeySession(r.session);
+    r.Run({{0, A}}, 60);
+    OpenKeySession(r.session, false);
+    StartKeySession(r.session);
+    r.Run({{0, B}}, 300, 90);
+    EXPECT_EQ(r.events, (Events{{0, A, 0}}));
 }
 
-// A receiver that stops, restarts or reopens from inside its handler: no
-// recursion, at most the one release of the reset, nothing more from that
-// poll, and the next poll that still sees a button presses it once.
-TEST(KeyEngineReentry, ResetFromInsideAHandlerEndsThePoll)
+// While the dialog takes the events the host gets none; a button the host
+// saw pressed is released to it first, and one still down when the events
+// come back reaches it as a fresh press. The times of the tracker are kept.
+TEST(KeySession, TheDialogTakesKeyEventsOverAndGivesThemBack)
 {
+    Rig r;
+    for (uint32_t t = 0; t <= 1200; t += 30) {
+        r.now = r.base + t;
+        if (t == 60)
+            HandKeysToDialog(r.session, r.Display());
+        if (t == 600)
+            HandKeysToHost(r.session);
+        r.Poll(t < 1020 ? A : N, t);
+    }
+    EXPECT_EQ(r.events, (Events{{0, A, 0}, {60, A, -1}, {60, A, 0, 'D'}, {450, A, 1, 'D'}, {540, A, 2, 'D'},
+                                {600, A, 0}, {990, A, 1}, {1080, A, -1}}));
+
+    // Stop while the dialog has the events: its release goes to the dialog.
+    r.events.clear();
+    r.base += 5000;
+    StartKeySession(r.session);
+    r.Run({{0, A}}, 60);
+    HandKeysToDialog(r.session, r.Display());
+    HandKeysToDialog(r.session, r.Display());  // taken once only
+    r.Run({{0, A}}, 90, 90);
+    StopKeySession(r.session);
+    HandKeysToHost(r.session);
+    HandKeysToHost(r.session);
+    EXPECT_EQ(r.events, (Events{{0, A, 0}, {60, A, -1}, {90, A, 0, 'D'}, {90, A, -1, 'D'}}));
+}
+
+// A receiver that calls back into the session from its handler of one event:
+// nothing is released twice, nothing recurses, the poll it came from sends
+// nothing more, and a button still down is pressed once by the next poll.
+TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
+{
+    enum Action { STOP, STOP_START, OPEN, OPEN_START, CLOSE, TO_DIALOG };
+    const char* const names[] = {"Stop", "Stop+Start", "Open", "Open+Start", "Close", "the dialog takes over"};
     const struct {
         const char* name;
         std::vector<Segment> segments;
@@ -253,51 +312,95 @@ TEST(KeyEngineReentry, ResetFromInsideAHandlerEndsThePoll)
         {"release of a switch", {{0, A}, {120, B}}, {120, A, -1}, {{0, A, 0}, {120, A, -1}}, B},
     };
     for (const auto& trig : triggers) {
-        for (const Reentry action : {STOP, STOP_START, OPEN}) {
-            SCOPED_TRACE(std::string(kReentryNames[action]) + " on " + trig.name);
+        for (const Action action : {STOP, STOP_START, OPEN, OPEN_START, CLOSE, TO_DIALOG}) {
+            SCOPED_TRACE(std::string(names[action]) + " on the " + trig.name);
             Rig r;
             bool done = false;
             r.react = [&](Rig& rig, const Ev& e) {
-                if (!done && e == trig.trigger) {
-                    done = true;
-                    Act(rig, action);
-                }
+                if (done || !(e == trig.trigger))
+                    return;
+                done = true;
+                KeySession& s = rig.session;
+                if (action == STOP || action == STOP_START)
+                    StopKeySession(s);
+                if (action == OPEN || action == OPEN_START)
+                    OpenKeySession(s, true);
+                if (action == STOP_START || action == OPEN_START)
+                    StartKeySession(s);
+                if (action == CLOSE)
+                    CloseKeySession(s);
+                if (action == TO_DIALOG)
+                    HandKeysToDialog(s, rig.Display());
             };
             r.Run(trig.segments, trig.trigger.t);
             Events expected = trig.before;
-            if (action != OPEN && trig.trigger.value >= 0)
+            const bool releases = action == STOP || action == STOP_START || action == TO_DIALOG;
+            if (releases && trig.trigger.value >= 0)
                 expected.push_back({trig.trigger.t, A, -1});
             EXPECT_EQ(r.events, expected);
             EXPECT_EQ(r.maxDepth, expected.size() > trig.before.size() ? 2 : 1);
-            // repeatCount is read again after the repeat is reported.
-            const int32_t count = trig.trigger.value > 0 ? 1 : 0;
-            EXPECT_EQ(Fields(r.tracker), "255 count " + std::to_string(count) + " press 0 seen 0 repeat 0");
 
-            if (!r.polling)
-                ClearTracker(r.tracker);  // the host starts again
-            r.polling = true;
+            // The host starts again if its handler left polling off.
+            StartKeySession(r.session);
             r.events.clear();
             r.Run(trig.segments, trig.trigger.t + 90, trig.trigger.t + 30);
-            const Events pressed = {{trig.trigger.t + 30, trig.stillDown, 0}};
-            EXPECT_EQ(r.events, trig.stillDown == N ? Events() : pressed);
+            const char to = action == TO_DIALOG ? 'D' : 'H';
+            const Events pressed = {{trig.trigger.t + 30, trig.stillDown, 0, to}};
+            EXPECT_EQ(r.events, trig.stillDown == N || action == CLOSE ? Events() : pressed);
         }
     }
 }
 
-TEST(KeyEngineReentry, AResetInsideTheReleaseOfAResetReleasesOnce)
+TEST(KeySessionReentry, AStopInsideTheReleaseOfAStopReleasesOnce)
 {
     // Stopped from the press's handler or from outside; the release's handler stops again.
-    const std::function<void(Rig&, const Ev&)> stop = [](Rig& rig, const Ev&) { Act(rig, STOP); };
+    const std::function<void(Rig&, const Ev&)> stop = [](Rig& rig, const Ev&) { StopKeySession(rig.session); };
     for (const bool fromPoll : {true, false}) {
         Rig r;
         r.react = fromPoll ? stop : nullptr;
         r.Run({{0, A}}, fromPoll ? 60 : 0);
         r.react = stop;
         if (!fromPoll)
-            Act(r, STOP);
+            StopKeySession(r.session);
         EXPECT_EQ(r.events, (Events{{0, A, 0}, {0, A, -1}}));
         EXPECT_EQ(r.maxDepth, fromPoll ? 2 : 1);
     }
 }
 
-}  // namespace
+// A handler that runs a modal loop of its own (a message box, the host's
+// menu): the poll timer ticks inside it, so polls nest. The nested polls
+// work; the poll they interrupted sends and changes nothing more.
+TEST(KeySessionReentry, PollsNestedInAHandlersModalLoopLeaveNothingStale)
+{
+    // In the release of A (a switch to B) the user presses B and lets it go.
+    Rig r;
+    r.react = [](Rig& rig, const Ev& e) {
+        if (e.value == EVENT_RELEASE && e.code == A)
+            rig.Run({{0, B}, {210, N}}, 390, 150);
+    };
+    r.Run({{0, A}, {120, B}}, 120);
+    r.react = nullptr;
+    r.Run({}, 600, 420);
+    EXPECT_EQ(r.events, (Events{{0, A, 0}, {120, A, -1}, {150, B, 0}, {240, B, -1}}));
+
+    // In A's first repeat the user moves to B and holds it: B repeats only
+    // once DelayBeforeRepeat has passed since its own press.
+    Rig s;
+    s.react = [](Rig& rig, const Ev& e) {
+        if (e.code == A && e.value == 1)
+            rig.Run({{0, B}}, 510, 420);
+    };
+    s.Run({{0, A}}, 390);
+    s.react = nullptr;
+    s.Run({{0, B}}, 900, 540);
+    EXPECT_EQ(s.events, (Events{{0, A, 0}, {390, A, 1}, {420, A, -1}, {420, B, 0}, {810, B, 1}, {900, B, 2}}));
+
+    // In each repeat of A the loop polls on with A still down: every number once.
+    Rig u;
+    u.react = [](Rig& rig, const Ev& e) {
+        if (e.value > 0 && e.value < 4)
+            rig.Run({{0, A}}, rig.now - rig.base + 90, rig.now - rig.base + 30);
+    };
+    u.Run({{0, A}}, 390);
+    EXPECT_EQ(u.events, (Events{{0, A, 0}, {390, A, 1}, {480, A, 2}, {570, A, 3}}));
+}

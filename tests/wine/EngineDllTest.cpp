@@ -138,6 +138,69 @@ TEST_F(EngineDllTest, StopFromTheHostsHandlerEndsPollingAfterOneRelease)
     EXPECT_EQ(host.messages[2].lParam, -1);
 }
 
+// A host whose handler runs a modal loop of its own (a message box, its
+// on-screen menu): the poll timer ticks inside it, and the remote keeps
+// working there. Once the handler returns, the poll it interrupted sends
+// nothing stale.
+TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
+{
+    LoadAndStart("[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n");
+    const auto last = [this](const char* command, int32_t value) {
+        return !host.messages.empty() && host.messages.back().Command() == command &&
+               host.messages.back().lParam == value;
+    };
+    typedef std::pair<std::string, int32_t> Cmd;
+    const auto commands = [this] {
+        std::vector<Cmd> seen;
+        for (const HostMessage& m : host.messages)
+            seen.emplace_back(m.Command(), static_cast<int32_t>(m.lParam));
+        return seen;
+    };
+
+    // The release of Chan + (the remote went straight to Power) opens a loop
+    // in which the user taps Power: one press and one release, both inside.
+    bool looped = false;
+    host.onCommand = [&](const HostMessage& m) {
+        if (!looped && m.lParam == -1 && m.Command() == "CH_UP") {
+            looped = true;
+            EXPECT_TRUE(RecordingHost::PumpUntil([&] { return last("POWER", -1); }, 10000));
+        }
+    };
+    const SimStep tap[] = {{0, 255}, {100, 0x1A}, {400, 0x12}, {700, 255}};
+    SimTimeline(tap, 4);
+    ASSERT_TRUE(PumpUntilCount(4, 10000));
+    RecordingHost::PumpFor(400);
+    EXPECT_EQ(commands(), (std::vector<Cmd>{{"CH_UP", 0}, {"CH_UP", -1}, {"POWER", 0}, {"POWER", -1}}));
+
+    // The first repeat of Chan + opens a loop in which the user moves to
+    // Power and holds it: Power repeats only DelayBeforeRepeat after its press.
+    host.messages.clear();
+    looped = false;
+    host.onCommand = [&](const HostMessage& m) {
+        if (!looped && m.lParam == 1 && m.Command() == "CH_UP") {
+            looped = true;
+            EXPECT_TRUE(RecordingHost::PumpUntil([&] { return last("POWER", 0); }, 10000));
+            RecordingHost::PumpFor(100);
+        }
+    };
+    const SimStep move[] = {{0, 255}, {100, 0x1A}, {700, 0x12}, {1700, 255}};
+    SimTimeline(move, 4);
+    ASSERT_TRUE(RecordingHost::PumpUntil([&] { return last("POWER", -1); }, 10000));
+    host.onCommand = nullptr;
+    // Chan + repeats on inside the loop, each number once; then its release,
+    // Power's press and Power's first repeat.
+    const std::vector<Cmd> seen = commands();
+    size_t i = 1;
+    while (i < seen.size() && seen[i] == Cmd("CH_UP", static_cast<int32_t>(i)))
+        ++i;
+    ASSERT_LT(i + 2, seen.size());
+    EXPECT_EQ(seen[i], Cmd("CH_UP", -1));
+    EXPECT_EQ(seen[i + 1], Cmd("POWER", 0));
+    EXPECT_EQ(seen[i + 2], Cmd("POWER", 1));
+    const std::vector<HostMessage>& m = host.messages;
+    EXPECT_GE(static_cast<int32_t>(m[i + 2].time - m[i + 1].time), 340) << "Power repeated before the delay";
+}
+
 // A host that unloads the plug-in while it polls, without Close: the thread
 // timer must not outlive the module it calls into.
 TEST_F(EngineDllTest, UnloadingWhilePollingLeavesNoTimerBehind)

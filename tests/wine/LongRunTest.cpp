@@ -110,7 +110,7 @@ TEST(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
     poll(120000);
     memset(&g_day, 0, sizeof g_day);
     // The hold in progress, if any, as the host has seen it so far.
-    const KeyTracker& tracker = g_plugin.tracker;
+    const KeyTracker& tracker = g_plugin.session.tracker;
     g_day.holdOpen = tracker.heldCode != NO_KEY && tracker.heldCode != 0x2F;
     g_day.nextRepeat = tracker.repeatCount > 1 ? tracker.repeatCount : 1;
     const long blocksBefore = HeapBusyBlocks();

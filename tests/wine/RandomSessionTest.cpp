@@ -1,8 +1,9 @@
 // Random sessions against the plug-in's own code linked in: random host calls
 // (with handlers that call back into Stop, Close, Open or Start), random vendor
 // behaviour through the simulator and its variants, random timings and clock
-// steps across the 2^32 wrap, and the dialog taking key events over. After
-// every step the invariants a host relies on are checked. A failing session is
+// steps across the 2^32 wrap. After every step the invariants a host relies on
+// are checked: timers, the vendor library, the record and what the host heard.
+// Receivers and hand-overs of the key session are checked natively. A failing session is
 // shrunk to the shortest step list that still fails and printed with its seed.
 #include <gtest/gtest.h>
 
@@ -45,7 +46,6 @@ enum StepKind {
     TIMINGS,       // a, b, c: delay, interval, release written straight into the settings
     SETTINGS,      // a: seed of a settings file written beside the module
     REACT,         // a: what the host does in its handler; b: on which later message
-    DIALOG,        // a: 1 the dialog takes key events, 0 the host gets them back
     FAIL_TIMER,    // the next SetTimer fails
     STALE_TICK,    // a poll for a timer id that is not (or no longer) the plug-in's
 };
@@ -86,7 +86,6 @@ std::string Describe(const Step& s)
         snprintf(text, sizeof text, "host calls %s from its handler of message +%u", names[s.a], s.b);
         break;
     }
-    case DIALOG: snprintf(text, sizeof text, s.a ? "dialog takes key events" : "dialog gives key events back"); break;
     case FAIL_TIMER: snprintf(text, sizeof text, "next SetTimer fails"); break;
     case STALE_TICK: snprintf(text, sizeof text, "poll for a foreign timer id"); break;
     }
@@ -146,10 +145,8 @@ Step RandomStep(Random& r)
         return {TIMINGS, RandomTiming(r), RandomTiming(r), RandomTiming(r), 0};
     if (pick < 86)
         return {SETTINGS, r.Next(), 0, 0, 0};
-    if (pick < 94)
+    if (pick < 96)
         return {REACT, 1 + r.Below(REACT_COUNT - 1), r.Below(3), 0, 0};
-    if (pick < 97)
-        return {DIALOG, 1, 0, 0, 0};
     if (pick < 99)
         return {FAIL_TIMER, 0, 0, 0, 0};
     return {STALE_TICK, 0, 0, 0, 0};
@@ -165,22 +162,8 @@ std::vector<Step> RandomSession(uint64_t seed, size_t length)
         steps.push_back({OPEN, 0, r.Below(3), 0, 0});
         steps.push_back({START, 0, 0, 0, 0});
     }
-    // The dialog gives key events back a few steps after it took them.
-    size_t dialogEndsAt = 0;
-    while (steps.size() < length) {
-        if (dialogEndsAt != 0 && steps.size() == dialogEndsAt) {
-            steps.push_back({DIALOG, 0, 0, 0, 0});
-            dialogEndsAt = 0;
-            continue;
-        }
-        const Step step = RandomStep(r);
-        if (step.kind == DIALOG) {
-            if (dialogEndsAt != 0)
-                continue;
-            dialogEndsAt = steps.size() + 2 + r.Below(6);
-        }
-        steps.push_back(step);
-    }
+    while (steps.size() < length)
+        steps.push_back(RandomStep(r));
     return steps;
 }
 
@@ -228,10 +211,8 @@ struct HostView {
 
 struct World {
     HWND host = nullptr;
-    HWND fakeDialog = nullptr;
     HostView view;
     bool closed = true;           // the last completed Open/Close was a Close (or none yet)
-    bool dialogMarked = false;
     uint32_t reaction = REACT_NONE;
     uint32_t reactionCountdown = 0;
     uint32_t variant = 0;         // installed vendor variant
@@ -245,10 +226,6 @@ struct World {
 };
 
 World g_world;
-
-// The dialog's live display stands in as a receiver that only counts.
-long g_dialogEvents;
-const KeyEventSink kStandInDisplay = {[](void*, uint8_t, int32_t) { ++g_dialogEvents; }, nullptr};
 
 void Fail(const std::string& what)
 {
@@ -277,8 +254,6 @@ void OnHostMessage(WPARAM wParam, LPARAM lParam)
     ++w.messages;
     if (w.closed)
         Fail("command message after Close");
-    if (w.dialogMarked)
-        Fail("command message while the dialog takes key events");
     if (wParam != reinterpret_cast<WPARAM>(&g_plugin.commandRecord))
         Fail("message does not carry the record's address");
     const char* record = reinterpret_cast<const char*>(wParam);
@@ -423,11 +398,11 @@ void CheckInvariants(uint32_t callLogLength)
 {
     World& w = g_world;
     // One timer exactly while polling; none otherwise.
-    if (g_plugin.polling == 1) {
+    if (g_plugin.session.polling == 1) {
         if (g_plugin.timerId == 0 || g_liveTimers.size() != 1 || *g_liveTimers.begin() != g_plugin.timerId)
             Fail("polling without exactly its one timer");
     } else {
-        if (g_plugin.polling != 0)
+        if (g_plugin.session.polling != 0)
             Fail("polling flag neither 0 nor 1");
         if (g_plugin.timerId != 0 || !g_liveTimers.empty())
             Fail("a timer lives while not polling");
@@ -469,8 +444,6 @@ void ResetWorld()
 {
     World& w = g_world;
     w.reaction = REACT_NONE;
-    w.dialogMarked = false;
-    g_plugin.dialogWindow = nullptr;
     Close();
     ResetPluginState();
     ClearAllBindings();
@@ -495,14 +468,14 @@ void RunStep(const Step& s)
     case OPEN: DoOpen(s.a, s.b); break;
     case CLOSE: DoClose(); break;
     case START: {
-        const uint32_t wasPolling = g_plugin.polling;
+        const uint32_t wasPolling = g_plugin.session.polling;
         const uint32_t result = Start();
         const bool canPoll = g_plugin.device && g_plugin.cardOpen;
         if (!canPoll && result != 0)
             Fail("Start without an open card returned non-zero");
         if (wasPolling && result != 1)
             Fail("second Start did not return 1");
-        if (result == 0 && g_plugin.polling)
+        if (result == 0 && g_plugin.session.polling)
             Fail("Start returned 0 but polls");
         break;
     }
@@ -514,7 +487,7 @@ void RunStep(const Step& s)
         for (uint32_t i = 0; i < s.a && w.failure.empty(); ++i) {
             g_now += s.b;
             // Only a live timer ticks.
-            if (g_plugin.polling == 1 && g_plugin.timerId) {
+            if (g_plugin.session.polling == 1 && g_plugin.timerId) {
                 ++w.livePolls;
                 const uint32_t code = Sim()->heldCode;
                 w.boundPolls += code <= MAX_BUTTON_CODE && g_plugin.cardOpen &&
@@ -548,16 +521,6 @@ void RunStep(const Step& s)
     case REACT:
         w.reaction = s.a;
         w.reactionCountdown = s.b;
-        break;
-    case DIALOG:
-        if (s.a && !w.dialogMarked) {
-            RouteKeyEventsToDialog(w.fakeDialog, kStandInDisplay);
-            AbandonHold();
-            w.dialogMarked = true;
-        } else if (!s.a && w.dialogMarked) {
-            w.dialogMarked = false;
-            RouteKeyEventsToHost();
-        }
         break;
     case FAIL_TIMER: g_failNextTimer = true; break;
     case STALE_TICK: {
@@ -643,7 +606,6 @@ protected:
     static void SetUpTestSuite()
     {
         g_world.host = MakeWindow("random session host");
-        g_world.fakeDialog = MakeWindow("stand-in dialog");
         PatchImportTyped("KillTimer", &WatchedKillTimer, &g_realKillTimer);
     }
 

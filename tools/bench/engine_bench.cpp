@@ -169,20 +169,21 @@ void BenchCoreStep()
     const KeyEventSink sink = {CountEvent, nullptr};
     LARGE_INTEGER freq;
     QueryPerformanceFrequency(&freq);
-    printf("\n== Key-event core: TrackRemoteCode alone (no vendor call, no message)\n");
+    printf("\n== Key-event core: PollKeySession alone (no vendor call, no message)\n");
     for (const Mode& mode : modes) {
         std::vector<double> ns;
         long allocations = 0;
         for (int run = 0; run < kRuns; ++run) {
-            KeyTracker tracker = IDLE_TRACKER;
+            KeySession session = IdleKeySession(sink);
+            OpenKeySession(session, true);
+            StartKeySession(session);
             uint32_t now = 1000000;
             LARGE_INTEGER t0, t1;
             StartCountingAllocations();
             QueryPerformanceCounter(&t0);
             for (int i = 0; i < kTicks; ++i) {
                 now += 30;
-                TrackRemoteCode(tracker, DEFAULT_SETTINGS, static_cast<uint8_t>((i & 1) ? mode.codeB : mode.codeA), now,
-                                sink);
+                PollKeySession(session, DEFAULT_SETTINGS, static_cast<uint8_t>((i & 1) ? mode.codeB : mode.codeA), now);
             }
             QueryPerformanceCounter(&t1);
             allocations += StopCountingAllocations().Total();
