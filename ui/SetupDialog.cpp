@@ -110,9 +110,14 @@ void ExitDialog(HWND window)
     EndDialog(window, 0);
 }
 
+// Acts only on a choice of a card. A list without a selection (the stored
+// card is absent today) chooses nothing, whatever it notifies: the stored
+// card must survive a look at the dialog.
 void ChangeDevice(HWND window)
 {
     const LRESULT sel = SendItem(window, IDC_DEVICE_LIST, CB_GETCURSEL, 0, 0);
+    if (sel == CB_ERR)
+        return;
     const uint32_t index = static_cast<uint32_t>(sel);
     if (index == g_plugin.settings.DeviceIndex)
         return;

@@ -483,19 +483,26 @@ TEST_F(SetupDialogTest, WithoutVendorLibraryTheDeviceListShowsNoneDisabledAndDef
     ExpectSavedFile(WRITE_ORDER, 0, 350, 100, 60, expected::kOtherSet);
 }
 
-TEST_F(SetupDialogTest, WithNoCardsTheDeviceListShowsNoneDisabled)
+// No cards, or a count with the top bit set (a vendor's error code such as -1).
+TEST_F(SetupDialogTest, WithNoCardsOrAnErrorCountTheDeviceListShowsNoneDisabled)
 {
-    Sim()->cardCount = 0;
-    OpenPlugin();
-    Script script;
-    script.Do([&](HWND d) {
-        EXPECT_EQ(Items(d, ID_DEVICES), (Texts{kNoDevice}));
-        EXPECT_EQ(Sel(d, ID_DEVICES), 0);
-        EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES)));
-        EXPECT_EQ(Text(d, ID_STATUS), kReleased);
-        Exit(d);
-    });
-    ExpectRanThrough(RunSetup(script));
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    for (const uint32_t count : {0u, 0xFFFFFFFFu}) {
+        ResetSim();
+        Sim()->cardCount = count;
+        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
+        Script script;
+        script.Do([&](HWND d) {
+            EXPECT_EQ(Items(d, ID_DEVICES), (Texts{kNoDevice})) << count;
+            EXPECT_EQ(Sel(d, ID_DEVICES), 0) << count;
+            EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES))) << count;
+            EXPECT_EQ(Text(d, ID_STATUS), kReleased) << count;
+            Exit(d);
+        });
+        ExpectRanThrough(RunSetup(script));
+        plugin.Close();
+        EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME] + Sim()->callCount[CALL_OPEN_CARD], 0u) << count;
+    }
     for (const BoxRecord& box : boxes.Boxes())
         EXPECT_NE(box.caption, "VantorixRC") << box.text;
     EXPECT_FALSE(IniExists());
@@ -725,36 +732,65 @@ TEST_F(SetupDialogTest, ChangingToACardThatFailsReleasesTheHeldButtonAndStopsPol
     EXPECT_EQ(plugin.Start(), 0u) << "no card open";
 }
 
-TEST_F(SetupDialogTest, CardIndexBeyondTheCardsIsReplacedByAllOnesOnTheFirstNotification)
+// The configured card is unplugged today (the second of two, one left): the
+// list opens without a selection. Notifications that choose nothing (the list
+// gaining the focus, opening and closing) leave the stored card, the device
+// and the file alone; a real choice from there acts as ever.
+TEST_F(SetupDialogTest, AnAbsentConfiguredCardSurvivesTheDialogUntilARealChoice)
 {
-    TwoCards("Card Alpha", 2, "Card Beta", 2);
-    ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=5\r\n"));
+    const std::string ini = "[Hardware]\r\nDeviceIndex=1\r\n";
+    ASSERT_TRUE(PutIni(ini));
     OpenPlugin();
     uint32_t opens = 0, uninits = 0;
-    Script script;
-    script
-        .Do([&](HWND d) {
-            EXPECT_EQ(Items(d, ID_DEVICES), (Texts{"Card Alpha", "Card Beta"}));
+    Script look;
+    look.Do([&](HWND d) {
+            EXPECT_EQ(Items(d, ID_DEVICES), (Texts{"Simulated TV card"}));
             EXPECT_EQ(Sel(d, ID_DEVICES), CB_ERR);
             EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(0)) << "no card open, so table 0";
             opens = Sim()->callCount[CALL_OPEN_CARD];
             uninits = Sim()->callCount[CALL_UNINIT];
-            // The list gaining the focus is its first notification.
             ASSERT_EQ(GetFocus(), Item(d, ID_EXIT));
             PostKey(Item(d, ID_EXIT), VK_TAB);
         })
         .Until("Tab moves the focus to the device list", [](HWND d) { return GetFocus() == Item(d, ID_DEVICES); })
         .Do([&](HWND d) {
-            EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits + 1) << "the card is closed";
-            EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens) << "index out of range: the vendor is not asked";
-            // Later notifications find the stored index equal to "no selection".
-            Notify(d, ID_DEVICES, CBN_KILLFOCUS);
-            Notify(d, ID_DEVICES, CBN_SETFOCUS);
-            EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits + 1);
+            for (int code : {CBN_DROPDOWN, CBN_CLOSEUP, CBN_SELENDCANCEL, CBN_KILLFOCUS})
+                Notify(d, ID_DEVICES, code);
+            EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits) << "the card was closed";
+            EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens);
             Exit(d);
         });
+    ExpectRanThrough(RunSetup(look));
+    EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "the stored card was changed";
+
+    Script choose;
+    choose.Do([&](HWND d) {
+        Pick(d, ID_DEVICES, 0);
+        EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens + 1) << "the chosen card is opened";
+        Exit(d);
+    });
+    ExpectRanThrough(RunSetup(choose));
+    ExpectSavedFile(ANY_ORDER, 0, 350, 100, 60, {});
+}
+
+// A name without a terminator, right before memory that cannot be read: the
+// list shows its first 63 characters. A null name is an empty item.
+TEST_F(SetupDialogTest, CardNamesAreReadWithinTheirFirst64Bytes)
+{
+    std::string name;
+    for (int i = 0; i < SIM_NAME_SIZE; ++i)
+        name += static_cast<char>('A' + i % 26);
+    Sim()->cardCount = 2;
+    memcpy(Sim()->cardNames[0], name.data(), SIM_NAME_SIZE);
+    Sim()->fencedName[0] = 1;
+    Sim()->nullName[1] = 1;
+    OpenPlugin();
+    Script script;
+    script.Do([&](HWND d) {
+        EXPECT_EQ(Items(d, ID_DEVICES), (Texts{name.substr(0, 63), ""}));
+        Exit(d);
+    });
     ExpectRanThrough(RunSetup(script));
-    ExpectSavedFile(ANY_ORDER, 4294967295u, 350, 100, 60, {});
 }
 
 // ---------------------------------------------------------------------------
