@@ -9,7 +9,7 @@ ButtonTable g_buttonTables[TABLE_COUNT] = {
 
 PluginState g_plugin = {
     nullptr, nullptr, nullptr, {}, "", DEFAULT_SETTINGS, nullptr, 0, &g_buttonTables[0], 0, 0,
-    IDLE_TRACKER, nullptr, 0, 0, {nullptr, nullptr},
+    IDLE_TRACKER, nullptr, 0, 0, {nullptr, nullptr}, 0,
 };
 
 void ResetPluginState()

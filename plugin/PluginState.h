@@ -30,6 +30,7 @@ struct PluginState {
     uint32_t dialogReady;
     uint32_t settingsDirty;
     KeyEventSink dialogEvents;  // the dialog's live display while it takes key events
+    uint32_t setupRunning;      // 1 while Setup runs its dialog: a second Setup is refused
 };
 
 extern PluginState g_plugin;

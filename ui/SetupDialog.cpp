@@ -264,6 +264,12 @@ INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 extern "C" int32_t __cdecl Setup()
 {
+    // One dialog at a time: a Setup from inside the dialog's own modal loop
+    // (a host timer, a posted message) would take the key events and the
+    // dialog state from the open one.
+    if (g_plugin.setupRunning)
+        return -1;
+    g_plugin.setupRunning = 1;
     const uint32_t wasPolling = g_plugin.polling;
     if (!wasPolling)
         Start();
@@ -275,6 +281,7 @@ extern "C" int32_t __cdecl Setup()
 
     const INT_PTR result = DialogBoxParamA(g_plugin.moduleInstance, MAKEINTRESOURCEA(IDD_SETUP),
                                            g_plugin.hostWindow, SetupDialogProc, 0);
+    g_plugin.setupRunning = 0;
     if (wasPolling)
         return static_cast<int32_t>(result);
     return static_cast<int32_t>(Stop());

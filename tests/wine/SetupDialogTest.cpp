@@ -1114,6 +1114,53 @@ TEST_F(SetupDialogTest, SetupWithPollingOffPollsDuringTheDialogAndLeavesItOff)
 }
 
 // ---------------------------------------------------------------------------
+// One dialog at a time
+
+namespace {
+
+int g_secondDialogs;  // setup dialogs found besides the one the script works
+
+// Ends any setup dialog but the script's, as its exit button would.
+VOID CALLBACK EndSecondDialog(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (HWND second = FindSetupDialog(true, g_run->dialog)) {
+        ++g_secondDialogs;
+        Click(second, ID_EXIT);
+    }
+}
+
+}  // namespace
+
+// A host that calls Setup again while the dialog is open (here from a timer
+// of its thread, run by the dialog's modal loop) gets -1 at once and no second
+// dialog; the first one keeps its edits and its key events.
+TEST_F(SetupDialogTest, SetupWhileItsDialogIsOpenReturnsMinusOneAndChangesNothing)
+{
+    OpenPlugin();
+    int32_t nested = 0;
+    g_secondDialogs = 0;
+    Script script;
+    script
+        .Do([&](HWND d) {
+            Type(d, ID_DELAY, "500");
+            const UINT_PTR ender = SetTimer(nullptr, 0, 100, EndSecondDialog);  // should a second one open
+            nested = plugin.Setup();
+            KillTimer(nullptr, ender);
+            Type(d, ID_INTERVAL, "150");
+            SimHold(0x12);
+        })
+        .Until("press shown: the dialog still takes key events", [](HWND d) { return Text(d, ID_STATUS) == kPressed; })
+        .Do([](HWND d) {
+            SimHold(255);
+            Exit(d);
+        });
+    ExpectRanThrough(RunSetup(script));
+    EXPECT_EQ(nested, -1);
+    EXPECT_EQ(g_secondDialogs, 0) << "a second dialog was shown";
+    ExpectSavedFile(WRITE_ORDER, 0, 500, 150, 60, {});
+}
+
+// ---------------------------------------------------------------------------
 // Picture of the dialog for people: run only by scripts/render-dialog.sh
 // (--gtest_also_run_disabled_tests), which turns the bitmap into a PNG.
 
