@@ -1,6 +1,7 @@
 // A host as the TV software would be: a window that records every command
-// message, a message loop to pump, the plug-in loaded by path, and a watcher
-// thread that dismisses message boxes and records what they said.
+// message, a message loop to pump, the plug-in loaded by path, a watcher
+// thread that dismisses message boxes and records what they said, the
+// windows to find on screen, and the fixture of a test run as such a host.
 #pragma once
 
 #include <gtest/gtest.h>
