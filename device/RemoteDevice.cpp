@@ -67,20 +67,31 @@ void RemoteDevice::LoadVendorLibrary()
     getRemoteCode = LookUp<GetRemoteCodeFn>(library, "GetRemoteCode");
     unInit = LookUp<UnInitFn>(library, "UnInit");
 
-    // A count no machine has (an error code such as -1) is taken as the most
-    // cards a PC can hold, so nobody walks billions of card indexes.
+    // A count with the top bit set is an error code (-1: no driver), so no
+    // cards; a count no machine has is taken as the most cards a PC can hold,
+    // so nobody walks billions of card indexes.
     if (getCardCount) {
         const uint32_t count = getCardCount();
-        cardCount = count > MAX_CARD_COUNT ? MAX_CARD_COUNT : count;
+        if (count & 0x80000000u)
+            cardCount = 0;
+        else
+            cardCount = count > MAX_CARD_COUNT ? MAX_CARD_COUNT : count;
     }
 }
 
-const char* RemoteDevice::CardName(uint32_t index) const
+const char* RemoteDevice::CardName(uint32_t index)
 {
     if (index >= cardCount || !getCardName)
         return kEmptyName;
     const char* name = getCardName(index);
-    return name ? name : kEmptyName;
+    if (!name)
+        return kEmptyName;
+    // The vendor's name need not be terminated: never read past what is shown.
+    size_t length = 0;
+    for (; length < CARD_NAME_SIZE - 1 && name[length] != '\0'; ++length)
+        cardName[length] = name[length];
+    cardName[length] = '\0';
+    return cardName;
 }
 
 int32_t RemoteDevice::OpenCard(uint32_t index)

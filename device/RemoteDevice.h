@@ -8,6 +8,7 @@
 
 extern const char VENDOR_LIBRARY_NAME[];
 constexpr uint32_t MAX_CARD_COUNT = 64;
+constexpr size_t CARD_NAME_SIZE = 64;  // a card name as shown: at most 63 characters
 
 class RemoteDevice {
 public:
@@ -15,8 +16,9 @@ public:
     RemoteDevice();
 
     uint32_t CardCount() const { return cardCount; }
-    // Name owned by the vendor library, or a shared "" (never null).
-    const char* CardName(uint32_t index) const;
+    // The card's name copied into the device's own buffer, cut to 63 characters
+    // (never null; "" for no name); valid until the next call.
+    const char* CardName(uint32_t index);
     // Closes any open card (UnInit), then opens index; 1 on success, else 0.
     int32_t OpenCard(uint32_t index);
     int32_t RemoteType() const { return remoteType; }
@@ -46,6 +48,7 @@ private:
     GetRemoteTypeFn getRemoteType = nullptr;
     GetRemoteCodeFn getRemoteCode = nullptr;
     UnInitFn unInit = nullptr;
+    char cardName[CARD_NAME_SIZE] = {};
 };
 
 // Builds "<system directory>\QuelmoRC.dll" into path (size bytes). Returns 1 when

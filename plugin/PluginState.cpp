@@ -10,7 +10,7 @@ ButtonTable g_buttonTables[TABLE_COUNT] = {
 
 PluginState g_plugin = {
     nullptr, nullptr, nullptr, {}, "", DEFAULT_SETTINGS, nullptr, 0, &g_buttonTables[0], 0,
-    {IDLE_TRACKER, 0, 0, {SendCommandToHost, nullptr}, {nullptr, nullptr}, 0}, nullptr, 0, 0,
+    {IDLE_TRACKER, 0, 0, {SendCommandToHost, nullptr}, {nullptr, nullptr}, 0}, nullptr, 0, 0, 0,
 };
 
 void ResetPluginState()

@@ -28,6 +28,7 @@ struct PluginState {
     HWND dialogWindow;
     uint32_t dialogReady;
     uint32_t settingsDirty;
+    uint32_t setupRunning;  // 1 while Setup runs its dialog: a second Setup is refused
 };
 
 extern PluginState g_plugin;

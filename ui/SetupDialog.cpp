@@ -110,9 +110,14 @@ void ExitDialog(HWND window)
     EndDialog(window, 0);
 }
 
+// Acts only on a choice of a card. A list without a selection (the stored
+// card is absent today) chooses nothing, whatever it notifies: the stored
+// card must survive a look at the dialog.
 void ChangeDevice(HWND window)
 {
     const LRESULT sel = SendItem(window, IDC_DEVICE_LIST, CB_GETCURSEL, 0, 0);
+    if (sel == CB_ERR)
+        return;
     const uint32_t index = static_cast<uint32_t>(sel);
     if (index == g_plugin.settings.DeviceIndex)
         return;
@@ -253,6 +258,12 @@ INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 extern "C" int32_t __cdecl Setup()
 {
+    // One dialog at a time: a Setup from inside the dialog's own modal loop
+    // (a host timer, a posted message) would take the key events and the
+    // dialog state from the open one.
+    if (g_plugin.setupRunning)
+        return -1;
+    g_plugin.setupRunning = 1;
     const uint32_t wasPolling = g_plugin.session.polling;
     if (!wasPolling)
         Start();
@@ -264,6 +275,7 @@ extern "C" int32_t __cdecl Setup()
 
     const INT_PTR result = DialogBoxParamA(g_plugin.moduleInstance, MAKEINTRESOURCEA(IDD_SETUP),
                                            g_plugin.hostWindow, SetupDialogProc, 0);
+    g_plugin.setupRunning = 0;
     if (wasPolling)
         return static_cast<int32_t>(result);
     return static_cast<int32_t>(Stop());

@@ -1,48 +1,23 @@
-// The factory sets per remote family, written out here, applied over a hand
-// binding in every slot.
+// The factory sets per remote family (written out in tests/ExpectedTables.h),
+// applied over a hand binding in every slot.
 #include <gtest/gtest.h>
 
 #include <string.h>
 
-#include <map>
 #include <string>
 
 #include "mapping/ButtonTables.h"
 #include "mapping/DefaultBindings.h"
+#include "tests/ExpectedTables.h"
 
-namespace {
-
-using Commands = std::map<int, std::string>;  // a code not listed is unbound
-
-Commands WithDigitsAndRecall(Commands set)
-{
-    for (int i = 0; i < 10; ++i)
-        set[i] = std::to_string(i);
-    set[10] = "RECALL";
-    return set;
-}
-
-const Commands kOtherSet = WithDigitsAndRecall({
-    {11, "UP"}, {12, "RIGHT"}, {13, "MOUSEMODE"}, {14, "SLEEP"}, {15, "AUDIO"}, {16, "SCAN"}, {17, "TV"},
-    {18, "POWER"}, {19, "MUTE"}, {20, "MENU"}, {21, "DOWN"}, {22, "OK"}, {23, "TELETEXT"}, {24, "LEFT"},
-    {26, "CH_UP"}, {27, "VOL_UP"}, {28, "RADIO"}, {30, "CH_DOWN"}, {31, "VOL_DOWN"},
-});
-const Commands kType1Set = WithDigitsAndRecall({
-    {11, "CH_UP"}, {12, "VOL_UP"}, {14, "STOP"}, {15, "REW"}, {16, "FULLSCREEN"}, {17, "TV"}, {18, "POWER"},
-    {19, "MUTE"}, {21, "CH_DOWN"}, {24, "VOL_DOWN"}, {25, "CAPTURE"}, {26, "FWD"}, {28, "RADIO"},
-    {29, "RECORD"}, {30, "PAUSE"},
-});
-const Commands kType2Set = WithDigitsAndRecall({
-    {11, "UP"}, {12, "RIGHT"}, {13, "MENU"}, {14, "TELETEXT"}, {15, "RECORD"}, {16, "FULLSCREEN"}, {17, "MUTE"},
-    {18, "POWER"}, {21, "DOWN"}, {22, "OK"}, {24, "LEFT"}, {26, "STOP"}, {27, "PLAY"}, {28, "RADIO"},
-    {29, "SLEEP"}, {30, "VIDEO"}, {31, "AUDIO"},
-});
-
-}  // namespace
+using expected::CodeTexts;
+using expected::kOtherSet;
+using expected::kType1Set;
+using expected::kType2Set;
 
 TEST(DefaultBindings, EachFamilyGetsExactlyItsSetOverHandBindings)
 {
-    const struct { int32_t family; int table; const Commands& set; size_t rows; } cases[] = {
+    const struct { int32_t family; int table; const CodeTexts& set; size_t rows; } cases[] = {
         {0, 0, kOtherSet, 19}, {1, 1, kType1Set, 15}, {2, 2, kType2Set, 17}, {3, 0, kOtherSet, 19},
         {-7, 0, kOtherSet, 19},
     };

@@ -9,10 +9,11 @@
 TEST(TimelineScript, ReadsDecimalHexNoneCommentsAndBlankLines)
 {
     const TimelineParse parsed = ParseTimeline(
-        "# demo\n\n0 0x1a\n  30\t26  # same code\n100 none\r\n100 NONE\n4294967295 255\n");
+        "# demo\n\n0 0x1a\n  30\t26  # same code\n40 0X1A\n100 none\r\n100 NONE\n00000000000000000000150 1\n"
+        "4294967295 255");  // the last line without a line end
     ASSERT_EQ(parsed.error, "");
     const std::vector<std::pair<uint32_t, uint32_t>> expected = {
-        {0, 26}, {30, 26}, {100, 255}, {100, 255}, {4294967295u, 255}};
+        {0, 26}, {30, 26}, {40, 26}, {100, 255}, {100, 255}, {150, 1}, {4294967295u, 255}};
     ASSERT_EQ(parsed.steps.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(parsed.steps[i].timeMs, expected[i].first) << i;
@@ -32,6 +33,10 @@ TEST(TimelineScript, RejectsMistakesNamingTheLine)
         {"0 1\n\n200 2\n100 3\n", "line 4: time 100 goes backwards (previous step at 200)"},
         {"0 256\n", "line 1: code 256 is out of 0-255"},
         {"0 0x100\n", "line 1: code 0x100 is out of 0-255"},
+        // Past 64 bits: 2^64 and 2^64 + 26 would wrap to 0 and 26.
+        {"18446744073709551616 2\n", "line 1: bad time \"18446744073709551616\" (milliseconds, 0-4294967295)"},
+        {"0 0x1000000000000001A\n", "line 1: code 0x1000000000000001A is out of 0-255"},
+        {"0 0x\n", "line 1: unknown word \"0x\" (a code 0-255 or \"none\")"},
         {"# c\n0 power\n", "line 2: unknown word \"power\" (a code 0-255 or \"none\")"},
         {"0 1 2\n", "line 1: expected \"TIME CODE\", got \"0 1 2\""},
         {"10\n", "line 1: expected \"TIME CODE\", got \"10\""},

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <windows.h>
+#include <string.h>
+
 #include <string>
 
 #include "plugin/PluginState.h"
@@ -54,4 +56,19 @@ inline void ClearAllBindings()
 {
     for (ButtonTable& table : g_buttonTables)
         ClearButtonCommands(table);
+}
+
+// The first slot of those tables that was run over ("" if none): a label
+// that is not the shipped one, or a command not ended by its last byte.
+inline std::string BrokenSlot()
+{
+    for (int t = 0; t < TABLE_COUNT; ++t) {
+        for (int code = 0; code < BUTTON_COUNT; ++code) {
+            const ButtonEntry& entry = g_buttonTables[t].entries[code];
+            if (memcmp(entry.label, SHIPPED_BUTTON_TABLES[t].entries[code].label, LABEL_SIZE) != 0 ||
+                entry.command[COMMAND_SIZE - 1] != '\0')
+                return "table " + std::to_string(t) + " code " + std::to_string(code);
+        }
+    }
+    return "";
 }

@@ -3,6 +3,9 @@
 #include <mmsystem.h>
 #include <string.h>
 
+#include "support/SettingsFiles.h"
+#include "support/TestEnv.h"
+
 std::string HostMessage::Command() const
 {
     const char* text = reinterpret_cast<const char*>(record + SOURCE_NAME_SIZE);
@@ -120,30 +123,48 @@ void BoxWatcher::Clear()
     boxes_.clear();
 }
 
+void BoxWatcher::ExpectOneWarning(const std::string& text)
+{
+    const std::vector<BoxRecord> shown = Boxes();
+    ASSERT_EQ(shown.size(), 1u) << text;
+    EXPECT_EQ(shown[0].caption, "VantorixRC");
+    EXPECT_EQ(shown[0].text, text);
+    EXPECT_FALSE(shown[0].hasOwner);
+    EXPECT_TRUE(shown[0].warningIcon);
+}
+
 namespace {
 
 // Ids of the text and icon statics in a message box.
 constexpr int kBoxTextId = 0xFFFF;
 constexpr int kBoxIconId = 0x0440;
 
-struct FoundBoxes {
-    std::vector<HWND> windows;
+struct WindowSearch {
+    DWORD pid;
+    const char* className;
+    std::vector<HWND> found;
 };
 
-BOOL CALLBACK CollectBoxes(HWND window, LPARAM param)
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param)
 {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid != GetCurrentProcessId() || !IsWindowVisible(window))
-        return TRUE;
-    char className[32] = {};
+    char className[64] = {};
     GetClassNameA(window, className, sizeof className);
-    if (strcmp(className, "#32770") == 0 && GetDlgItem(window, kBoxTextId))
-        reinterpret_cast<FoundBoxes*>(param)->windows.push_back(window);
+    if (pid == search->pid && IsWindowVisible(window) && strcmp(className, search->className) == 0)
+        search->found.push_back(window);
     return TRUE;
 }
 
 }  // namespace
+
+std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className)
+{
+    WindowSearch search = {pid, className, {}};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
 
 void BoxWatcher::Run()
 {
@@ -151,10 +172,8 @@ void BoxWatcher::Run()
     SetEvent(started_);
     std::vector<HWND> answered;
     while (!stop_) {
-        FoundBoxes found;
-        EnumWindows(CollectBoxes, reinterpret_cast<LPARAM>(&found));
-        for (HWND box : found.windows) {
-            bool seen = false;
+        for (HWND box : VisibleTopWindows(GetCurrentProcessId(), "#32770")) {
+            bool seen = !GetDlgItem(box, kBoxTextId);  // a dialog, not a message box
             for (HWND h : answered)
                 seen = seen || h == box;
             if (seen)
@@ -181,6 +200,35 @@ void BoxWatcher::Run()
     }
 }
 
+namespace {
+
+struct DialogSearch {
+    bool visibleOnly;
+    HWND other;
+    HWND found;
+};
+
+BOOL CALLBACK MatchSetupDialog(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<DialogSearch*>(param);
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (window == search->other || strcmp(className, "#32770") != 0 || !GetDlgItem(window, 1013) ||
+        (search->visibleOnly && !IsWindowVisible(window)))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND FindSetupDialog(bool visibleOnly, HWND other)
+{
+    DialogSearch search = {visibleOnly, other, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchSetupDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 bool PluginDll::Load(const std::string& path)
 {
     Unload();
@@ -205,4 +253,26 @@ void PluginDll::Unload()
     Start = nullptr;
     Stop = nullptr;
     Setup = nullptr;
+}
+
+void HostedPluginTest::SetUp()
+{
+    ASSERT_TRUE(InstallVendor("full"));
+    ResetSim();
+    RemoveSettingsFile(PluginIniPath());
+}
+
+void HostedPluginTest::TearDown()
+{
+    SimHold(255);
+    if (plugin.module)
+        plugin.Close();
+    plugin.Unload();
+    RemoveSettingsFile(PluginIniPath());
+}
+
+void HostedPluginTest::OpenPlugin(const char* sourceName)
+{
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    ASSERT_STREQ(plugin.Open(sourceName, host.Window(), 0), kPluginDescription);
 }

@@ -1,7 +1,10 @@
 // A host as the TV software would be: a window that records every command
-// message, a message loop to pump, the plug-in loaded by path, and a watcher
-// thread that dismisses message boxes and records what they said.
+// message, a message loop to pump, the plug-in loaded by path, a watcher
+// thread that dismisses message boxes and records what they said, the
+// windows to find on screen, and the fixture of a test run as such a host.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <windows.h>
 #include <stdint.h>
@@ -56,6 +59,9 @@ public:
     ~BoxWatcher();  // stops it
     std::vector<BoxRecord> Boxes();
     void Clear();
+    // Exactly one box was shown: the plug-in's warning with this text, caption
+    // "VantorixRC", no owner and the warning icon.
+    void ExpectOneWarning(const std::string& text);
 
 private:
     void Run();
@@ -65,6 +71,13 @@ private:
     HANDLE started_;
     std::thread thread_;
 };
+
+// The visible top-level windows of class className in process pid.
+std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className);
+
+// A setup dialog among this thread's windows other than other, known by its
+// command list (1013); null if there is none.
+HWND FindSetupDialog(bool visibleOnly = true, HWND other = nullptr);
 
 // The plug-in DLL loaded by path, with its five exports.
 struct PluginDll {
@@ -78,4 +91,20 @@ struct PluginDll {
     bool Load(const std::string& path);
     void Unload();
     ~PluginDll() { Unload(); }
+};
+
+// A test as a host runs it: this window, the box watcher, the built plug-in
+// to load, the full simulator as the vendor library and no settings file
+// beside the plug-in. Afterwards the plug-in is closed and unloaded, no
+// button is held and the settings file is gone.
+class HostedPluginTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Loads the built plug-in and opens it for this host.
+    void OpenPlugin(const char* sourceName = "TV");
+
+    RecordingHost host;
+    BoxWatcher boxes;
+    PluginDll plugin;
 };

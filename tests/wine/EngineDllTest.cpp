@@ -3,35 +3,18 @@
 // loop. Order and numbering are exact; times only have generous bounds.
 #include <gtest/gtest.h>
 
+#include "support/SettingsFiles.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
 
 namespace {
 
-
-
-class EngineDllTest : public ::testing::Test {
+class EngineDllTest : public HostedPluginTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(InstallVendor("full"));
-        ResetSim();
-        DeleteFileA(PluginIniPath().c_str());
-    }
-    void TearDown() override
-    {
-        if (plugin.Close)
-            plugin.Close();
-        plugin.Unload();
-        SimHold(255);
-        DeleteFileA(PluginIniPath().c_str());
-    }
-
     void LoadAndStart(const std::string& ini)
     {
-        ASSERT_TRUE(WriteFileText(PluginIniPath(), ini));
-        ASSERT_TRUE(plugin.Load(PluginPath()));
-        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
+        ASSERT_TRUE(PutSettingsFile(PluginIniPath(), ini));
+        OpenPlugin();
         ASSERT_NE(plugin.Start(), 0u);
     }
 
@@ -39,10 +22,6 @@ protected:
     {
         return RecordingHost::PumpUntil([&] { return host.messages.size() >= count; }, timeoutMs);
     }
-
-    RecordingHost host;
-    BoxWatcher boxes;
-    PluginDll plugin;
 };
 
 }  // namespace
@@ -205,8 +184,7 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
 // timer must not outlive the module it calls into.
 TEST_F(EngineDllTest, UnloadingWhilePollingLeavesNoTimerBehind)
 {
-    ASSERT_TRUE(plugin.Load(PluginPath()));
-    ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
+    OpenPlugin();
     const uint32_t timer = plugin.Start();
     ASSERT_GT(timer, 1u);
     plugin.Unload();

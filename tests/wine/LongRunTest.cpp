@@ -14,6 +14,7 @@
 #include "support/AllocationCounter.h"
 #include "support/ProcessCounters.h"
 #include "support/TestEnv.h"
+#include "tests/SeededRandom.h"
 
 namespace {
 
@@ -82,14 +83,13 @@ TEST(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
 
     // Alternating idle gaps (1 s to 2 min) and holds (one poll to 6 s);
     // sometimes one button slides straight into another.
-    uint32_t rng = 12345;
+    SeededRandom rng(12345);
     uint32_t ticksLeftInPhase = 0;
     bool holding = false;
     auto poll = [&](uint32_t ticks) {
         for (uint32_t tick = 0; tick < ticks; ++tick) {
             if (ticksLeftInPhase == 0) {
-                rng = rng * 1664525u + 1013904223u;
-                const uint32_t r = rng >> 8;
+                const uint32_t r = rng.Next();
                 if (holding && r % 4 != 0) {
                     sim->heldCode = 255;
                     holding = false;

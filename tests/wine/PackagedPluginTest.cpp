@@ -7,15 +7,12 @@
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
 
-TEST(PackagedPlugin, LoadsFromTheUnpackedZipAndOpens)
+typedef HostedPluginTest PackagedPlugin;
+
+TEST_F(PackagedPlugin, LoadsFromTheUnpackedZipAndOpens)
 {
     const std::string path = BuildDir() + "\\unpacked\\VantorixRC\\VantorixRC.dll";
     ASSERT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << path << " (run the package test first)";
-    ASSERT_TRUE(InstallVendor("full"));
-    ResetSim();
-    RecordingHost host;
-    BoxWatcher boxes;
-    PluginDll plugin;
     ASSERT_TRUE(plugin.Load(path)) << path;
     EXPECT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
     EXPECT_NE(plugin.Start(), 0u);
@@ -26,34 +23,14 @@ TEST(PackagedPlugin, LoadsFromTheUnpackedZipAndOpens)
 
 namespace {
 
-struct WindowSearch {
-    DWORD pid;
-    const char* className;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    if (pid != search->pid || !IsWindowVisible(window) || strcmp(name, search->className) != 0)
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
 // A visible top-level window of the class in process pid; null on timeout.
 HWND WaitForWindow(DWORD pid, const char* className, DWORD timeoutMs)
 {
     const DWORD start = GetTickCount();
     for (;;) {
-        WindowSearch search = {pid, className, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found || GetTickCount() - start >= timeoutMs)
-            return search.found;
+        const std::vector<HWND> found = VisibleTopWindows(pid, className);
+        if (!found.empty() || GetTickCount() - start >= timeoutMs)
+            return found.empty() ? nullptr : found[0];
         Sleep(100);
     }
 }
@@ -72,7 +49,7 @@ BOOL CALLBACK CollectText(HWND child, LPARAM param)
 // maker's library: the plug-in's own warning shows, the tester goes on
 // answering and says the keyboard remote is not available, and closing it
 // ends it with exit code 0.
-TEST(PackagedPlugin, RemoteTesterWithoutTheVendorLibraryWarnsAndKeepsRunning)
+TEST_F(PackagedPlugin, RemoteTesterWithoutTheVendorLibraryWarnsAndKeepsRunning)
 {
     const std::string dir = BuildDir() + "\\unpacked\\VantorixRC";
     ASSERT_TRUE(RemoveVendor());

@@ -5,33 +5,19 @@
 #include <string.h>
 
 #include "support/PeImage.h"
+#include "support/SettingsFiles.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
 
 namespace {
 
-
-
-class PluginLoadTest : public ::testing::Test {
+class PluginLoadTest : public HostedPluginTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(InstallVendor("full"));
-        ResetSim();
-        DeleteFileA(PluginIniPath().c_str());
-    }
-    void TearDown() override
-    {
-        plugin.Unload();
-        DeleteFileA(PluginIniPath().c_str());
-    }
-
     // Loads the plug-in, binds code 0x12 to POWER and opens it with the host.
     void OpenWithPowerBound(const char* sourceName)
     {
-        ASSERT_TRUE(WriteFileText(PluginIniPath(), "[Buttons]\r\n12=POWER\r\n"));
-        ASSERT_TRUE(plugin.Load(PluginPath()));
-        ASSERT_STREQ(plugin.Open(sourceName, host.Window(), 0), kPluginDescription);
+        ASSERT_TRUE(PutSettingsFile(PluginIniPath(), "[Buttons]\r\n12=POWER\r\n"));
+        OpenPlugin(sourceName);
     }
 
     // Holds code 0x12 until the press arrives; returns the number of messages.
@@ -43,10 +29,6 @@ protected:
         SimHold(255);
         return host.messages.size();
     }
-
-    RecordingHost host;
-    BoxWatcher boxes;
-    PluginDll plugin;
 };
 
 std::string Lower(std::string s)
@@ -108,12 +90,7 @@ TEST_F(PluginLoadTest, SecondCopyIsRefusedWithWarningAndFirstKeepsWorking)
     EXPECT_EQ(second, nullptr);
     if (second)
         FreeLibrary(second);
-    const std::vector<BoxRecord> shown = boxes.Boxes();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].caption, "VantorixRC");
-    EXPECT_EQ(shown[0].text, "VantorixRC plugin is already loaded");
-    EXPECT_FALSE(shown[0].hasOwner);
-    EXPECT_TRUE(shown[0].warningIcon);
+    boxes.ExpectOneWarning("VantorixRC plugin is already loaded");
 
     EXPECT_STREQ(plugin.Open("First", host.Window(), 0), kPluginDescription);
     EXPECT_NE(plugin.Start(), 0u);
@@ -134,12 +111,7 @@ TEST_F(PluginLoadTest, MissingVendorLibraryWarnsAndOpenStillSucceeds)
     ASSERT_TRUE(RemoveVendor());
     ASSERT_TRUE(plugin.Load(PluginPath()));
     EXPECT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
-    const std::vector<BoxRecord> shown = boxes.Boxes();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].caption, "VantorixRC");
-    EXPECT_EQ(shown[0].text, "Unable to load library '" + VendorLibraryPath() + "'!");
-    EXPECT_FALSE(shown[0].hasOwner);
-    EXPECT_TRUE(shown[0].warningIcon);
+    boxes.ExpectOneWarning("Unable to load library '" + VendorLibraryPath() + "'!");
     EXPECT_EQ(plugin.Start(), 0u);
     plugin.Close();
 }
@@ -217,7 +189,7 @@ TEST_F(PluginLoadTest, CloseTwiceOrWithoutOpenIsHarmless)
 TEST_F(PluginLoadTest, ConfiguredCardIndexIsOpenedAndOutOfRangeIndexRefusesStart)
 {
     Sim()->cardCount = 2;
-    ASSERT_TRUE(WriteFileText(PluginIniPath(), "[Hardware]\r\nDeviceIndex=1\r\n"));
+    ASSERT_TRUE(PutSettingsFile(PluginIniPath(), "[Hardware]\r\nDeviceIndex=1\r\n"));
     ASSERT_TRUE(plugin.Load(PluginPath()));
     plugin.Open("TV", host.Window(), 0);
     EXPECT_EQ(Sim()->lastOpenIndex, 1u);
@@ -226,7 +198,7 @@ TEST_F(PluginLoadTest, ConfiguredCardIndexIsOpenedAndOutOfRangeIndexRefusesStart
 
     ResetSim();
     Sim()->cardCount = 2;
-    ASSERT_TRUE(WriteFileText(PluginIniPath(), "[Hardware]\r\nDeviceIndex=2\r\n"));
+    ASSERT_TRUE(PutSettingsFile(PluginIniPath(), "[Hardware]\r\nDeviceIndex=2\r\n"));
     plugin.Open("TV", host.Window(), 0);
     EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], 0u);
     EXPECT_EQ(plugin.Start(), 0u);

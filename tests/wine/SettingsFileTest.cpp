@@ -13,26 +13,13 @@
 #include <vector>
 
 #include "plugin/PluginState.h"
+#include "support/SettingsFiles.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
 
 namespace {
 
 typedef std::map<int, std::string> Commands;  // code -> command; a code not listed is unbound
-
-
-bool PutFile(const std::string& path, const std::string& text)
-{
-    const bool ok = WriteFileText(path, text);
-    ForgetCachedProfile(path);
-    return ok;
-}
-
-void RemoveFile(const std::string& path)
-{
-    DeleteFileA(path.c_str());
-    ForgetCachedProfile(path);
-}
 
 std::string WorkDir()
 {
@@ -41,60 +28,12 @@ std::string WorkDir()
     return dir;
 }
 
-// "00" .. "5C": two upper-case hexadecimal digits.
-std::string KeyOf(int code)
-{
-    const char digits[] = "0123456789ABCDEF";
-    return std::string{digits[(code >> 4) & 15], digits[code & 15]};
-}
-
-std::string LowerKeyOf(int code)
-{
-    const char digits[] = "0123456789abcdef";
-    return std::string{digits[(code >> 4) & 15], digits[code & 15]};
-}
-
-// Non-empty lines of a file, whatever the line ends.
-std::vector<std::string> NonEmptyLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::string line;
-    for (char c : text) {
-        if (c == '\r' || c == '\n') {
-            if (!line.empty())
-                lines.push_back(line);
-            line.clear();
-        } else {
-            line += c;
-        }
-    }
-    if (!line.empty())
-        lines.push_back(line);
-    return lines;
-}
-
 size_t CountOf(const std::string& text, const std::string& part)
 {
     size_t count = 0;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++count;
     return count;
-}
-
-// Bytes outside printable ASCII as \xNN, for the report of what was read.
-std::string Printable(const char* text)
-{
-    std::string out;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        if (*p >= 0x20 && *p < 0x7F) {
-            out += static_cast<char>(*p);
-        } else {
-            char hex[8];
-            snprintf(hex, sizeof hex, "\\x%02X", *p);
-            out += hex;
-        }
-    }
-    return out;
 }
 
 void SetPath(const std::string& path) { CopyText(g_plugin.iniPath, sizeof g_plugin.iniPath, path.c_str()); }
@@ -129,50 +68,6 @@ void FillCurrentTable(const char* text)
         SetButtonCommand(*g_plugin.currentTable, code, text);
 }
 
-struct LabelSnapshot {
-    char labels[3][BUTTON_COUNT][LABEL_SIZE];
-};
-
-LabelSnapshot TakeLabels()
-{
-    LabelSnapshot snapshot;
-    for (int t = 0; t < 3; ++t)
-        for (int code = 0; code < BUTTON_COUNT; ++code)
-            memcpy(snapshot.labels[t][code], g_buttonTables[t].entries[code].label, LABEL_SIZE);
-    return snapshot;
-}
-
-// No command slot ran over: every label is as it was, every command is
-// terminated inside its 32 bytes and its last byte is the terminator.
-void ExpectSlotsIntact(const LabelSnapshot& before, const std::string& what)
-{
-    for (int t = 0; t < 3; ++t) {
-        for (int code = 0; code < BUTTON_COUNT; ++code) {
-            const ButtonEntry& entry = g_buttonTables[t].entries[code];
-            EXPECT_EQ(memcmp(entry.label, before.labels[t][code], LABEL_SIZE), 0)
-                << what << ": label of table " << t << " code " << code;
-            EXPECT_NE(memchr(entry.command, '\0', COMMAND_SIZE), nullptr)
-                << what << ": table " << t << " code " << code;
-            EXPECT_EQ(entry.command[COMMAND_SIZE - 1], '\0')
-                << what << ": table " << t << " code " << code;
-        }
-    }
-}
-
-// What the reader must give for a key: the profile functions' own answer with
-// the reader's buffer of 64 bytes, cut to the first 31 characters.
-std::string DirectCommand(const std::string& path, int code)
-{
-    char value[64] = {};
-    GetPrivateProfileStringA("Buttons", KeyOf(code).c_str(), "", value, sizeof value, path.c_str());
-    value[sizeof value - 1] = '\0';
-    return std::string(value).substr(0, 31);
-}
-
-uint32_t DirectInt(const std::string& path, const char* key, int defaultValue)
-{
-    return static_cast<uint32_t>(GetPrivateProfileIntA("Hardware", key, defaultValue, path.c_str()));
-}
 
 class SettingsFileTest : public ::testing::Test {
 protected:
@@ -180,13 +75,12 @@ protected:
     {
         ResetPluginState();
         ClearAllBindings();
-        labels = TakeLabels();
     }
     void TearDown() override
     {
-        ExpectSlotsIntact(labels, "after the test");
+        EXPECT_EQ(BrokenSlot(), "") << "after the test";
         for (const std::string& path : files)
-            RemoveFile(path);
+            RemoveSettingsFile(path);
         for (auto it = dirs.rbegin(); it != dirs.rend(); ++it)
             RemoveDirectoryA(it->c_str());
         g_plugin.moduleInstance = nullptr;
@@ -198,7 +92,7 @@ protected:
     std::string FreshPath(const std::string& name)
     {
         const std::string path = WorkDir() + "\\" + name;
-        RemoveFile(path);
+        RemoveSettingsFile(path);
         files.push_back(path);
         return path;
     }
@@ -213,7 +107,6 @@ protected:
         return CreateDirectoryA(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
     }
 
-    LabelSnapshot labels;
     std::vector<std::string> files;
     std::vector<std::string> dirs;
     BoxWatcher boxes;
@@ -267,7 +160,7 @@ TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
     char windowsDir[MAX_PATH] = {};
     ASSERT_NE(GetWindowsDirectoryA(windowsDir, sizeof windowsDir), 0u);
     const std::string inWindows = Track(std::string(windowsDir) + "\\VantorixRC.ini");
-    ASSERT_TRUE(PutFile(inWindows, "[Hardware]\r\nReleaseTime=71\r\n[Buttons]\r\n12=WINDIR\r\n"));
+    ASSERT_TRUE(PutSettingsFile(inWindows, "[Hardware]\r\nReleaseTime=71\r\n[Buttons]\r\n12=WINDIR\r\n"));
     ForgetCachedProfile("VantorixRC.ini");
     SetPath("VantorixRC.ini");
     ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
@@ -286,13 +179,13 @@ TEST_F(SettingsFileTest, LoadedPluginReadsTheFileBesideItsOwnModule)
     ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track("C:\\Plugins\\VantorixRC.dll").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track("C:\\Plugins\\Remote2.dll").c_str(), FALSE));
     // Decoys: the file beside the original build, and the test program's own.
-    ASSERT_TRUE(PutFile(Track(PluginIniPath()),
+    ASSERT_TRUE(PutSettingsFile(Track(PluginIniPath()),
                         "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n12=DECOY\r\n"));
-    ASSERT_TRUE(PutFile(Track(OwnIniPath()),
+    ASSERT_TRUE(PutSettingsFile(Track(OwnIniPath()),
                         "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n12=DECOY\r\n"));
-    ASSERT_TRUE(PutFile(Track("C:\\Plugins\\VantorixRC.ini"),
+    ASSERT_TRUE(PutSettingsFile(Track("C:\\Plugins\\VantorixRC.ini"),
                         "[Hardware]\r\nDeviceIndex=2\r\n[Buttons]\r\n12=POWER\r\n"));
-    ASSERT_TRUE(PutFile(Track("C:\\Plugins\\Remote2.ini"),
+    ASSERT_TRUE(PutSettingsFile(Track("C:\\Plugins\\Remote2.ini"),
                         "[Hardware]\r\nDeviceIndex=1\r\n[Buttons]\r\n12=ZAP\r\n"));
 
     const struct {
@@ -371,7 +264,7 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
     for (const auto& c : cases) {
         const std::string path = FreshPath("read" + std::to_string(caseIndex) + ".ini");
         if (c.text) {
-            ASSERT_TRUE(PutFile(path, c.text)) << c.what;
+            ASSERT_TRUE(PutSettingsFile(path, c.text)) << c.what;
         }
         const int table = caseIndex++ % 3;
         SelectButtonTable(table);
@@ -397,11 +290,11 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
         std::string text = "[Buttons]\r\n";
         Commands expected;
         for (int code = BUTTON_COUNT - 1; code >= 0; --code) {
-            text += (lower ? LowerKeyOf(code) : KeyOf(code)) + "=C" + KeyOf(code) + "\r\n";
+            text += KeyOf(code, lower) + "=C" + KeyOf(code) + "\r\n";
             expected[code] = "C" + KeyOf(code);
         }
         const std::string path = FreshPath(lower ? "all93lower.ini" : "all93.ini");
-        ASSERT_TRUE(PutFile(path, text));
+        ASSERT_TRUE(PutSettingsFile(path, text));
         SelectButtonTable(2);
         FillCurrentTable("STALE");
         SetPath(path);
@@ -449,16 +342,8 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
     EXPECT_EQ(g_plugin.settingsDirty, 0u);
     EXPECT_TRUE(boxes.Boxes().empty());
 
-    std::vector<std::string> expected = {
-        "[Hardware]", "DeviceIndex=3", "DelayBeforeRepeat=500", "RepeatInterval=120",
-        "ReleaseTime=4294967295", "[Buttons]",
-    };
-    for (int code = 0; code < BUTTON_COUNT; ++code) {
-        const auto it = bound.find(code);
-        expected.push_back(KeyOf(code) + "=" + (it == bound.end() ? "" : it->second));
-    }
+    ExpectSavedFile(path, WRITE_ORDER, 3, 500, 120, 4294967295u, bound);
     const std::string text = ReadFileText(path);
-    EXPECT_EQ(NonEmptyLines(text), expected) << text;
     EXPECT_EQ(CountOf(text, "\r\n5C=LAST"), 1u);
     EXPECT_EQ(CountOf(text, "\r\n1F=" + longest + "\r\n"), 1u);
     EXPECT_EQ(CountOf(text, "\r\n14=\r\n"), 1u);  // unbound: key, equals sign, nothing
@@ -490,7 +375,7 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
 TEST_F(SettingsFileTest, SaveOverAnExistingFileReplacesOurKeysAndKeepsTheRest)
 {
     const std::string path = FreshPath("existing.ini");
-    ASSERT_TRUE(PutFile(path, "[Buttons]\r\n12=OLD\r\n13=OLD13\r\n[Other]\r\nKeep=1\r\n"
+    ASSERT_TRUE(PutSettingsFile(path, "[Buttons]\r\n12=OLD\r\n13=OLD13\r\n[Other]\r\nKeep=1\r\n"
                               "[Hardware]\r\nDeviceIndex=7\r\n"));
     SelectButtonTable(0);
     SetButtonCommand(*g_plugin.currentTable, 0x12, "NEW");
@@ -528,12 +413,7 @@ TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndStillClearsTheDirtyFlag)
         boxes.Clear();
         SaveSettings();
         EXPECT_EQ(g_plugin.settingsDirty, 0u) << path;
-        const std::vector<BoxRecord> shown = boxes.Boxes();
-        ASSERT_EQ(shown.size(), 1u) << path;
-        EXPECT_EQ(shown[0].caption, "VantorixRC");
-        EXPECT_EQ(shown[0].text, "Unable to save settings to '" + path + "'!");
-        EXPECT_FALSE(shown[0].hasOwner);
-        EXPECT_TRUE(shown[0].warningIcon);
+        boxes.ExpectOneWarning("Unable to save settings to '" + path + "'!");
         const DWORD attributes = GetFileAttributesA(path.c_str());
         if (path == blocked) {
             EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
@@ -560,7 +440,7 @@ TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
     for (const auto& c : cases)
         text += KeyOf(c.code) + "=" + alphabet.substr(0, c.length) + "\r\n";
     const std::string path = FreshPath("long.ini");
-    ASSERT_TRUE(PutFile(path, text));
+    ASSERT_TRUE(PutSettingsFile(path, text));
     SetPath(path);
     for (int table = 0; table < 3; ++table) {
         SelectButtonTable(table);
@@ -572,7 +452,7 @@ TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
             EXPECT_EQ(entry.command[31], '\0');
         }
     }
-    ExpectSlotsIntact(labels, "long values");
+    EXPECT_EQ(BrokenSlot(), "") << "long values";
 
     // Through the same route the host sees: a 31-character command survives a
     // save and a reload; a longer one was already cut when read.
@@ -640,11 +520,10 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
         {"UTF-16 file", utf16, nullptr},
     };
     const char* const keys[4] = {"DeviceIndex", "DelayBeforeRepeat", "RepeatInterval", "ReleaseTime"};
-    const int defaults[4] = {0, 350, 100, 60};
     int caseIndex = 0;
     for (const auto& c : cases) {
         const std::string path = FreshPath("garbage" + std::to_string(caseIndex) + ".ini");
-        ASSERT_TRUE(PutFile(path, c.text)) << c.what;
+        ASSERT_TRUE(PutSettingsFile(path, c.text)) << c.what;
         SelectButtonTable(caseIndex++ % 3);
         SetSettings(11, 22, 33, 44);
         FillCurrentTable("STALE");
@@ -658,15 +537,15 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
                read[3], Printable(entries[0x0A].command).c_str(), Printable(entries[0x12].command).c_str(),
                Printable(entries[0x13].command).c_str(), Printable(entries[0x14].command).c_str());
         for (int k = 0; k < 4; ++k) {
-            EXPECT_EQ(read[k], DirectInt(path, keys[k], defaults[k])) << c.what << ", " << keys[k];
+            EXPECT_EQ(read[k], ProfileSetting(path, keys[k])) << c.what << ", " << keys[k];
             if (c.exact) {
                 EXPECT_EQ(read[k], c.exact[k]) << c.what << ", " << keys[k];
             }
         }
         for (int code = 0; code < BUTTON_COUNT; ++code)
-            EXPECT_EQ(std::string(entries[code].command), DirectCommand(path, code))
+            EXPECT_EQ(std::string(entries[code].command), ProfileCommand(path, code))
                 << c.what << ", code " << KeyOf(code);
-        ExpectSlotsIntact(labels, c.what);
+        EXPECT_EQ(BrokenSlot(), "") << c.what;
         ClearAllBindings();
     }
     EXPECT_TRUE(boxes.Boxes().empty());
@@ -685,7 +564,7 @@ TEST_F(SettingsFileTest, HostRecordNeverCarriesMoreThan31Characters)
         upper += static_cast<char>('A' + i % 26);
     }
     const std::string ini = Track(PluginIniPath());
-    ASSERT_TRUE(PutFile(ini, "[Buttons]\r\n12=" + lower.substr(0, 40) + "\r\n13=" + upper + "\r\n"));
+    ASSERT_TRUE(PutSettingsFile(ini, "[Buttons]\r\n12=" + lower.substr(0, 40) + "\r\n13=" + upper + "\r\n"));
 
     RecordingHost host;
     PluginDll plugin;

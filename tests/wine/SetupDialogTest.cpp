@@ -14,9 +14,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <algorithm>
 #include <functional>
-#include <map>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -24,12 +23,13 @@
 #include <vector>
 
 #include "support/PeImage.h"
+#include "support/SettingsFiles.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
+#include "tests/ExpectedTables.h"
 #include "tools/workbench/WindowPicture.h"
 
 namespace {
-
 
 // "Настройка плагина VantorixRC"
 const wchar_t kCaption[] = L"\u041d\u0430\u0441\u0442\u0440\u043e\u0439\u043a\u0430 "
@@ -49,32 +49,7 @@ enum {
 
 typedef std::vector<std::string> Texts;
 
-const Texts kTable0Labels = {
-    "Button 0", "Button 1", "Button 2", "Button 3", "Button 4", "Button 5", "Button 6", "Button 7",
-    "Button 8", "Button 9", "Recall", "Up", "Right", "Mode", "Sleep", "Audio", "Info", "TV/AV",
-    "Power", "Mute", "Menu", "Down", "OK", "+100", "Left", "Chan +", "Vol +", "Function", "Chan -", "Vol -",
-};
-const Texts kTable1Labels = {
-    "Button 0", "Button 1", "Button 2", "Button 3", "Button 4", "Button 5", "Button 6",
-    "Button 7", "Button 8", "Button 9", "Recall", "CH UP", "VOL+", "Stereo", "STOP", "PREV",
-    "ZOOM", "Source", "Power", "Mute", "CH DOWN", "VOL-", "SNAPSHOT", "NEXT", "TIMESHIFT",
-    "FM Radio", "REC", "PAUSE",
-};
-const Texts kTable2Labels = {
-    "Button 0", "Button 1", "Button 2", "Button 3", "Button 4", "Button 5", "Button 6",
-    "Button 7", "Button 8", "Button 9", "Recall", "Ch Up", "Vol +", "Info", "Teletext",
-    "Record", "Full screen", "Mute", "Power", "Preview", "Aspect", "Ch Down", "OK", "Mode",
-    "Vol -", "DVB", "Stop", "Play/Pause", "TV/FM", "Sleep", "Source", "Audio", "Snapshot", "Freeze",
-};
-const Texts kVocabulary = {
-    "< None >", "< Other >", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "POWER", "CH_UP",
-    "CH_DOWN", "VOL_UP", "VOL_DOWN", "MUTE", "MENU", "RECALL", "UP", "DOWN", "LEFT", "RIGHT", "OK",
-    "FULLSCREEN", "FWD", "REW", "PLAY", "PAUSE", "STOP", "RECORD", "CAPTURE", "SLEEP", "SCAN",
-    "CANCEL", "VIDEO", "AUDIO", "TV", "RADIO", "TELETEXT", "CD", "DVD", "RED", "YELLOW", "GREEN",
-    "BLUE", "WEB_LAUNCH", "MOUSEMODE", "LEFTMOUSE", "RIGHTMOUSE", "LEFTMOUSEDOUBLECLICK",
-    "RIGHTMOUSEDOUBLECLICK", "DIRPADRIGHT", "DIRPADUP", "DIRPADLEFT", "DIRPADDOWN", "DIRPADRIGHTUP",
-    "DIRPADRIGHTDOWN", "DIRPADLEFTUP", "DIRPADLEFTDOWN",
-};
+const Texts kVocabulary(std::begin(expected::kVocabulary), std::end(expected::kVocabulary));
 
 int VocabularyIndex(const std::string& word)
 {
@@ -85,138 +60,28 @@ int VocabularyIndex(const std::string& word)
     return -1;
 }
 
-// Code -> command; a code not listed is unbound.
-typedef std::map<int, std::string> Bindings;
-
-Bindings WithDigitsAndRecall(Bindings set)
+// The labels of a table as list 1012 shows them: the non-empty ones in code order.
+Texts LabelsOf(int table)
 {
-    for (int code = 0; code <= 9; ++code)
-        set[code] = std::to_string(code);
-    set[0x0A] = "RECALL";
-    return set;
+    Texts labels;
+    for (const auto& label : expected::kLabels[table])
+        labels.push_back(label.second);
+    return labels;
 }
 
-const Bindings kFactoryType2 = WithDigitsAndRecall({
-    {0x0B, "UP"}, {0x0C, "RIGHT"}, {0x0D, "MENU"}, {0x0E, "TELETEXT"}, {0x0F, "RECORD"},
-    {0x10, "FULLSCREEN"}, {0x11, "MUTE"}, {0x12, "POWER"}, {0x15, "DOWN"}, {0x16, "OK"},
-    {0x18, "LEFT"}, {0x1A, "STOP"}, {0x1B, "PLAY"}, {0x1C, "RADIO"}, {0x1D, "SLEEP"},
-    {0x1E, "VIDEO"}, {0x1F, "AUDIO"},
-});
-const Bindings kFactoryOther = WithDigitsAndRecall({
-    {0x0B, "UP"}, {0x0C, "RIGHT"}, {0x0D, "MOUSEMODE"}, {0x0E, "SLEEP"}, {0x0F, "AUDIO"},
-    {0x10, "SCAN"}, {0x11, "TV"}, {0x12, "POWER"}, {0x13, "MUTE"}, {0x14, "MENU"}, {0x15, "DOWN"},
-    {0x16, "OK"}, {0x17, "TELETEXT"}, {0x18, "LEFT"}, {0x1A, "CH_UP"}, {0x1B, "VOL_UP"},
-    {0x1C, "RADIO"}, {0x1E, "CH_DOWN"}, {0x1F, "VOL_DOWN"},
-});
-
-std::string KeyOf(int code)
-{
-    char key[4];
-    snprintf(key, sizeof key, "%.2X", code);
-    return key;
-}
+typedef expected::CodeTexts Bindings;  // code -> command; a code not listed is unbound
 
 // ---------------------------------------------------------------------------
 // The settings file beside the plug-in.
 
-
-// The profile functions cache parsed files; flushing drops the cached copy,
-// so a file replaced or removed here is read afresh by the plug-in.
-
-
-bool PutIni(const std::string& text)
-{
-    const bool ok = WriteFileText(PluginIniPath(), text);
-    ForgetCachedProfile(PluginIniPath());
-    return ok;
-}
-
-void RemoveIni()
-{
-    DeleteFileA(PluginIniPath().c_str());
-    ForgetCachedProfile(PluginIniPath());
-}
-
+bool PutIni(const std::string& text) { return PutSettingsFile(PluginIniPath(), text); }
 bool IniExists() { return GetFileAttributesA(PluginIniPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-typedef std::vector<std::pair<std::string, std::string>> Entries;
-
-// The entries of one section in file order; found is false without the section.
-Entries SectionOf(const std::string& text, const std::string& name, bool* found = nullptr)
-{
-    Entries entries;
-    bool inSection = false;
-    if (found)
-        *found = false;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty())
-            continue;
-        if (line[0] == '[') {
-            inSection = line == "[" + name + "]";
-            if (inSection && found)
-                *found = true;
-            continue;
-        }
-        if (!inSection)
-            continue;
-        const size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            entries.emplace_back(line, "");
-        else
-            entries.emplace_back(line.substr(0, eq), line.substr(eq + 1));
-    }
-    return entries;
-}
-
-Entries HardwareEntries(uint32_t device, uint32_t delay, uint32_t interval, uint32_t release)
-{
-    return {{"DeviceIndex", std::to_string(device)},
-            {"DelayBeforeRepeat", std::to_string(delay)},
-            {"RepeatInterval", std::to_string(interval)},
-            {"ReleaseTime", std::to_string(release)}};
-}
-
-// All 93 keys "00".."5C" in code order, unbound ones with an empty value.
-Entries ButtonEntries(const Bindings& bindings)
-{
-    Entries entries;
-    for (int code = 0; code <= 92; ++code) {
-        const auto it = bindings.find(code);
-        entries.emplace_back(KeyOf(code), it == bindings.end() ? "" : it->second);
-    }
-    return entries;
-}
-
-// A file written from nothing has the keys in the order they were written;
-// in an existing file the profile functions update keys where they are.
-enum KeyOrder { WRITE_ORDER, ANY_ORDER };
-
-Entries Sorted(Entries entries, KeyOrder order)
-{
-    if (order == ANY_ORDER)
-        std::sort(entries.begin(), entries.end());
-    return entries;
-}
-
-// The file as the plug-in saves it: both sections with every key.
+// The file beside the plug-in as it saves it.
 void ExpectSavedFile(KeyOrder order, uint32_t device, uint32_t delay, uint32_t interval, uint32_t release,
                      const Bindings& bindings)
 {
-    ASSERT_TRUE(IniExists()) << "settings were not saved";
-    const std::string text = ReadFileText(PluginIniPath());
-    bool hardware = false, buttons = false;
-    EXPECT_EQ(Sorted(SectionOf(text, "Hardware", &hardware), order),
-              Sorted(HardwareEntries(device, delay, interval, release), order));
-    EXPECT_EQ(Sorted(SectionOf(text, "Buttons", &buttons), order), Sorted(ButtonEntries(bindings), order));
-    EXPECT_TRUE(hardware && buttons) << text;
+    ::ExpectSavedFile(PluginIniPath(), order, device, delay, interval, release, bindings);
 }
 
 // ---------------------------------------------------------------------------
@@ -365,30 +230,6 @@ struct ScriptRun {
 };
 ScriptRun* g_run = nullptr;
 
-struct DialogSearch {
-    bool visibleOnly;
-    HWND found;
-};
-
-BOOL CALLBACK MatchSetupDialog(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<DialogSearch*>(param);
-    if (ClassOf(window) != "#32770" || (search->visibleOnly && !IsWindowVisible(window)))
-        return TRUE;
-    // Known by its command list; its caption is checked by the opening test.
-    if (!GetDlgItem(window, ID_COMMANDS))
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-HWND FindSetupDialog(bool visibleOnly)
-{
-    DialogSearch search = {visibleOnly, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), MatchSetupDialog, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 // Ends the dialog as the exit button would; for a script that failed or left it open.
 void ForceEnd(ScriptRun& run, HWND dialog)
 {
@@ -456,29 +297,8 @@ VOID CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
 
 // ---------------------------------------------------------------------------
 
-class SetupDialogTest : public ::testing::Test {
+class SetupDialogTest : public HostedPluginTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(InstallVendor("full"));
-        ResetSim();
-        RemoveIni();
-    }
-    void TearDown() override
-    {
-        SimHold(255);
-        if (plugin.module)
-            plugin.Close();
-        plugin.Unload();
-        RemoveIni();
-    }
-
-    void OpenPlugin()
-    {
-        ASSERT_TRUE(plugin.Load(PluginPath()));
-        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
-    }
-
     // Two cards with the given names and remote types.
     static void TwoCards(const char* first, int32_t firstType, const char* second, int32_t secondType)
     {
@@ -542,10 +362,6 @@ protected:
         SimHold(code);
         return RecordingHost::PumpUntil([&] { return host.messages.size() >= count; }, kEventMs);
     }
-
-    RecordingHost host;
-    BoxWatcher boxes;
-    PluginDll plugin;
 };
 
 // Clicks the exit button; the dialog ends when the loop next turns.
@@ -579,7 +395,7 @@ TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
         EXPECT_EQ(Sel(d, ID_DEVICES), 0);
         EXPECT_TRUE(IsWindowEnabled(Item(d, ID_DEVICES)));
 
-        EXPECT_EQ(Items(d, ID_BUTTONS), kTable2Labels);
+        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
         EXPECT_EQ(Sel(d, ID_BUTTONS), 0);
         EXPECT_EQ(Items(d, ID_COMMANDS), kVocabulary);
         EXPECT_EQ(Sel(d, ID_COMMANDS), VocabularyIndex("MUTE")) << "binding of button 0, any case";
@@ -621,16 +437,16 @@ TEST_F(SetupDialogTest, ButtonListHoldsTheNonEmptyLabelsOfTheCardsTable)
 {
     struct Case {
         int32_t remoteType;
-        const Texts* labels;
+        int table;
     };
-    const Case cases[] = {{0, &kTable0Labels}, {1, &kTable1Labels}, {2, &kTable2Labels}, {7, &kTable0Labels}};
+    const Case cases[] = {{0, 0}, {1, 1}, {2, 2}, {7, 0}};
     ASSERT_TRUE(plugin.Load(PluginPath()));
     for (const Case& c : cases) {
         Sim()->remoteType[0] = c.remoteType;
         ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
         Script script;
         script.Do([&](HWND d) {
-            EXPECT_EQ(Items(d, ID_BUTTONS), *c.labels) << "remote type " << c.remoteType;
+            EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(c.table)) << "remote type " << c.remoteType;
             EXPECT_EQ(Sel(d, ID_BUTTONS), 0) << "remote type " << c.remoteType;
             EXPECT_EQ(Sel(d, ID_COMMANDS), 0) << "remote type " << c.remoteType << ": button 0 unbound";
             Exit(d);
@@ -645,20 +461,14 @@ TEST_F(SetupDialogTest, WithoutVendorLibraryTheDeviceListShowsNoneDisabledAndDef
 {
     ASSERT_TRUE(RemoveVendor());
     OpenPlugin();
-    bool warned = false;
-    for (const BoxRecord& box : boxes.Boxes()) {
-        if (box.caption == "VantorixRC" && box.text.find("Unable to load library '") == 0 &&
-            box.text.find("QuelmoRC.dll'!") != std::string::npos)
-            warned = true;
-    }
-    EXPECT_TRUE(warned) << "missing-library box";
+    boxes.ExpectOneWarning("Unable to load library '" + VendorLibraryPath() + "'!");
 
     Script script;
     script.Do([&](HWND d) {
         EXPECT_EQ(Items(d, ID_DEVICES), (Texts{kNoDevice}));
         EXPECT_EQ(Sel(d, ID_DEVICES), 0);
         EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES)));
-        EXPECT_EQ(Items(d, ID_BUTTONS), kTable0Labels);
+        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(0));
         EXPECT_EQ(Text(d, ID_STATUS), kReleased);
 
         Click(d, ID_DEFAULTS);
@@ -670,22 +480,29 @@ TEST_F(SetupDialogTest, WithoutVendorLibraryTheDeviceListShowsNoneDisabledAndDef
         Exit(d);
     });
     ExpectRanThrough(RunSetup(script));
-    ExpectSavedFile(WRITE_ORDER, 0, 350, 100, 60, kFactoryOther);
+    ExpectSavedFile(WRITE_ORDER, 0, 350, 100, 60, expected::kOtherSet);
 }
 
-TEST_F(SetupDialogTest, WithNoCardsTheDeviceListShowsNoneDisabled)
+// No cards, or a count with the top bit set (a vendor's error code such as -1).
+TEST_F(SetupDialogTest, WithNoCardsOrAnErrorCountTheDeviceListShowsNoneDisabled)
 {
-    Sim()->cardCount = 0;
-    OpenPlugin();
-    Script script;
-    script.Do([&](HWND d) {
-        EXPECT_EQ(Items(d, ID_DEVICES), (Texts{kNoDevice}));
-        EXPECT_EQ(Sel(d, ID_DEVICES), 0);
-        EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES)));
-        EXPECT_EQ(Text(d, ID_STATUS), kReleased);
-        Exit(d);
-    });
-    ExpectRanThrough(RunSetup(script));
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    for (const uint32_t count : {0u, 0xFFFFFFFFu}) {
+        ResetSim();
+        Sim()->cardCount = count;
+        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
+        Script script;
+        script.Do([&](HWND d) {
+            EXPECT_EQ(Items(d, ID_DEVICES), (Texts{kNoDevice})) << count;
+            EXPECT_EQ(Sel(d, ID_DEVICES), 0) << count;
+            EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES))) << count;
+            EXPECT_EQ(Text(d, ID_STATUS), kReleased) << count;
+            Exit(d);
+        });
+        ExpectRanThrough(RunSetup(script));
+        plugin.Close();
+        EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME] + Sim()->callCount[CALL_OPEN_CARD], 0u) << count;
+    }
     for (const BoxRecord& box : boxes.Boxes())
         EXPECT_NE(box.caption, "VantorixRC") << box.text;
     EXPECT_FALSE(IniExists());
@@ -834,7 +651,7 @@ TEST_F(SetupDialogTest, PickingTheCardInUseChangesNothing)
             Notify(d, ID_DEVICES, code);
         EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens);
         EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits);
-        EXPECT_EQ(Items(d, ID_BUTTONS), kTable2Labels);
+        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
         Exit(d);
     });
     ExpectRanThrough(RunSetup(script));
@@ -853,7 +670,7 @@ TEST_F(SetupDialogTest, ChangingTheCardReopensItAndBindsByLabelInTheNewTable)
             Pick(d, ID_DEVICES, 1);
             EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens + 1);
             EXPECT_EQ(Sim()->lastOpenIndex, 1u);
-            EXPECT_EQ(Items(d, ID_BUTTONS), kTable2Labels) << "the list keeps the labels it opened with";
+            EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2)) << "the list keeps the labels it opened with";
             // Polling runs again, on the new card's table: 0x1D is "REC" in
             // table 1 ("Sleep" in table 2).
             SimHold(0x1D);
@@ -915,36 +732,65 @@ TEST_F(SetupDialogTest, ChangingToACardThatFailsReleasesTheHeldButtonAndStopsPol
     EXPECT_EQ(plugin.Start(), 0u) << "no card open";
 }
 
-TEST_F(SetupDialogTest, CardIndexBeyondTheCardsIsReplacedByAllOnesOnTheFirstNotification)
+// The configured card is unplugged today (the second of two, one left): the
+// list opens without a selection. Notifications that choose nothing (the list
+// gaining the focus, opening and closing) leave the stored card, the device
+// and the file alone; a real choice from there acts as ever.
+TEST_F(SetupDialogTest, AnAbsentConfiguredCardSurvivesTheDialogUntilARealChoice)
 {
-    TwoCards("Card Alpha", 2, "Card Beta", 2);
-    ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=5\r\n"));
+    const std::string ini = "[Hardware]\r\nDeviceIndex=1\r\n";
+    ASSERT_TRUE(PutIni(ini));
     OpenPlugin();
     uint32_t opens = 0, uninits = 0;
-    Script script;
-    script
-        .Do([&](HWND d) {
-            EXPECT_EQ(Items(d, ID_DEVICES), (Texts{"Card Alpha", "Card Beta"}));
+    Script look;
+    look.Do([&](HWND d) {
+            EXPECT_EQ(Items(d, ID_DEVICES), (Texts{"Simulated TV card"}));
             EXPECT_EQ(Sel(d, ID_DEVICES), CB_ERR);
-            EXPECT_EQ(Items(d, ID_BUTTONS), kTable0Labels) << "no card open, so table 0";
+            EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(0)) << "no card open, so table 0";
             opens = Sim()->callCount[CALL_OPEN_CARD];
             uninits = Sim()->callCount[CALL_UNINIT];
-            // The list gaining the focus is its first notification.
             ASSERT_EQ(GetFocus(), Item(d, ID_EXIT));
             PostKey(Item(d, ID_EXIT), VK_TAB);
         })
         .Until("Tab moves the focus to the device list", [](HWND d) { return GetFocus() == Item(d, ID_DEVICES); })
         .Do([&](HWND d) {
-            EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits + 1) << "the card is closed";
-            EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens) << "index out of range: the vendor is not asked";
-            // Later notifications find the stored index equal to "no selection".
-            Notify(d, ID_DEVICES, CBN_KILLFOCUS);
-            Notify(d, ID_DEVICES, CBN_SETFOCUS);
-            EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits + 1);
+            for (int code : {CBN_DROPDOWN, CBN_CLOSEUP, CBN_SELENDCANCEL, CBN_KILLFOCUS})
+                Notify(d, ID_DEVICES, code);
+            EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits) << "the card was closed";
+            EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens);
             Exit(d);
         });
+    ExpectRanThrough(RunSetup(look));
+    EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "the stored card was changed";
+
+    Script choose;
+    choose.Do([&](HWND d) {
+        Pick(d, ID_DEVICES, 0);
+        EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens + 1) << "the chosen card is opened";
+        Exit(d);
+    });
+    ExpectRanThrough(RunSetup(choose));
+    ExpectSavedFile(ANY_ORDER, 0, 350, 100, 60, {});
+}
+
+// A name without a terminator, right before memory that cannot be read: the
+// list shows its first 63 characters. A null name is an empty item.
+TEST_F(SetupDialogTest, CardNamesAreReadWithinTheirFirst64Bytes)
+{
+    std::string name;
+    for (int i = 0; i < SIM_NAME_SIZE; ++i)
+        name += static_cast<char>('A' + i % 26);
+    Sim()->cardCount = 2;
+    memcpy(Sim()->cardNames[0], name.data(), SIM_NAME_SIZE);
+    Sim()->fencedName[0] = 1;
+    Sim()->nullName[1] = 1;
+    OpenPlugin();
+    Script script;
+    script.Do([&](HWND d) {
+        EXPECT_EQ(Items(d, ID_DEVICES), (Texts{name.substr(0, 63), ""}));
+        Exit(d);
+    });
     ExpectRanThrough(RunSetup(script));
-    ExpectSavedFile(ANY_ORDER, 4294967295u, 350, 100, 60, {});
 }
 
 // ---------------------------------------------------------------------------
@@ -1044,7 +890,7 @@ TEST_F(SetupDialogTest, DefaultsRestoreFactoryTimingsAndTheSetOfTheRemoteType)
         Exit(d);
     });
     ExpectRanThrough(RunSetup(script));
-    ExpectSavedFile(ANY_ORDER, 1, 350, 100, 60, kFactoryType2);
+    ExpectSavedFile(ANY_ORDER, 1, 350, 100, 60, expected::kType2Set);
 }
 
 // After Close no device is left to ask: the factory set still follows the
@@ -1055,14 +901,14 @@ TEST_F(SetupDialogTest, DefaultsAfterCloseRestoreTheSetOfTheButtonsOnScreen)
     plugin.Close();
     Script script;
     script.Do([&](HWND d) {
-        EXPECT_EQ(Items(d, ID_BUTTONS), kTable2Labels);
+        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
         Click(d, ID_DEFAULTS);
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Ch Up"));
         EXPECT_EQ(SelText(d, ID_COMMANDS), "UP");
         Exit(d);
     });
     ExpectRanThrough(RunSetup(script));
-    ExpectSavedFile(WRITE_ORDER, 0, 350, 100, 60, kFactoryType2);
+    ExpectSavedFile(WRITE_ORDER, 0, 350, 100, 60, expected::kType2Set);
 }
 
 // ---------------------------------------------------------------------------
@@ -1268,6 +1114,53 @@ TEST_F(SetupDialogTest, SetupWithPollingOffPollsDuringTheDialogAndLeavesItOff)
 }
 
 // ---------------------------------------------------------------------------
+// One dialog at a time
+
+namespace {
+
+int g_secondDialogs;  // setup dialogs found besides the one the script works
+
+// Ends any setup dialog but the script's, as its exit button would.
+VOID CALLBACK EndSecondDialog(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (HWND second = FindSetupDialog(true, g_run->dialog)) {
+        ++g_secondDialogs;
+        Click(second, ID_EXIT);
+    }
+}
+
+}  // namespace
+
+// A host that calls Setup again while the dialog is open (here from a timer
+// of its thread, run by the dialog's modal loop) gets -1 at once and no second
+// dialog; the first one keeps its edits and its key events.
+TEST_F(SetupDialogTest, SetupWhileItsDialogIsOpenReturnsMinusOneAndChangesNothing)
+{
+    OpenPlugin();
+    int32_t nested = 0;
+    g_secondDialogs = 0;
+    Script script;
+    script
+        .Do([&](HWND d) {
+            Type(d, ID_DELAY, "500");
+            const UINT_PTR ender = SetTimer(nullptr, 0, 100, EndSecondDialog);  // should a second one open
+            nested = plugin.Setup();
+            KillTimer(nullptr, ender);
+            Type(d, ID_INTERVAL, "150");
+            SimHold(0x12);
+        })
+        .Until("press shown: the dialog still takes key events", [](HWND d) { return Text(d, ID_STATUS) == kPressed; })
+        .Do([](HWND d) {
+            SimHold(255);
+            Exit(d);
+        });
+    ExpectRanThrough(RunSetup(script));
+    EXPECT_EQ(nested, -1);
+    EXPECT_EQ(g_secondDialogs, 0) << "a second dialog was shown";
+    ExpectSavedFile(WRITE_ORDER, 0, 500, 150, 60, {});
+}
+
+// ---------------------------------------------------------------------------
 // Picture of the dialog for people: run only by scripts/render-dialog.sh
 // (--gtest_also_run_disabled_tests), which turns the bitmap into a PNG.
 
@@ -1276,7 +1169,7 @@ TEST_F(SetupDialogTest, DISABLED_ScreenshotForTheReadme)
     TwoCards("Vantorix TV-Tuner 1", 2, "Vantorix TV-Tuner 2", 2);
     std::string ini = "[Hardware]\r\nDeviceIndex=0\r\nDelayBeforeRepeat=350\r\nRepeatInterval=100\r\nReleaseTime=60\r\n"
                       "[Buttons]\r\n";
-    for (const auto& binding : kFactoryType2)
+    for (const auto& binding : expected::kType2Set)
         ini += KeyOf(binding.first) + "=" + binding.second + "\r\n";
     ASSERT_TRUE(PutIni(ini));
     OpenPlugin();

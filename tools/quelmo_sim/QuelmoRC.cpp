@@ -9,6 +9,8 @@ namespace {
 
 SimControl* g_control;
 HANDLE g_mapping;
+char* g_fence;  // two pages: a name at the end of the first, the second unreadable
+constexpr SIZE_T kPage = 4096;
 
 [[maybe_unused]] void Record(SimCall call)
 {
@@ -20,6 +22,24 @@ HANDLE g_mapping;
 }
 
 [[maybe_unused]] uint32_t CardIndexOk(uint32_t index) { return g_control && index < g_control->cardCount && index < SIM_MAX_CARDS; }
+
+// The name's 64 bytes, unterminated, ending where unreadable memory begins:
+// a caller that reads past them faults.
+[[maybe_unused]] const char* FencedName(const char* name)
+{
+    DWORD old;
+    if (!g_fence) {
+        g_fence = static_cast<char*>(VirtualAlloc(nullptr, 2 * kPage, MEM_COMMIT, PAGE_READWRITE));
+        if (g_fence && !VirtualProtect(g_fence + kPage, kPage, PAGE_NOACCESS, &old)) {
+            VirtualFree(g_fence, 0, MEM_RELEASE);
+            g_fence = nullptr;
+        }
+    }
+    if (!g_fence)
+        return nullptr;
+    memcpy(g_fence + kPage - SIM_NAME_SIZE, name, SIM_NAME_SIZE);
+    return g_fence + kPage - SIM_NAME_SIZE;
+}
 
 [[maybe_unused]] uint32_t CurrentCode()
 {
@@ -70,6 +90,8 @@ __declspec(dllexport) const char* __cdecl GetCardName(uint32_t index)
         return "";
     if (g_control->nullName[index])
         return nullptr;
+    if (g_control->fencedName[index])
+        return FencedName(g_control->cardNames[index]);
     g_control->cardNames[index][SIM_NAME_SIZE - 1] = '\0';
     return g_control->cardNames[index];
 }
@@ -135,6 +157,9 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
             g_control->loadCount += 1;
     } else if (reason == DLL_PROCESS_DETACH && g_control) {
         g_control->unloadCount += 1;
+        if (g_fence)
+            VirtualFree(g_fence, 0, MEM_RELEASE);
+        g_fence = nullptr;
         UnmapViewOfFile(g_control);
         g_control = nullptr;
         if (g_mapping)

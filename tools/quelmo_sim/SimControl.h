@@ -38,6 +38,7 @@ struct SimControl {
     uint32_t cardCount;
     char cardNames[SIM_MAX_CARDS][SIM_NAME_SIZE];
     uint32_t nullName[SIM_MAX_CARDS];     // GetCardName returns a null pointer
+    uint32_t fencedName[SIM_MAX_CARDS];   // all 64 bytes of the name, no terminator, then an unreadable page
     int32_t remoteType[SIM_MAX_CARDS];
     uint32_t openResult[SIM_MAX_CARDS];   // what OpenCard returns
     uint32_t codeMode;

@@ -1,22 +1,24 @@
 #include "tools/workbench/TimelineScript.h"
 
 #include <ctype.h>
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 namespace {
 
+// A decimal or 0x hex number. One past 64 bits reads as the largest value,
+// which every range refuses, so it can never wrap into range.
 bool ParseNumber(const std::string& word, unsigned long long& value)
 {
     if (word.empty())
         return false;
     const bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
-    const size_t start = hex ? 2 : 0;
-    if (word.size() - start > 12)
-        return false;
+    const unsigned base = hex ? 16 : 10;
     value = 0;
-    for (size_t i = start; i < word.size(); ++i) {
+    bool overflow = false;
+    for (size_t i = hex ? 2 : 0; i < word.size(); ++i) {
         const char c = word[i];
         unsigned digit;
         if (c >= '0' && c <= '9')
@@ -25,8 +27,11 @@ bool ParseNumber(const std::string& word, unsigned long long& value)
             digit = static_cast<unsigned>(tolower(static_cast<unsigned char>(c)) - 'a' + 10);
         else
             return false;
-        value = value * (hex ? 16 : 10) + digit;
+        overflow = overflow || value > (ULLONG_MAX - digit) / base;
+        value = value * base + digit;
     }
+    if (overflow)
+        value = ULLONG_MAX;
     return true;
 }
 

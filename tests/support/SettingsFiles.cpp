@@ -1,0 +1,129 @@
+#include "support/SettingsFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "support/TestEnv.h"
+
+bool PutSettingsFile(const std::string& path, const std::string& text)
+{
+    const bool ok = WriteFileText(path, text);
+    ForgetCachedProfile(path);
+    return ok;
+}
+
+void RemoveSettingsFile(const std::string& path)
+{
+    DeleteFileA(path.c_str());
+    ForgetCachedProfile(path);
+}
+
+std::string KeyOf(int code, bool lower)
+{
+    const char* digits = lower ? "0123456789abcdef" : "0123456789ABCDEF";
+    return std::string{digits[(code >> 4) & 15], digits[code & 15]};
+}
+
+std::string ProfileCommand(const std::string& path, int code)
+{
+    char value[64] = {};
+    GetPrivateProfileStringA("Buttons", KeyOf(code).c_str(), "", value, sizeof value, path.c_str());
+    value[sizeof value - 1] = '\0';
+    return std::string(value).substr(0, 31);
+}
+
+uint32_t ProfileSetting(const std::string& path, const char* key)
+{
+    const int factory = strcmp(key, "DelayBeforeRepeat") == 0 ? 350
+                        : strcmp(key, "RepeatInterval") == 0  ? 100
+                        : strcmp(key, "ReleaseTime") == 0     ? 60
+                                                              : 0;
+    return static_cast<uint32_t>(GetPrivateProfileIntA("Hardware", key, factory, path.c_str()));
+}
+
+std::string Printable(const std::string& text, size_t limit)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size() && i < limit; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        char hex[8];
+        snprintf(hex, sizeof hex, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X", c);
+        out += hex;
+    }
+    return out;
+}
+
+namespace {
+
+typedef std::vector<std::pair<std::string, std::string>> Entries;
+
+// The non-empty lines of a text split at their first '='; a section line
+// stays whole, with its brackets.
+Entries LinesOf(const std::string& text)
+{
+    Entries lines;
+    std::string line;
+    for (const char c : text + "\n") {
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        if (!line.empty()) {
+            const size_t eq = line[0] == '[' ? std::string::npos : line.find('=');
+            lines.emplace_back(line.substr(0, eq), eq == std::string::npos ? "" : line.substr(eq + 1));
+        }
+        line.clear();
+    }
+    return lines;
+}
+
+// The entries of section name, sorted.
+Entries SortedSection(const Entries& lines, const std::string& name)
+{
+    Entries section;
+    bool inside = false;
+    for (const auto& line : lines) {
+        if (line.first[0] == '[')
+            inside = line.first == "[" + name + "]";
+        else if (inside)
+            section.push_back(line);
+    }
+    std::sort(section.begin(), section.end());
+    return section;
+}
+
+}  // namespace
+
+void ExpectSavedFile(const std::string& path, KeyOrder order, uint32_t device, uint32_t delay, uint32_t interval,
+                     uint32_t release, const std::map<int, std::string>& bindings)
+{
+    const std::string text = ReadFileText(path);
+    ASSERT_FALSE(text.empty()) << "settings were not saved";
+    Entries hardware = {{"DeviceIndex", std::to_string(device)}, {"DelayBeforeRepeat", std::to_string(delay)},
+                        {"RepeatInterval", std::to_string(interval)}, {"ReleaseTime", std::to_string(release)}};
+    Entries buttons;
+    for (int code = 0; code <= 92; ++code) {
+        const auto it = bindings.find(code);
+        buttons.emplace_back(KeyOf(code), it == bindings.end() ? "" : it->second);
+    }
+    const Entries lines = LinesOf(text);
+    if (order == WRITE_ORDER) {
+        Entries expected = {{"[Hardware]", ""}};
+        expected.insert(expected.end(), hardware.begin(), hardware.end());
+        expected.emplace_back("[Buttons]", "");
+        expected.insert(expected.end(), buttons.begin(), buttons.end());
+        EXPECT_EQ(lines, expected) << text;
+        return;
+    }
+    std::sort(hardware.begin(), hardware.end());
+    std::sort(buttons.begin(), buttons.end());
+    EXPECT_EQ(SortedSection(lines, "Hardware"), hardware) << text;
+    EXPECT_EQ(SortedSection(lines, "Buttons"), buttons) << text;
+}
