@@ -64,7 +64,7 @@ TEST_F(EngineDllTest, SwitchStopAndCloseThroughTheExports)
 {
     // A long delay keeps repeats out, so the sequence does not depend on timing.
     LoadAndStart("[Hardware]\r\nDelayBeforeRepeat=60000\r\n[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n");
-    const SimStep steps[] = {{0, 255}, {100, 0x1A}, {1100, 0x12}, {2100, 255}};
+    const SimStep steps[] = {{0, 255}, {100, 0x1A}, {400, 0x12}, {700, 255}};
     SimTimeline(steps, 4);
     ASSERT_TRUE(PumpUntilCount(4, 30000));
     RecordingHost::PumpFor(300);

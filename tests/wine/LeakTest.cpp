@@ -15,8 +15,11 @@
 
 namespace {
 
-constexpr int kOpenCloseCycles = 250;
-constexpr int kSetupCycles = 50;
+// Sized to what finds a leak of one object per cycle: a heap block leaked by
+// each Open/Close shows at twice the heap slack, a GDI object leaked by each
+// dialog at more than twice the object slack.
+constexpr int kOpenCloseCycles = 64;
+constexpr int kSetupCycles = 20;
 constexpr int kWarmUpCycles = 5;
 
 // Slack for what the system allocates once and keeps (caches, a grown

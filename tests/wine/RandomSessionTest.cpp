@@ -594,11 +594,15 @@ std::string Report(uint64_t seed, const std::vector<Step>& steps, const Outcome&
     return text;
 }
 
+// Faults planted in the edge (a timer kept by Stop or Close, a second vendor
+// load, a failed SetTimer taken for polling, an unterminated source name,
+// Start without an open card) failed within the first four sessions: 40 by
+// default, more through VRC_RANDOM_SESSIONS.
 uint32_t SessionsWanted()
 {
     const char* text = getenv("VRC_RANDOM_SESSIONS");
     const long n = text ? strtol(text, nullptr, 10) : 0;
-    return n > 0 ? static_cast<uint32_t>(n) : 150;
+    return n > 0 ? static_cast<uint32_t>(n) : 40;
 }
 
 class RandomSessionTest : public ::testing::Test {
