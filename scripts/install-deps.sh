@@ -6,7 +6,7 @@ source "$(dirname "$0")/progress.sh"
 
 need=()
 command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686)
-command -v wine >/dev/null || need+=(wine wine32:i386)
+command -v wine >/dev/null || need+=(wine)
 [ -e /usr/lib/i386-linux-gnu/wine ] || need+=(wine32:i386)
 # A native wineserver, also where the 32-bit loader runs through qemu.
 [ -x /usr/lib/wine/wineserver64 ] || need+=(wine64)
