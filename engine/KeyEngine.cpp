@@ -19,19 +19,14 @@ uint8_t TakeHeldKey(KeyTracker& tracker)
     return held;
 }
 
-}  // namespace
-
-KeySession IdleKeySession(const KeyEventSink& host)
-{
-    return {IDLE_TRACKER, 0, 0, host, {nullptr, nullptr}, 0};
-}
-
 const KeyEventSink* KeyReceiverInCharge(const KeySession& session)
 {
     if (session.dialog.receive)
         return &session.dialog;
     return session.hostListening ? &session.host : nullptr;
 }
+
+}  // namespace
 
 void DispatchKeyEvent(const KeySession& session, uint8_t code, int32_t eventValue)
 {

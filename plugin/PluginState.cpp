@@ -8,9 +8,15 @@
 ButtonTable g_buttonTables[TABLE_COUNT] = {
     SHIPPED_BUTTON_TABLES[0], SHIPPED_BUTTON_TABLES[1], SHIPPED_BUTTON_TABLES[2]};
 
+namespace {
+
+constexpr KeyEventSink kHostCommands = {SendCommandToHost, nullptr};
+
+}  // namespace
+
 PluginState g_plugin = {
     nullptr, nullptr, nullptr, {}, "", DEFAULT_SETTINGS, nullptr, 0, &g_buttonTables[0], 0,
-    {IDLE_TRACKER, 0, 0, {SendCommandToHost, nullptr}, {nullptr, nullptr}, 0}, nullptr, 0, 0, 0,
+    IdleKeySession(kHostCommands), nullptr, 0, 0, 0,
 };
 
 void ResetPluginState()
@@ -22,7 +28,7 @@ void ResetPluginState()
     g_plugin.instanceMutex = mutex;
     g_plugin.settings = DEFAULT_SETTINGS;
     g_plugin.currentTable = &g_buttonTables[0];
-    g_plugin.session = IdleKeySession({SendCommandToHost, nullptr});
+    g_plugin.session = IdleKeySession(kHostCommands);
     memcpy(g_buttonTables, SHIPPED_BUTTON_TABLES, sizeof g_buttonTables);
 }
 
