@@ -21,6 +21,9 @@ std::string PluginPath() { return BuildDir() + "\\VantorixRC.dll"; }
 
 std::string PluginIniPath() { return BuildDir() + "\\VantorixRC.ini"; }
 
+uint32_t g_testNow;
+uint32_t TestClock() { return g_testNow; }
+
 std::string OwnIniPath()
 {
     char path[MAX_PATH] = {};

@@ -38,6 +38,11 @@ void SimSequence(const uint32_t* codes, uint32_t count);
 // Timeline starting now: step i reports codes[i] from timesMs[i] on.
 void SimTimeline(const SimStep* steps, uint32_t count);
 
+// The clock of the plug-in's code linked into this program, set by hand:
+// SetPollClock(TestClock) makes every poll read g_testNow.
+extern uint32_t g_testNow;
+uint32_t TestClock();
+
 // The settings file of the plug-in's code linked into this program: the
 // program's own path with ".ini".
 std::string OwnIniPath();

@@ -65,7 +65,8 @@ LRESULT CALLBACK RecordingHost::WindowProc(HWND window, UINT message, WPARAM wPa
         memset(m.record, 0, sizeof m.record);
         if (wParam)
             memcpy(m.record, reinterpret_cast<const void*>(wParam), sizeof m.record);
-        host->messages.push_back(m);
+        if (host->keep)
+            host->messages.push_back(m);
         if (host->onCommand)
             host->onCommand(m);
         return 0;

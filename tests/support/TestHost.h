@@ -32,7 +32,8 @@ public:
     ~RecordingHost();
     HWND Window() const { return window_; }
 
-    std::vector<HostMessage> messages;
+    std::vector<HostMessage> messages;  // every command message, unless keep is false
+    bool keep = true;                    // false: nothing is allocated per message
     // Runs inside the host's handler of each command message (re-entrancy tests).
     std::function<void(const HostMessage&)> onCommand;
 

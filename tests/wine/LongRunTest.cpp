@@ -14,63 +14,31 @@
 #include "support/AllocationCounter.h"
 #include "support/ProcessCounters.h"
 #include "support/TestEnv.h"
+#include "support/TestHost.h"
+#include "tests/HoldChecker.h"
 #include "tests/SeededRandom.h"
 
 namespace {
 
 constexpr uint32_t kTicksPerDay = 24u * 60u * 60u * 1000u / 30u;  // 2,880,000
 
-uint32_t g_now;
-uint32_t FakeClock() { return g_now; }
-
-// What the host saw, without allocating: counts and the hold in progress.
-struct DayLog {
-    long presses, repeats, releases, malformed;
-    bool holdOpen;
-    int32_t nextRepeat;
-} g_day;
-
-LRESULT CALLBACK DayHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message != WM_REMOTE_COMMAND)
-        return DefWindowProcA(window, message, wParam, lParam);
-    const int32_t value = static_cast<int32_t>(lParam);
-    if (value == EVENT_PRESS) {
-        g_day.malformed += g_day.holdOpen;
-        g_day.holdOpen = true;
-        g_day.nextRepeat = 1;
-        ++g_day.presses;
-    } else if (value == EVENT_RELEASE) {
-        g_day.malformed += !g_day.holdOpen;
-        g_day.holdOpen = false;
-        ++g_day.releases;
-    } else {
-        g_day.malformed += !g_day.holdOpen || value != g_day.nextRepeat;
-        g_day.nextRepeat = value + 1;
-        ++g_day.repeats;
-    }
-    return 0;
-}
-
 TEST(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
 {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DayHostProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "VrcDayHost";
-    RegisterClassA(&wc);
-    const HWND host = CreateWindowA("VrcDayHost", "day host", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
-                                    nullptr, GetModuleHandleA(nullptr), nullptr);
-    ASSERT_NE(host, nullptr);
+    // What the host saw, without allocating: the holds, well formed or not.
+    RecordingHost host;
+    host.keep = false;
+    HoldChecker<> day;
+    long malformed = 0;
+    host.onCommand = [&](const HostMessage& m) { malformed += day.Accept(0, static_cast<int32_t>(m.lParam)) != nullptr; };
     ASSERT_GT(InstallAllocationCounters(), 0) << "no allocator is imported: nothing would be counted";
     ASSERT_TRUE(InstallVendor("full"));
     ResetSim();
     ResetPluginState();
     ClearAllBindings();
 
-    g_now = 0xFFFFFFFFu - 3600u * 1000u;  // the millisecond counter wraps an hour in
-    SetPollClock(FakeClock);
-    Open("TV", host, 0);
+    g_testNow = 0xFFFFFFFFu - 3600u * 1000u;  // the millisecond counter wraps an hour in
+    SetPollClock(TestClock);
+    Open("TV", host.Window(), 0);
     // The codes the day presses, each bound; 0x2F is pressed but left unbound.
     const uint8_t codes[] = {0x10, 0x11, 0x12, 0x13, 0x1A, 0x1B, 0x1E, 0x1F, 0x2F};
     for (uint8_t code : codes) {
@@ -101,18 +69,16 @@ TEST(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
                 }
             }
             --ticksLeftInPhase;
-            g_now += 30;
-            PollRemote(nullptr, WM_TIMER, timer, g_now);
+            g_testNow += 30;
+            PollRemote(nullptr, WM_TIMER, timer, g_testNow);
         }
     };
     // A warm-up hour first: the first messages may make the system set up
     // what it keeps for the rest of the process.
     poll(120000);
-    memset(&g_day, 0, sizeof g_day);
-    // The hold in progress, if any, as the host has seen it so far.
-    const KeyTracker& tracker = g_plugin.session.tracker;
-    g_day.holdOpen = tracker.heldCode != NO_KEY && tracker.heldCode != 0x2F;
-    g_day.nextRepeat = tracker.repeatCount > 1 ? tracker.repeatCount : 1;
+    // Counted from here on; the hold in progress, if any, as heard so far.
+    day.presses = day.repeats = day.releases = malformed = 0;
+    const bool heldAtStart = day.open;
     const long blocksBefore = HeapBusyBlocks();
     const long privateBefore = PrivateBytes();
     const uint32_t readsBefore = sim->callCount[CALL_GET_REMOTE_CODE];
@@ -120,29 +86,29 @@ TEST(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
     poll(kTicksPerDay);
     const AllocationCounts allocations = StopCountingAllocations();
     sim->heldCode = 255;
-    g_now += 1000;
-    PollRemote(nullptr, WM_TIMER, timer, g_now);
+    g_testNow += 1000;
+    PollRemote(nullptr, WM_TIMER, timer, g_testNow);
     const long blocksAfter = HeapBusyBlocks();
     const long privateAfter = PrivateBytes();
     const uint32_t reads = sim->callCount[CALL_GET_REMOTE_CODE] - readsBefore;
 
     Close();
     SetPollClock(nullptr);
-    DestroyWindow(host);
     ResetPluginState();
     ClearAllBindings();
 
     printf("[ long run ] %u polls (a day at 30 ms), %ld presses, %ld repeats, %ld releases; allocations %ld;"
            " heap busy blocks %ld -> %ld; private bytes %ld -> %ld\n",
-           kTicksPerDay, g_day.presses, g_day.repeats, g_day.releases, allocations.Total(), blocksBefore,
+           kTicksPerDay, day.presses, day.repeats, day.releases, allocations.Total(), blocksBefore,
            blocksAfter, privateBefore, privateAfter);
     EXPECT_EQ(reads, kTicksPerDay + 1) << "one vendor read per poll";
     EXPECT_EQ(allocations.Total(), 0) << "new " << allocations.newCalls << ", C runtime " << allocations.crtCalls
                                       << ", heap " << allocations.heapCalls;
-    EXPECT_EQ(g_day.malformed, 0);
-    EXPECT_EQ(g_day.presses, g_day.releases);
-    EXPECT_GT(g_day.presses, 1000);
-    EXPECT_GT(g_day.repeats, 10000);
+    EXPECT_EQ(malformed, 0);
+    EXPECT_FALSE(day.open) << "the last button was not released a second after it went";
+    EXPECT_EQ(day.presses + (heldAtStart ? 1 : 0), day.releases);
+    EXPECT_GT(day.presses, 1000);
+    EXPECT_GT(day.repeats, 10000);
     EXPECT_LE(blocksAfter - blocksBefore, 0);
     EXPECT_GT(privateBefore, 0);
     EXPECT_EQ(privateAfter, privateBefore) << "private bytes changed over the day";

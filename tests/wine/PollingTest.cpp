@@ -24,9 +24,6 @@ constexpr uint8_t B = 0x12;     // bound to POWER
 constexpr uint8_t FREE = 0x20;  // never bound
 constexpr uint8_t NONE = 255;
 
-uint32_t g_now;
-uint32_t FakeClock() { return g_now; }
-
 // What the host saw: when (ms after the run's base), which command, which value.
 struct Event {
     uint32_t t;
@@ -64,8 +61,8 @@ protected:
         // Open reads the file named after this program: the bindings of A and B.
         ASSERT_TRUE(WriteFileText(OwnIniPath(), "[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n"));
         ForgetCachedProfile(OwnIniPath());
-        g_now = base;
-        SetPollClock(FakeClock);
+        g_testNow = base;
+        SetPollClock(TestClock);
         host.onCommand = [this](const HostMessage& m) { OnCommand(m); };
     }
 
@@ -82,7 +79,7 @@ protected:
     void OnCommand(const HostMessage& m)
     {
         EXPECT_EQ(m.wParam, reinterpret_cast<WPARAM>(&g_plugin.commandRecord));
-        events.push_back({g_now - base, m.Command(), static_cast<int32_t>(m.lParam)});
+        events.push_back({g_testNow - base, m.Command(), static_cast<int32_t>(m.lParam)});
     }
 
     void OpenAndStart()
@@ -102,7 +99,7 @@ protected:
                 if (s.from <= t)
                     code = s.code;
             SimHold(code);
-            g_now = base + t;
+            g_testNow = base + t;
             if (beforePoll)
                 beforePoll(t);
             PollRemote(nullptr, WM_TIMER, g_plugin.timerId, 0);
@@ -247,7 +244,7 @@ TEST_F(PollingTest, PollIsIgnoredUnlessTimerDevicePollingAndHostAreAllThere)
             const KeyTracker before = g_plugin.session.tracker;
             const uint32_t reads = ReadCodeCalls();
             SimHold(code);
-            g_now += 1000;
+            g_testNow += 1000;
             id = g_plugin.timerId;
             c.breakIt();
             PollRemote(nullptr, WM_TIMER, id, 0);
@@ -258,7 +255,7 @@ TEST_F(PollingTest, PollIsIgnoredUnlessTimerDevicePollingAndHostAreAllThere)
         }
     }
     SimHold(NONE);
-    g_now += 1000;
+    g_testNow += 1000;
     PollRemote(nullptr, WM_TIMER, g_plugin.timerId, 0);
     EXPECT_EQ(events.size(), 3u) << "with everything in place the same poll works";
 }

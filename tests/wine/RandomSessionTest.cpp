@@ -170,9 +170,6 @@ std::vector<Step> RandomSession(uint64_t seed, size_t length)
 // ---------------------------------------------------------------------------
 // The world the plug-in runs in: host window, clock, timers, vendor library.
 
-uint32_t g_now;
-uint32_t FakeClock() { return g_now; }
-
 // Live thread timers of this process, from the plug-in's SetTimer and KillTimer calls.
 std::set<UINT_PTR> g_liveTimers;
 std::vector<UINT_PTR> g_everSet;
@@ -454,7 +451,7 @@ void ResetWorld()
     g_liveTimers.clear();
     g_everSet.clear();
     g_failNextTimer = false;
-    g_now = 1000000;
+    g_testNow = 1000000;
     w.view = HostView();
     w.closed = true;
     w.source.clear();
@@ -485,19 +482,19 @@ void RunStep(const Step& s)
         break;
     case TICKS:
         for (uint32_t i = 0; i < s.a && w.failure.empty(); ++i) {
-            g_now += s.b;
+            g_testNow += s.b;
             // Only a live timer ticks.
             if (g_plugin.session.polling == 1 && g_plugin.timerId) {
                 ++w.livePolls;
                 const uint32_t code = Sim()->heldCode;
                 w.boundPolls += code <= MAX_BUTTON_CODE && g_plugin.cardOpen &&
                                 g_plugin.currentTable->entries[code].command[0] != '\0';
-                PollRemote(nullptr, WM_TIMER, g_plugin.timerId, g_now);
+                PollRemote(nullptr, WM_TIMER, g_plugin.timerId, g_testNow);
             }
         }
         break;
     case HOLD: Sim()->heldCode = s.a; break;
-    case CLOCK: g_now = s.a; break;
+    case CLOCK: g_testNow = s.a; break;
     case CARDS: {
         SimControl* sim = Sim();
         sim->cardCount = s.a;
@@ -528,10 +525,10 @@ void RunStep(const Step& s)
         const long before = w.messages;
         const uint32_t reads = Sim()->callCount[CALL_GET_REMOTE_CODE];
         const UINT_PTR foreign = g_plugin.timerId + 0x1000;
-        PollRemote(nullptr, WM_TIMER, foreign, g_now);
+        PollRemote(nullptr, WM_TIMER, foreign, g_testNow);
         for (UINT_PTR old : g_everSet) {
             if (old != g_plugin.timerId)
-                PollRemote(nullptr, WM_TIMER, old, g_now);
+                PollRemote(nullptr, WM_TIMER, old, g_testNow);
         }
         if (w.messages != before || Sim()->callCount[CALL_GET_REMOTE_CODE] != reads)
             Fail("a poll for a foreign timer id did something");
@@ -617,7 +614,7 @@ protected:
     {
         ASSERT_NE(g_world.host, nullptr);
         ASSERT_NE(g_realKillTimer, nullptr) << "KillTimer is not imported by this executable";
-        SetPollClock(FakeClock);
+        SetPollClock(TestClock);
         SetPollSetTimer(WatchedSetTimer);
     }
 

@@ -14,14 +14,11 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <functional>
 #include <iterator>
-#include <memory>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
+#include "support/DialogScript.h"
 #include "support/PeImage.h"
 #include "support/SettingsFiles.h"
 #include "support/TestEnv.h"
@@ -39,15 +36,6 @@ const std::string kPressed = "\xcd\xe0\xe6\xe0\xf2\xe0";   // "Нажата"
 const std::string kReleased = "\xce\xf2\xe6\xe0\xf2\xe0";  // "Отжата"
 std::string Repeat(int n) { return "\xcf\xee\xe2\xf2\xee\xf0 " + std::to_string(n); }  // "Повтор n"
 const char kNoDevice[] = "< NONE >";
-
-// Control ids of template 107.
-enum {
-    ID_EXIT = 1000, ID_DEVICES = 1001, ID_DELAY = 1002, ID_DELAY_SPIN = 1003, ID_INTERVAL = 1004,
-    ID_INTERVAL_SPIN = 1005, ID_RELEASE = 1006, ID_RELEASE_SPIN = 1007, ID_STATUS = 1008, ID_CODE = 1009,
-    ID_LABEL = 1010, ID_DEFAULTS = 1011, ID_BUTTONS = 1012, ID_COMMANDS = 1013,
-};
-
-typedef std::vector<std::string> Texts;
 
 const Texts kVocabulary(std::begin(expected::kVocabulary), std::end(expected::kVocabulary));
 
@@ -85,217 +73,6 @@ void ExpectSavedFile(KeyOrder order, uint32_t device, uint32_t delay, uint32_t i
 }
 
 // ---------------------------------------------------------------------------
-// Reading and working the dialog. All of it runs on the host thread, inside
-// the dialog's own modal loop (see Script), so every message is a plain call.
-
-HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
-
-std::string Text(HWND dialog, int id)
-{
-    char text[256] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
-
-Texts Items(HWND dialog, int id)
-{
-    Texts items;
-    const LRESULT count = SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, i, 0);
-        std::string text(length > 0 ? length + 1 : 1, '\0');
-        SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
-        text.resize(strlen(text.c_str()));
-        items.push_back(text);
-    }
-    return items;
-}
-
-int Sel(HWND dialog, int id) { return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0)); }
-
-std::string SelText(HWND dialog, int id)
-{
-    const int sel = Sel(dialog, id);
-    const Texts items = Items(dialog, id);
-    return sel >= 0 && sel < static_cast<int>(items.size()) ? items[sel] : "<no selection>";
-}
-
-// A notification from a control to the dialog, as the control sends it.
-void Notify(HWND dialog, int id, int code)
-{
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(dialog, id)));
-}
-
-// The user picks item index of a list.
-void Pick(HWND dialog, int id, int index)
-{
-    SendDlgItemMessageA(dialog, id, CB_SETCURSEL, index, 0);
-    Notify(dialog, id, CBN_SELCHANGE);
-}
-
-// Picks the item whose text is exactly text; false if the list lacks it.
-bool PickText(HWND dialog, int id, const std::string& text)
-{
-    const Texts items = Items(dialog, id);
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (items[i] == text) {
-            Pick(dialog, id, static_cast<int>(i));
-            return true;
-        }
-    }
-    return false;
-}
-
-// Replaces an edit's text; the edit reports EN_CHANGE as after typing.
-void Type(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
-
-void Click(HWND dialog, int id) { SendMessageA(Item(dialog, id), BM_CLICK, 0, 0); }
-
-// One press of an arrow key in an up-down's buddy edit.
-void Arrow(HWND dialog, int editId, WPARAM key)
-{
-    SendMessageA(Item(dialog, editId), WM_KEYDOWN, key, 1);
-    SendMessageA(Item(dialog, editId), WM_KEYUP, key, 0xC0000001);
-}
-
-// A key as the keyboard delivers it: queued for the focused control, so the
-// dialog's message loop handles it.
-void PostKey(HWND window, WPARAM key)
-{
-    PostMessageA(window, WM_KEYDOWN, key, 1);
-    PostMessageA(window, WM_KEYUP, key, 0xC0000001);
-}
-
-std::string ClassOf(HWND window)
-{
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-constexpr DWORD kDialogAppearMs = 30000;
-constexpr DWORD kEventMs = 10000;          // bound for anything the poll timer produces
-constexpr DWORD kEndGraceMs = 5000;        // for a dialog the script ended by a posted key
-constexpr DWORD kScriptMs = 120000;        // the whole script
-constexpr DWORD kWatchdogMs = 180000;      // Setup as a whole
-constexpr UINT kTickMs = 10;
-
-// What a user does at the dialog, as steps run one after another from a
-// thread timer of the host thread, which the dialog's modal loop dispatches
-// between its own messages. A step either acts once or waits (tick by tick,
-// so the poll timer keeps running) until a condition holds.
-class Script {
-public:
-    Script& Do(std::function<void(HWND)> act)
-    {
-        steps_.push_back({std::move(act), nullptr, "", 0});
-        return *this;
-    }
-    Script& Until(const std::string& what, std::function<bool(HWND)> done, DWORD timeoutMs = kEventMs)
-    {
-        steps_.push_back({nullptr, std::move(done), what, timeoutMs});
-        return *this;
-    }
-    Script& Pause(DWORD ms)
-    {
-        auto start = std::make_shared<DWORD>(0);
-        Do([start](HWND) { *start = GetTickCount(); });
-        return Until("pause", [start, ms](HWND) { return GetTickCount() - *start >= ms; }, ms + kEventMs);
-    }
-
-    struct Step {
-        std::function<void(HWND)> act;
-        std::function<bool(HWND)> done;
-        std::string what;
-        DWORD timeoutMs;
-    };
-    const std::vector<Step>& Steps() const { return steps_; }
-
-private:
-    std::vector<Step> steps_;
-};
-
-struct ScriptRun {
-    const Script* script = nullptr;
-    DWORD start = 0;
-    HWND dialog = nullptr;
-    size_t next = 0;
-    bool waiting = false;
-    DWORD waitStart = 0;
-    bool aborted = false;
-    bool stepsDone = false;
-    DWORD doneTime = 0;
-    bool forcedEnd = false;
-    bool busy = false;
-};
-ScriptRun* g_run = nullptr;
-
-// Ends the dialog as the exit button would; for a script that failed or left it open.
-void ForceEnd(ScriptRun& run, HWND dialog)
-{
-    run.forcedEnd = true;
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(ID_EXIT, BN_CLICKED), reinterpret_cast<LPARAM>(Item(dialog, ID_EXIT)));
-}
-
-VOID CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
-{
-    ScriptRun* run = g_run;
-    if (!run || run->busy)
-        return;
-    run->busy = true;
-    const DWORD now = GetTickCount();
-    if (!run->dialog) {
-        run->dialog = FindSetupDialog(true);
-        if (!run->dialog && !run->aborted && now - run->start >= kDialogAppearMs) {
-            ADD_FAILURE() << "the setup dialog did not appear";
-            run->aborted = true;
-            run->stepsDone = true;
-            if (HWND hidden = FindSetupDialog(false))
-                ForceEnd(*run, hidden);
-        }
-    }
-    const HWND dialog = run->dialog;
-    if (dialog && IsWindow(dialog) && !run->stepsDone) {
-        const std::vector<Script::Step>& steps = run->script->Steps();
-        while (run->next < steps.size() && !run->aborted && IsWindowVisible(dialog)) {
-            const Script::Step& step = steps[run->next];
-            if (step.act) {
-                step.act(dialog);
-            } else {
-                if (!run->waiting) {
-                    run->waiting = true;
-                    run->waitStart = now;
-                }
-                if (!step.done(dialog)) {
-                    if (GetTickCount() - run->waitStart >= step.timeoutMs) {
-                        ADD_FAILURE() << "timed out waiting for: " << step.what;
-                        run->aborted = true;
-                    }
-                    break;
-                }
-                run->waiting = false;
-            }
-            if (::testing::Test::HasFatalFailure())
-                run->aborted = true;
-            ++run->next;
-        }
-        if (run->next >= steps.size() || run->aborted || now - run->start >= kScriptMs) {
-            if (now - run->start >= kScriptMs && !run->aborted)
-                ADD_FAILURE() << "script still running after " << kScriptMs << " ms";
-            run->stepsDone = true;
-            run->doneTime = now;
-        }
-    }
-    // Normally the last step pressed the exit button (the dialog is hidden
-    // now and destroyed when the loop next turns); else the dialog gets a
-    // little time to end by itself, then is ended here.
-    if (dialog && IsWindow(dialog) && IsWindowVisible(dialog) && run->stepsDone &&
-        (run->aborted || GetTickCount() - run->doneTime >= kEndGraceMs))
-        ForceEnd(*run, dialog);
-    run->busy = false;
-}
-
-// ---------------------------------------------------------------------------
 
 class SetupDialogTest : public HostedPluginTest {
 protected:
@@ -310,50 +87,10 @@ protected:
         sim->remoteType[1] = secondType;
     }
 
-    struct SetupRun {
-        bool shown = false;
-        bool completed = false;  // every step ran
-        bool forcedEnd = false;  // the dialog had to be ended for the script
-        int32_t result = 0;
-    };
-
     // Calls Setup while the script works the dialog.
     SetupRun RunSetup(const Script& script)
     {
-        ScriptRun state;
-        state.script = &script;
-        state.start = GetTickCount();
-        g_run = &state;
-        const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, ScriptTick);
-        EXPECT_NE(timer, 0u);
-        // Last resort should Setup hang where no timer can run: end the
-        // process rather than the whole test run.
-        HANDLE returned = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        std::thread watchdog([returned] {
-            if (WaitForSingleObject(returned, kWatchdogMs) == WAIT_TIMEOUT) {
-                fprintf(stderr, "watchdog: Setup did not return in %lu ms\n", static_cast<unsigned long>(kWatchdogMs));
-                TerminateProcess(GetCurrentProcess(), 3);
-            }
-        });
-        SetupRun run;
-        run.result = plugin.Setup();
-        SetEvent(returned);
-        watchdog.join();
-        CloseHandle(returned);
-        KillTimer(nullptr, timer);
-        g_run = nullptr;
-        run.shown = state.dialog != nullptr;
-        run.completed = state.next == script.Steps().size() && !state.aborted;
-        run.forcedEnd = state.forcedEnd;
-        return run;
-    }
-
-    // The usual end: every step ran and the script closed the dialog itself.
-    static void ExpectRanThrough(const SetupRun& run)
-    {
-        EXPECT_TRUE(run.shown) << "no dialog";
-        EXPECT_TRUE(run.completed) << "the dialog ended before the script did, or a step failed";
-        EXPECT_FALSE(run.forcedEnd) << "the dialog did not end when the script expected it to";
+        return ::RunSetup(script, [this] { return plugin.Setup(); });
     }
 
     // Holds code until the host has count messages; false on timeout.
@@ -363,13 +100,6 @@ protected:
         return RecordingHost::PumpUntil([&] { return host.messages.size() >= count; }, kEventMs);
     }
 };
-
-// Clicks the exit button; the dialog ends when the loop next turns.
-void Exit(HWND dialog)
-{
-    Click(dialog, ID_EXIT);
-    EXPECT_FALSE(IsWindowVisible(dialog)) << "the exit button left the dialog open";
-}
 
 }  // namespace
 
@@ -1123,7 +853,7 @@ int g_secondDialogs;  // setup dialogs found besides the one the script works
 // Ends any setup dialog but the script's, as its exit button would.
 VOID CALLBACK EndSecondDialog(HWND, UINT, UINT_PTR, DWORD)
 {
-    if (HWND second = FindSetupDialog(true, g_run->dialog)) {
+    if (HWND second = FindSetupDialog(true, ScriptDialog())) {
         ++g_secondDialogs;
         Click(second, ID_EXIT);
     }

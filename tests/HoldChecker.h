@@ -1,0 +1,37 @@
+// The holds one receiver of key events hears, checked event by event: a press
+// while nothing is held, then repeats numbered 1, 2, 3, ... and one release,
+// all of the same button. Key is what names a button to that receiver (a code,
+// or the command text a host sees). Plain data; allocates nothing for int keys.
+#pragma once
+
+#include <stdint.h>
+
+template <typename Key = int>
+struct HoldChecker {
+    bool open = false;  // a press was heard and its release not yet
+    Key key{};
+    int32_t next = 1;   // number of the next repeat
+    long presses = 0, repeats = 0, releases = 0;
+
+    // What is wrong with this event; null if nothing. After a wrong repeat
+    // number the count goes on from the number heard.
+    const char* Accept(const Key& k, int32_t value)
+    {
+        if (value == 0) {
+            const bool wasOpen = open;
+            open = true, key = k, next = 1, ++presses;
+            return wasOpen ? "a press while another button is held" : nullptr;
+        }
+        if (value < -1)
+            return "an event value below -1";
+        if (!open || !(key == k))
+            return value == -1 ? "a release without its press" : "a repeat without its press";
+        if (value == -1) {
+            open = false, ++releases;
+            return nullptr;
+        }
+        const bool inOrder = value == next;
+        next = value + 1, ++repeats;
+        return inOrder ? nullptr : "a repeat out of sequence";
+    }
+};

@@ -1,0 +1,247 @@
+#include "support/DialogScript.h"
+
+#include <commctrl.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <memory>
+#include <thread>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include "support/TestHost.h"
+
+namespace {
+constexpr DWORD kDialogAppearMs = 30000;
+constexpr DWORD kEndGraceMs = 5000;        // for a dialog the script ended by a posted key
+constexpr DWORD kScriptMs = 120000;        // the whole script
+constexpr DWORD kWatchdogMs = 180000;      // Setup as a whole
+constexpr UINT kTickMs = 10;
+
+}  // namespace
+
+std::string Text(HWND dialog, int id)
+{
+    char text[256] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+Texts Items(HWND dialog, int id)
+{
+    Texts items;
+    const LRESULT count = SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        const LRESULT length = SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, i, 0);
+        std::string text(length > 0 ? length + 1 : 1, '\0');
+        SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
+        text.resize(strlen(text.c_str()));
+        items.push_back(text);
+    }
+    return items;
+}
+
+int Sel(HWND dialog, int id) { return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0)); }
+
+std::string SelText(HWND dialog, int id)
+{
+    const int sel = Sel(dialog, id);
+    const Texts items = Items(dialog, id);
+    return sel >= 0 && sel < static_cast<int>(items.size()) ? items[sel] : "<no selection>";
+}
+
+void Notify(HWND dialog, int id, int code)
+{
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(dialog, id)));
+}
+
+void Pick(HWND dialog, int id, int index)
+{
+    SendDlgItemMessageA(dialog, id, CB_SETCURSEL, index, 0);
+    Notify(dialog, id, CBN_SELCHANGE);
+}
+
+bool PickText(HWND dialog, int id, const std::string& text)
+{
+    const Texts items = Items(dialog, id);
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i] == text) {
+            Pick(dialog, id, static_cast<int>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+void Type(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
+
+void Click(HWND dialog, int id) { SendMessageA(Item(dialog, id), BM_CLICK, 0, 0); }
+
+void Arrow(HWND dialog, int editId, WPARAM key)
+{
+    SendMessageA(Item(dialog, editId), WM_KEYDOWN, key, 1);
+    SendMessageA(Item(dialog, editId), WM_KEYUP, key, 0xC0000001);
+}
+
+void PostKey(HWND window, WPARAM key)
+{
+    PostMessageA(window, WM_KEYDOWN, key, 1);
+    PostMessageA(window, WM_KEYUP, key, 0xC0000001);
+}
+
+std::string ClassOf(HWND window)
+{
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+Script& Script::Do(std::function<void(HWND)> act)
+{
+    steps.push_back({std::move(act), nullptr, "", 0});
+    return *this;
+}
+
+Script& Script::Until(const std::string& what, std::function<bool(HWND)> done, DWORD timeoutMs)
+{
+    steps.push_back({nullptr, std::move(done), what, timeoutMs});
+    return *this;
+}
+
+Script& Script::Pause(DWORD ms)
+{
+    auto start = std::make_shared<DWORD>(0);
+    Do([start](HWND) { *start = GetTickCount(); });
+    return Until("pause", [start, ms](HWND) { return GetTickCount() - *start >= ms; }, ms + kEventMs);
+}
+
+namespace {
+
+struct ScriptRun {
+    const Script* script = nullptr;
+    DWORD start = 0;
+    HWND dialog = nullptr;
+    size_t next = 0;
+    bool waiting = false;
+    DWORD waitStart = 0;
+    bool aborted = false;
+    bool stepsDone = false;
+    DWORD doneTime = 0;
+    bool forcedEnd = false;
+    bool busy = false;
+};
+ScriptRun* g_run = nullptr;
+
+// Ends the dialog as the exit button would; for a script that failed or left it open.
+void ForceEnd(ScriptRun& run, HWND dialog)
+{
+    run.forcedEnd = true;
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(ID_EXIT, BN_CLICKED), reinterpret_cast<LPARAM>(Item(dialog, ID_EXIT)));
+}
+
+VOID CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    ScriptRun* run = g_run;
+    if (!run || run->busy)
+        return;
+    run->busy = true;
+    const DWORD now = GetTickCount();
+    if (!run->dialog) {
+        run->dialog = FindSetupDialog(true);
+        if (!run->dialog && !run->aborted && now - run->start >= kDialogAppearMs) {
+            ADD_FAILURE() << "the setup dialog did not appear";
+            run->aborted = true;
+            run->stepsDone = true;
+            if (HWND hidden = FindSetupDialog(false))
+                ForceEnd(*run, hidden);
+        }
+    }
+    const HWND dialog = run->dialog;
+    if (dialog && IsWindow(dialog) && !run->stepsDone) {
+        const std::vector<Script::Step>& steps = run->script->steps;
+        while (run->next < steps.size() && !run->aborted && IsWindowVisible(dialog)) {
+            const Script::Step& step = steps[run->next];
+            if (step.act) {
+                step.act(dialog);
+            } else {
+                if (!run->waiting) {
+                    run->waiting = true;
+                    run->waitStart = now;
+                }
+                if (!step.done(dialog)) {
+                    if (GetTickCount() - run->waitStart >= step.timeoutMs) {
+                        ADD_FAILURE() << "timed out waiting for: " << step.what;
+                        run->aborted = true;
+                    }
+                    break;
+                }
+                run->waiting = false;
+            }
+            if (::testing::Test::HasFatalFailure())
+                run->aborted = true;
+            ++run->next;
+        }
+        if (run->next >= steps.size() || run->aborted || now - run->start >= kScriptMs) {
+            if (now - run->start >= kScriptMs && !run->aborted)
+                ADD_FAILURE() << "script still running after " << kScriptMs << " ms";
+            run->stepsDone = true;
+            run->doneTime = now;
+        }
+    }
+    // Normally the last step pressed the exit button (the dialog is hidden
+    // now and destroyed when the loop next turns); else the dialog gets a
+    // little time to end by itself, then is ended here.
+    if (dialog && IsWindow(dialog) && IsWindowVisible(dialog) && run->stepsDone &&
+        (run->aborted || GetTickCount() - run->doneTime >= kEndGraceMs))
+        ForceEnd(*run, dialog);
+    run->busy = false;
+}
+
+}  // namespace
+
+void Exit(HWND dialog)
+{
+    Click(dialog, ID_EXIT);
+    EXPECT_FALSE(IsWindowVisible(dialog)) << "the exit button left the dialog open";
+}
+
+HWND ScriptDialog() { return g_run ? g_run->dialog : nullptr; }
+
+SetupRun RunSetup(const Script& script, const std::function<int32_t()>& setup)
+{
+    ScriptRun state;
+    state.script = &script;
+    state.start = GetTickCount();
+    ScriptRun* const outer = g_run;  // a Setup called from inside another script's dialog
+    g_run = &state;
+    const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, ScriptTick);
+    EXPECT_NE(timer, 0u);
+    // Last resort should Setup hang where no timer can run: end the process
+    // rather than the whole test run.
+    HANDLE returned = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread watchdog([returned] {
+        if (WaitForSingleObject(returned, kWatchdogMs) == WAIT_TIMEOUT) {
+            fprintf(stderr, "watchdog: Setup did not return in %lu ms\n", static_cast<unsigned long>(kWatchdogMs));
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
+    });
+    SetupRun run;
+    run.result = setup();
+    SetEvent(returned);
+    watchdog.join();
+    CloseHandle(returned);
+    KillTimer(nullptr, timer);
+    g_run = outer;
+    run.shown = state.dialog != nullptr;
+    run.completed = state.next == script.steps.size() && !state.aborted;
+    run.forcedEnd = state.forcedEnd;
+    return run;
+}
+
+void ExpectRanThrough(const SetupRun& run)
+{
+    EXPECT_TRUE(run.shown) << "no dialog";
+    EXPECT_TRUE(run.completed) << "the dialog ended before the script did, or a step failed";
+    EXPECT_FALSE(run.forcedEnd) << "the dialog did not end when the script expected it to";
+}

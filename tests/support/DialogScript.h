@@ -1,0 +1,79 @@
+// The setup dialog worked as a user would: reading and working its controls
+// with the messages the controls themselves send, and a script of such
+// actions run from a thread timer of the host thread, which the dialog's own
+// modal loop dispatches between its messages. All of it runs on the host
+// thread inside that loop, so every message is a plain call.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+typedef std::vector<std::string> Texts;
+
+// Control ids of template 107.
+enum {
+    ID_EXIT = 1000, ID_DEVICES = 1001, ID_DELAY = 1002, ID_DELAY_SPIN = 1003, ID_INTERVAL = 1004,
+    ID_INTERVAL_SPIN = 1005, ID_RELEASE = 1006, ID_RELEASE_SPIN = 1007, ID_STATUS = 1008, ID_CODE = 1009,
+    ID_LABEL = 1010, ID_DEFAULTS = 1011, ID_BUTTONS = 1012, ID_COMMANDS = 1013,
+};
+
+inline HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+std::string Text(HWND dialog, int id);
+Texts Items(HWND dialog, int id);  // the items of a list
+int Sel(HWND dialog, int id);      // its selection, CB_ERR for none
+std::string SelText(HWND dialog, int id);
+std::string ClassOf(HWND window);
+
+// A notification from a control to the dialog, as the control sends it.
+void Notify(HWND dialog, int id, int code);
+// The user picks item index of a list.
+void Pick(HWND dialog, int id, int index);
+// Picks the item whose text is exactly text; false if the list lacks it.
+bool PickText(HWND dialog, int id, const std::string& text);
+// Replaces an edit's text; the edit reports EN_CHANGE as after typing.
+void Type(HWND dialog, int id, const char* text);
+void Click(HWND dialog, int id);
+// One press of an arrow key in an up-down's buddy edit.
+void Arrow(HWND dialog, int editId, WPARAM key);
+// A key as the keyboard delivers it: queued for the focused control.
+void PostKey(HWND window, WPARAM key);
+// Clicks the exit button; the dialog ends when the loop next turns.
+void Exit(HWND dialog);
+
+constexpr DWORD kEventMs = 10000;  // bound for anything the poll timer produces
+
+// Steps run one after another; a step either acts once or waits (tick by
+// tick, so the poll timer keeps running) until a condition holds.
+class Script {
+public:
+    Script& Do(std::function<void(HWND)> act);
+    Script& Until(const std::string& what, std::function<bool(HWND)> done, DWORD timeoutMs = kEventMs);
+    Script& Pause(DWORD ms);
+
+    struct Step {
+        std::function<void(HWND)> act;
+        std::function<bool(HWND)> done;
+        std::string what;
+        DWORD timeoutMs;
+    };
+    std::vector<Step> steps;
+};
+
+struct SetupRun {
+    bool shown = false;
+    bool completed = false;  // every step ran
+    bool forcedEnd = false;  // the dialog had to be ended for the script
+    int32_t result = 0;
+};
+
+// Calls setup (the host's call of Setup) while the script works the dialog
+// it opens; a dialog the script leaves open is ended as its exit button would.
+SetupRun RunSetup(const Script& script, const std::function<int32_t()>& setup);
+// The usual end: every step ran and the script closed the dialog itself.
+void ExpectRanThrough(const SetupRun& run);
+// The dialog the innermost running script works; null before it appeared.
+HWND ScriptDialog();
