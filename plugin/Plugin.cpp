@@ -43,6 +43,10 @@ extern "C" const char* __stdcall Open(const char* sourceName, HWND window, uint3
     else
         CopyText(g_plugin.commandRecord.sourceName, SOURCE_NAME_SIZE, kDefaultSourceName);
 
+    // A host may open again while the setup dialog is open (from a timer of
+    // its own): what the user changed there is saved before the file is read.
+    if (g_plugin.settingsDirty)
+        SaveSettings();
     DeriveIniPath(g_plugin.moduleInstance, g_plugin.iniPath);
     ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
 
@@ -57,6 +61,8 @@ extern "C" const char* __stdcall Open(const char* sourceName, HWND window, uint3
     OpenCardAndSelectTable(g_plugin.settings.DeviceIndex);
 
     ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
+    if (g_plugin.dialogWindow)
+        SendMessageA(g_plugin.dialogWindow, WM_SETTINGS_REREAD, 0, 0);
     return PLUGIN_DESCRIPTION;
 }
 

@@ -31,6 +31,10 @@ struct PluginState {
     uint32_t setupRunning;  // 1 while Setup runs its dialog: a second Setup is refused
 };
 
+// Sent to the open setup dialog once Open has read the settings file again,
+// so that the dialog shows the settings in force.
+constexpr UINT WM_SETTINGS_REREAD = WM_APP + 1;
+
 extern PluginState g_plugin;
 extern ButtonTable g_buttonTables[TABLE_COUNT];
 

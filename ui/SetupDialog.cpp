@@ -123,7 +123,10 @@ void ChangeDevice(HWND window)
         return;
     StopPolling();
     g_plugin.settings.DeviceIndex = index;
-    OpenCardAndSelectTable(index);
+    // After Close there is no device to open the card with: the table on
+    // screen, with the bindings the user made in it, stays.
+    if (g_plugin.device)
+        OpenCardAndSelectTable(index);
     Start();
     g_plugin.settingsDirty = 1;
 }
@@ -167,6 +170,16 @@ void Bind(HWND window)
         SetButtonCommand(*g_plugin.currentTable, index, word);
     // "< Other >" or no selection keeps the command, so a word from the file survives.
     g_plugin.settingsDirty = 1;
+}
+
+// After Open read the file again: the settings in force, and the binding of
+// the button selected. The lists keep their items.
+void ShowSettings(HWND window)
+{
+    WriteTimingEdits(window);
+    if (IsWindowEnabled(GetDlgItem(window, IDC_DEVICE_LIST)))
+        SendItem(window, IDC_DEVICE_LIST, CB_SETCURSEL, static_cast<WPARAM>(g_plugin.settings.DeviceIndex), 0);
+    ShowBinding(window);
 }
 
 void RestoreDefaults(HWND window)
@@ -244,6 +257,9 @@ INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
         return TRUE;
     case WM_COMMAND:
         return HandleCommand(window, LOWORD(wParam), HIWORD(wParam));
+    case WM_SETTINGS_REREAD:
+        ShowSettings(window);
+        return TRUE;
     case WM_DESTROY:
         g_plugin.dialogReady = 0;
         RouteKeyEventsToHost();
