@@ -130,7 +130,7 @@ struct Model {
     KeySession session;
     PluginSettings timings = DEFAULT_SETTINGS;
     uint32_t now = 1000000;
-    bool plantRepeatLimit = false;
+    bool failOnThirdRepeat = false;  // a rule of the harness, for the shrinker's test
     Receiver inCharge = HOST;  // who should hear events
     bool opened = true;
     View views[2];
@@ -186,7 +186,7 @@ struct Model {
         check(!frame.poll || !frame.overtaken, "an event from a poll after something overtook it");
         check(!frame.poll || session.polling, "an event from a poll while stopped");
         check(frame.poll || value == EVENT_RELEASE, "an action reported more than a release");
-        check(!plantRepeatLimit || value < 3, "planted: repeat 3 reached");
+        check(!failOnThirdRepeat || value < 3, "repeat 3 breaks the harness rule of no third repeat");
         if (to != NOBODY) {
             if (const char* why = views[to].Accept(code, value))
                 Fail(why + where);
@@ -332,10 +332,10 @@ struct Outcome {
     size_t polls, events, nested;
 };
 
-Outcome RunSession(const std::vector<Step>& steps, bool plant)
+Outcome RunSession(const std::vector<Step>& steps, bool failOnThirdRepeat)
 {
     Model m;
-    m.plantRepeatLimit = plant;
+    m.failOnThirdRepeat = failOnThirdRepeat;
     m.frames.push_back({false, 0, NO_KEY, NOBODY, false, -1});  // the steps themselves
     for (size_t i = 0; i < steps.size() && m.failure.empty(); ++i)
         m.Run(steps[i]);
@@ -350,17 +350,16 @@ Outcome RunSession(const std::vector<Step>& steps, bool plant)
     return {m.failure, m.polls, m.events, m.nested};
 }
 
-std::vector<Step> Shrink(const std::vector<Step>& steps, bool plant)
+std::vector<Step> Shrink(const std::vector<Step>& steps, bool failOnThirdRepeat)
 {
     int runs = 0;
-    return ShrinkSteps(
-        steps, [plant](const std::vector<Step>& candidate) { return !RunSession(candidate, plant).failure.empty(); },
-        1 << 30, &runs);
+    const auto fails = [=](const std::vector<Step>& c) { return !RunSession(c, failOnThirdRepeat).failure.empty(); };
+    return ShrinkSteps(steps, fails, 1 << 30, &runs);
 }
 
-std::string Report(uint64_t seed, const std::vector<Step>& steps, bool plant)
+std::string Report(uint64_t seed, const std::vector<Step>& steps, bool failOnThirdRepeat)
 {
-    std::string text = "seed " + std::to_string(seed) + ": " + RunSession(steps, plant).failure +
+    std::string text = "seed " + std::to_string(seed) + ": " + RunSession(steps, failOnThirdRepeat).failure +
                        "\nshortest failing steps (" + std::to_string(steps.size()) + "):\n";
     for (size_t i = 0; i < steps.size(); ++i)
         text += "  " + std::to_string(i + 1) + ". " + Describe(steps[i]) + "\n";
@@ -395,9 +394,10 @@ TEST(KeyModel, RandomSessionsKeepEveryInvariant)
     EXPECT_GT(nested, polls / 100);  // and handlers did poll again
 }
 
-// The harness itself: a planted invariant (no third repeat) must be found and
-// shrunk to the few steps that reach it.
-TEST(KeyModel, PlantedFaultIsFoundAndShrunk)
+// The shrinker and the report: a rule of the harness that correct sessions
+// break (no third repeat; the engine is not at fault) makes a session fail,
+// and it is cut down to the few steps that still break it.
+TEST(KeyModel, FailingSessionIsShrunkToTheStepsThatMatter)
 {
     for (uint64_t seed = 1; seed < 500; ++seed) {
         const std::vector<Step> session = RandomSession(seed);
@@ -405,9 +405,9 @@ TEST(KeyModel, PlantedFaultIsFoundAndShrunk)
             continue;
         const std::vector<Step> shortest = Shrink(session, true);
         const std::string report = Report(seed, shortest, true);
-        EXPECT_NE(report.find("planted"), std::string::npos) << report;
+        EXPECT_NE(report.find("no third repeat"), std::string::npos) << report;
         EXPECT_LE(shortest.size(), 3u) << report;
-        printf("[ model    ] planted fault: seed %llu, %zu steps shrunk to %zu\n",
+        printf("[ model    ] shrinker: seed %llu breaks a harness rule (no third repeat), %zu steps shrunk to %zu\n",
                static_cast<unsigned long long>(seed), session.size(), shortest.size());
         return;
     }
