@@ -93,6 +93,17 @@ protected:
         return ::RunSetup(script, [this] { return plugin.Setup(); });
     }
 
+    // Calls Setup, works the dialog in one step and presses its exit button.
+    void WorkDialog(const std::function<void(HWND)>& work)
+    {
+        Script script;
+        script.Do([&](HWND d) {
+            work(d);
+            Exit(d);
+        });
+        ExpectRanThrough(RunSetup(script));
+    }
+
     // Holds code until the host has count messages; false on timeout.
     bool HostReceives(uint32_t code, size_t count)
     {
@@ -115,8 +126,7 @@ TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
     ASSERT_TRUE(PutIni(ini));
     OpenPlugin();
 
-    Script script;
-    script.Do([&](HWND d) {
+    WorkDialog([&](HWND d) {
         wchar_t caption[128] = {};
         InternalGetWindowText(d, caption, 128);
         EXPECT_TRUE(wcscmp(caption, kCaption) == 0);
@@ -157,9 +167,7 @@ TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
             EXPECT_EQ(SendMessageA(spin, UDM_GETACCEL, 4, reinterpret_cast<LPARAM>(accel)), 1) << s.spin << ": one step only";
             EXPECT_EQ(accel[0].nInc, static_cast<UINT>(s.step)) << s.spin;
         }
-        Exit(d);
     });
-    ExpectRanThrough(RunSetup(script));
     EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "closing without a change writes nothing";
 }
 
@@ -174,14 +182,11 @@ TEST_F(SetupDialogTest, ButtonListHoldsTheNonEmptyLabelsOfTheCardsTable)
     for (const Case& c : cases) {
         Sim()->remoteType[0] = c.remoteType;
         ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
-        Script script;
-        script.Do([&](HWND d) {
+        WorkDialog([&](HWND d) {
             EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(c.table)) << "remote type " << c.remoteType;
             EXPECT_EQ(Sel(d, ID_BUTTONS), 0) << "remote type " << c.remoteType;
             EXPECT_EQ(Sel(d, ID_COMMANDS), 0) << "remote type " << c.remoteType << ": button 0 unbound";
-            Exit(d);
         });
-        ExpectRanThrough(RunSetup(script));
         plugin.Close();
         EXPECT_FALSE(IniExists()) << "remote type " << c.remoteType << ": nothing written without a change";
     }
@@ -193,8 +198,7 @@ TEST_F(SetupDialogTest, WithoutVendorLibraryTheDeviceListShowsNoneDisabledAndDef
     OpenPlugin();
     boxes.ExpectOneWarning("Unable to load library '" + VendorLibraryPath() + "'!");
 
-    Script script;
-    script.Do([&](HWND d) {
+    WorkDialog([&](HWND d) {
         EXPECT_EQ(Items(d, ID_DEVICES), (Texts{kNoDevice}));
         EXPECT_EQ(Sel(d, ID_DEVICES), 0);
         EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES)));
@@ -207,9 +211,7 @@ TEST_F(SetupDialogTest, WithoutVendorLibraryTheDeviceListShowsNoneDisabledAndDef
         EXPECT_EQ(Text(d, ID_RELEASE), "60");
         EXPECT_EQ(SelText(d, ID_BUTTONS), "Button 0");
         EXPECT_EQ(SelText(d, ID_COMMANDS), "0");
-        Exit(d);
     });
-    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(WRITE_ORDER, 0, 350, 100, 60, expected::kOtherSet);
 }
 
@@ -221,15 +223,12 @@ TEST_F(SetupDialogTest, WithNoCardsOrAnErrorCountTheDeviceListShowsNoneDisabled)
         ResetSim();
         Sim()->cardCount = count;
         ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
-        Script script;
-        script.Do([&](HWND d) {
+        WorkDialog([&](HWND d) {
             EXPECT_EQ(Items(d, ID_DEVICES), (Texts{kNoDevice})) << count;
             EXPECT_EQ(Sel(d, ID_DEVICES), 0) << count;
             EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES))) << count;
             EXPECT_EQ(Text(d, ID_STATUS), kReleased) << count;
-            Exit(d);
         });
-        ExpectRanThrough(RunSetup(script));
         plugin.Close();
         EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME] + Sim()->callCount[CALL_OPEN_CARD], 0u) << count;
     }
@@ -299,8 +298,7 @@ TEST_F(SetupDialogTest, EscapeAndCloseRequestsKeepItOpenAndEnterExits)
 TEST_F(SetupDialogTest, ArrowsStepWithinTheirRangesAndTypedOrEmptyTextIsStored)
 {
     OpenPlugin();
-    Script script;
-    script.Do([&](HWND d) {
+    WorkDialog([&](HWND d) {
         struct Walk {
             int edit, start, minimum, maximum, step;
         };
@@ -327,9 +325,7 @@ TEST_F(SetupDialogTest, ArrowsStepWithinTheirRangesAndTypedOrEmptyTextIsStored)
         Type(d, ID_DELAY, "900");
         Type(d, ID_INTERVAL, "");
         EXPECT_EQ(Text(d, ID_DELAY), "900");
-        Exit(d);
     });
-    ExpectRanThrough(RunSetup(script));
     // 900 beyond the arrows' range, 0 for the emptied edit, 40 from the arrows.
     ExpectSavedFile(WRITE_ORDER, 0, 900, 0, 40, {});
 }
@@ -338,28 +334,22 @@ TEST_F(SetupDialogTest, ATimingChangedAndChangedBackIsStillSaved)
 {
     ASSERT_TRUE(PutIni("[Hardware]\r\nDelayBeforeRepeat=500\r\nRepeatInterval=150\r\nReleaseTime=70\r\n"));
     OpenPlugin();
-    Script script;
-    script.Do([&](HWND d) {
+    WorkDialog([&](HWND d) {
         Type(d, ID_DELAY, "501");
         Type(d, ID_DELAY, "500");
-        Exit(d);
     });
-    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(ANY_ORDER, 0, 500, 150, 70, {});
 }
 
 TEST_F(SetupDialogTest, TimingTextIsStoredAsTypedAndAboveTheUnsignedRangeAsZero)
 {
     OpenPlugin();
-    Script script;
-    script.Do([&](HWND d) {
+    WorkDialog([&](HWND d) {
         Type(d, ID_INTERVAL, "4294967296");
         // Stored as typed, far beyond any range. (4294967294: Wine's reading
         // takes 4294967295 itself for an overflow.)
         Type(d, ID_RELEASE, "4294967294");
-        Exit(d);
     });
-    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(WRITE_ORDER, 0, 350, 0, 4294967294u, {});
 }
 
@@ -372,8 +362,7 @@ TEST_F(SetupDialogTest, PickingTheCardInUseChangesNothing)
     const std::string ini = "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n00=MUTE\r\n";
     ASSERT_TRUE(PutIni(ini));
     OpenPlugin();
-    Script script;
-    script.Do([&](HWND d) {
+    WorkDialog([&](HWND d) {
         const uint32_t opens = Sim()->callCount[CALL_OPEN_CARD];
         const uint32_t uninits = Sim()->callCount[CALL_UNINIT];
         Pick(d, ID_DEVICES, 0);
@@ -382,9 +371,7 @@ TEST_F(SetupDialogTest, PickingTheCardInUseChangesNothing)
         EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens);
         EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits);
         EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
-        Exit(d);
     });
-    ExpectRanThrough(RunSetup(script));
     EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "settings not marked changed";
 }
 
@@ -493,13 +480,10 @@ TEST_F(SetupDialogTest, AnAbsentConfiguredCardSurvivesTheDialogUntilARealChoice)
     ExpectRanThrough(RunSetup(look));
     EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "the stored card was changed";
 
-    Script choose;
-    choose.Do([&](HWND d) {
+    WorkDialog([&](HWND d) {
         Pick(d, ID_DEVICES, 0);
         EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens + 1) << "the chosen card is opened";
-        Exit(d);
     });
-    ExpectRanThrough(RunSetup(choose));
     ExpectSavedFile(ANY_ORDER, 0, 350, 100, 60, {});
 }
 
@@ -515,12 +499,9 @@ TEST_F(SetupDialogTest, CardNamesAreReadWithinTheirFirst64Bytes)
     Sim()->fencedName[0] = 1;
     Sim()->nullName[1] = 1;
     OpenPlugin();
-    Script script;
-    script.Do([&](HWND d) {
+    WorkDialog([&](HWND d) {
         EXPECT_EQ(Items(d, ID_DEVICES), (Texts{name.substr(0, 63), ""}));
-        Exit(d);
     });
-    ExpectRanThrough(RunSetup(script));
 }
 
 // ---------------------------------------------------------------------------
@@ -531,8 +512,7 @@ TEST_F(SetupDialogTest, ShowingABindingSelectsItsWordIgnoringCaseOrOther)
     const std::string ini = "[Buttons]\r\n00=MUTE\r\n0A=recall\r\n11=ZAP\r\n12=power\r\n";
     ASSERT_TRUE(PutIni(ini));
     OpenPlugin();
-    Script script;
-    script.Do([&](HWND d) {
+    WorkDialog([&](HWND d) {
         const std::pair<const char*, const char*> cases[] = {
             {"Mute", "< Other >"}, {"Power", "POWER"}, {"Recall", "RECALL"},
             {"Button 1", "< None >"}, {"Button 0", "MUTE"}, {"Freeze", "< None >"},
@@ -541,9 +521,7 @@ TEST_F(SetupDialogTest, ShowingABindingSelectsItsWordIgnoringCaseOrOther)
             ASSERT_TRUE(PickText(d, ID_BUTTONS, c.first)) << c.first;
             EXPECT_EQ(SelText(d, ID_COMMANDS), c.second) << c.first;
         }
-        Exit(d);
     });
-    ExpectRanThrough(RunSetup(script));
     EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "showing a binding changes nothing";
 }
 
@@ -551,8 +529,7 @@ TEST_F(SetupDialogTest, BindingStoresTheWordNoneEmptiesAndOtherKeeps)
 {
     ASSERT_TRUE(PutIni("[Buttons]\r\n00=MUTE\r\n11=ZAP\r\n12=POWER\r\n"));
     OpenPlugin();
-    Script script;
-    script.Do([&](HWND d) {
+    WorkDialog([&](HWND d) {
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
         Pick(d, ID_COMMANDS, 1);  // "< Other >"
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Power"));
@@ -564,9 +541,7 @@ TEST_F(SetupDialogTest, BindingStoresTheWordNoneEmptiesAndOtherKeeps)
         EXPECT_EQ(SelText(d, ID_COMMANDS), "< None >");
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
         EXPECT_EQ(SelText(d, ID_COMMANDS), "< Other >");
-        Exit(d);
     });
-    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(ANY_ORDER, 0, 350, 100, 60, {{0x00, "MUTE"}, {0x05, "VOL_UP"}, {0x11, "ZAP"}});
 
     // The bindings are live after the dialog: the kept word goes out unchanged.
@@ -586,13 +561,10 @@ TEST_F(SetupDialogTest, OtherAloneMarksTheSettingsChanged)
 {
     ASSERT_TRUE(PutIni("[Buttons]\r\n11=ZAP\r\n"));
     OpenPlugin();
-    Script script;
-    script.Do([&](HWND d) {
+    WorkDialog([&](HWND d) {
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
         Pick(d, ID_COMMANDS, 1);
-        Exit(d);
     });
-    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(ANY_ORDER, 0, 350, 100, 60, {{0x11, "ZAP"}});
 }
 
@@ -602,8 +574,7 @@ TEST_F(SetupDialogTest, DefaultsRestoreFactoryTimingsAndTheSetOfTheRemoteType)
     ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=1\r\nDelayBeforeRepeat=500\r\nRepeatInterval=150\r\n"
                        "ReleaseTime=70\r\n[Buttons]\r\n00=POWER\r\n28=MUTE\r\n"));
     OpenPlugin();
-    Script script;
-    script.Do([&](HWND d) {
+    WorkDialog([&](HWND d) {
         EXPECT_EQ(Sel(d, ID_DEVICES), 1);
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
         Click(d, ID_DEFAULTS);
@@ -617,9 +588,7 @@ TEST_F(SetupDialogTest, DefaultsRestoreFactoryTimingsAndTheSetOfTheRemoteType)
         // The channel key of this remote carries a direction command.
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Ch Up"));
         EXPECT_EQ(SelText(d, ID_COMMANDS), "UP");
-        Exit(d);
     });
-    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(ANY_ORDER, 1, 350, 100, 60, expected::kType2Set);
 }
 
@@ -629,15 +598,12 @@ TEST_F(SetupDialogTest, DefaultsAfterCloseRestoreTheSetOfTheButtonsOnScreen)
 {
     OpenPlugin();
     plugin.Close();
-    Script script;
-    script.Do([&](HWND d) {
+    WorkDialog([&](HWND d) {
         EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
         Click(d, ID_DEFAULTS);
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Ch Up"));
         EXPECT_EQ(SelText(d, ID_COMMANDS), "UP");
-        Exit(d);
     });
-    ExpectRanThrough(RunSetup(script));
     ExpectSavedFile(WRITE_ORDER, 0, 350, 100, 60, expected::kType2Set);
 }
 
