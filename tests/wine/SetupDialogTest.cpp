@@ -857,6 +857,52 @@ TEST_F(SetupDialogTest, SetupWhileItsDialogIsOpenReturnsMinusOneAndChangesNothin
 }
 
 // ---------------------------------------------------------------------------
+// The host's Open and Close from a timer of its own, run by the dialog's loop.
+
+// Untouched, the dialog shows what Open read; what the user changed there is
+// saved before Open reads the file, so it stays on screen and in force.
+TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsWhatItReadAndKeepsTheUsersEdits)
+{
+    TwoCards("Card Alpha", 2, "Card Beta", 2);
+    OpenPlugin();
+    WorkDialog([&](HWND d) {
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Power"));
+        ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=1\r\nReleaseTime=80\r\n[Buttons]\r\n12=MUTE\r\n"));
+        plugin.Open("TV", host.Window(), 0);
+        EXPECT_EQ(Text(d, ID_RELEASE), "80");
+        EXPECT_EQ(Sel(d, ID_DEVICES), 1);
+        EXPECT_EQ(SelText(d, ID_COMMANDS), "MUTE");
+
+        Type(d, ID_DELAY, "450");
+        ASSERT_TRUE(PickText(d, ID_COMMANDS, "SCAN"));
+        Pick(d, ID_DEVICES, 0);
+        plugin.Open("TV", host.Window(), 0);
+        EXPECT_EQ(Text(d, ID_DELAY), "450");
+        EXPECT_EQ(Sel(d, ID_DEVICES), 0);
+        EXPECT_EQ(SelText(d, ID_COMMANDS), "SCAN");
+    });
+    ExpectSavedFile(ANY_ORDER, 0, 450, 100, 80, {{0x12, "SCAN"}});
+    EXPECT_EQ(Sim()->lastOpenIndex, 0u);
+    ASSERT_GT(plugin.Start(), 0u);
+    ASSERT_TRUE(HostReceives(0x12, 1));
+    EXPECT_EQ(host.messages[0].Command(), "SCAN");
+}
+
+// After Close no device is left: a card picked then keeps the table on screen.
+TEST_F(SetupDialogTest, CloseWhileTheDialogIsOpenThenACardPickedKeepsTheUsersBindings)
+{
+    TwoCards("Card Alpha", 2, "Card Beta", 2);
+    OpenPlugin();
+    WorkDialog([&](HWND d) {
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Power"));
+        ASSERT_TRUE(PickText(d, ID_COMMANDS, "MUTE"));
+        plugin.Close();
+        Pick(d, ID_DEVICES, 1);
+    });
+    ExpectSavedFile(WRITE_ORDER, 1, 350, 100, 60, {{0x12, "MUTE"}});
+}
+
+// ---------------------------------------------------------------------------
 // Picture of the dialog for people: run only by scripts/render-dialog.sh
 // (--gtest_also_run_disabled_tests), which turns the bitmap into a PNG.
 
