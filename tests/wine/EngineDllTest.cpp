@@ -201,3 +201,13 @@ TEST_F(EngineDllTest, UnloadingWhilePollingLeavesNoTimerBehind)
     if (HMODULE vendor = GetModuleHandleA("QuelmoRC.dll"))
         FreeLibrary(vendor);
 }
+
+// No window, nobody to hear: the vendor library is not asked either.
+TEST_F(EngineDllTest, OpenWithoutAWindowNeverAsksTheVendorForACode)
+{
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    plugin.Open("TV", nullptr, 0);
+    ASSERT_NE(plugin.Start(), 0u);
+    RecordingHost::PumpFor(300);
+    EXPECT_EQ(Sim()->callCount[CALL_GET_REMOTE_CODE], 0u);
+}
