@@ -31,6 +31,15 @@ protected:
     }
 };
 
+// Every byte of the record behind the source name's and the command's terminators is zero.
+void ExpectZeroBehindTexts(const HostMessage& m)
+{
+    for (size_t i = m.Source().size(); i < SOURCE_NAME_SIZE; ++i)
+        EXPECT_EQ(m.record[i], 0) << "source byte " << i;
+    for (size_t i = SOURCE_NAME_SIZE + m.Command().size(); i < sizeof m.record; ++i)
+        EXPECT_EQ(m.record[i], 0) << "command byte " << i;
+}
+
 std::string Lower(std::string s)
 {
     for (char& c : s)
@@ -125,10 +134,7 @@ TEST_F(PluginLoadTest, NullSourceNameIsStoredAsRemoteAndRecordIsZeroedBehindText
     EXPECT_EQ(m.lParam, 0);
     EXPECT_EQ(m.Source(), "REMOTE");
     EXPECT_EQ(m.Command(), "POWER");
-    for (int i = 7; i < 64; ++i)
-        EXPECT_EQ(m.record[i], 0) << "source byte " << i;
-    for (int i = 64 + 6; i < 228; ++i)
-        EXPECT_EQ(m.record[i], 0) << "command byte " << i;
+    ExpectZeroBehindTexts(m);
     plugin.Close();
 }
 
@@ -141,16 +147,18 @@ TEST_F(PluginLoadTest, LongSourceNameIsCutTo63AndReopenZeroesTheRecord)
     EXPECT_EQ(host.messages[0].Source(), std::string(63, 'N'));
     EXPECT_EQ(host.messages[0].record[63], 0);
 
-    // A second Open with a short name leaves nothing of the long one.
-    ASSERT_STREQ(plugin.Open("AB", host.Window(), 0), kPluginDescription);
+    // A second Open with a shorter name, and a shorter command, leaves
+    // nothing of the long ones.
+    ASSERT_TRUE(PutSettingsFile(PluginIniPath(), "[Buttons]\r\n12=OK\r\n"));
+    ASSERT_STREQ(plugin.Open(nullptr, host.Window(), 0), kPluginDescription);
     ASSERT_NE(plugin.Start(), 0u);
     RecordingHost::PumpFor(300);  // the release of the first press is not sent
     const size_t count = PressPower();
     ASSERT_GE(count, 2u);
     const HostMessage& m = host.messages.back();
-    EXPECT_EQ(m.Source(), "AB");
-    for (int i = 2; i < 64; ++i)
-        EXPECT_EQ(m.record[i], 0) << "source byte " << i;
+    EXPECT_EQ(m.Source(), "REMOTE");
+    EXPECT_EQ(m.Command(), "OK");
+    ExpectZeroBehindTexts(m);
     // Every message carries the one record address.
     for (const HostMessage& each : host.messages)
         EXPECT_EQ(each.wParam, host.messages[0].wParam);
