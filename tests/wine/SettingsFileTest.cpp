@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "plugin/PluginState.h"
+#include "support/ImportPatch.h"
 #include "support/SettingsFiles.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
@@ -68,6 +69,15 @@ void FillCurrentTable(const char* text)
         SetButtonCommand(*g_plugin.currentTable, code, text);
 }
 
+
+decltype(&WritePrivateProfileStringA) g_realWriteProfile;
+// Every write goes through but that of one "Buttons" key.
+BOOL WINAPI FailOneButtonWrite(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path)
+{
+    if (section && key && strcmp(section, "Buttons") == 0 && strcmp(key, "12") == 0)
+        return FALSE;
+    return g_realWriteProfile(section, key, value, path);
+}
 
 class SettingsFileTest : public ::testing::Test {
 protected:
@@ -421,6 +431,16 @@ TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndStillClearsTheDirtyFlag)
             EXPECT_EQ(attributes, INVALID_FILE_ATTRIBUTES);
         }
     }
+}
+
+TEST_F(SettingsFileTest, AFailedWriteOfOneButtonAloneWarnsToo)
+{
+    const std::string path = FreshPath("one_button_fails.ini");
+    SetPath(path);
+    ASSERT_GT(PatchImportTyped("WritePrivateProfileStringA", &FailOneButtonWrite, &g_realWriteProfile), 0);
+    SaveSettings();
+    PatchImportTyped("WritePrivateProfileStringA", g_realWriteProfile, &g_realWriteProfile);
+    boxes.ExpectOneWarning("Unable to save settings to '" + path + "'!");
 }
 
 // ---------------------------------------------------------------------------
