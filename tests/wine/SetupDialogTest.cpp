@@ -310,6 +310,33 @@ TEST_F(SetupDialogTest, EscapeAndCloseRequestsKeepItOpenAndEnterExits)
     EXPECT_FALSE(IniExists()) << "the list gaining the focus on the card in use changed nothing";
 }
 
+// Ended from outside, by the end of its owner or by WM_QUIT in its loop (which
+// the dialog manager posts again for the host): the key events go back to the host.
+TEST_F(SetupDialogTest, ADialogEndedFromOutsideHandsTheKeysBackToTheHost)
+{
+    ASSERT_TRUE(PutIni("[Buttons]\r\n12=POWER\r\n"));
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    for (const bool quit : {false, true}) {
+        // Not a pooled host window: this one is destroyed.
+        const HWND owner = CreateWindowA("STATIC", "", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+        plugin.Open("TV", owner, 0);
+        Script script;
+        script.Do([&](HWND) { quit ? PostQuitMessage(0) : static_cast<void>(DestroyWindow(owner)); });
+        ExpectRanThrough(RunSetup(script));
+        MSG msg;
+        EXPECT_EQ(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE), quit ? TRUE : FALSE);
+        DestroyWindow(owner);
+        host.messages.clear();
+        plugin.Open("TV", host.Window(), 0);
+        ASSERT_GT(plugin.Start(), 0u);
+        HostReceives(0x12, 1);
+        SimHold(255);
+        const auto released = [&] { return !host.messages.empty() && host.messages.back().lParam == -1; };
+        EXPECT_TRUE(RecordingHost::PumpUntil(released, kEventMs) && host.messages[0].lParam == 0)
+            << (quit ? "WM_QUIT" : "owner destroyed") << ": no press and release reached the host";
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Timings
 
