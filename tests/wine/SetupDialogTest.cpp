@@ -570,7 +570,7 @@ TEST_F(SetupDialogTest, ShowingABindingSelectsItsWordIgnoringCaseOrOther)
     EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "showing a binding changes nothing";
 }
 
-TEST_F(SetupDialogTest, BindingStoresTheWordNoneEmptiesAndOtherKeeps)
+TEST_F(SetupDialogTest, BindingStoresTheWordNoneEmptiesAndOtherKeepsThroughAnUnchangedTiming)
 {
     ASSERT_TRUE(PutIni("[Buttons]\r\n00=MUTE\r\n11=ZAP\r\n12=POWER\r\n"));
     OpenPlugin();
@@ -586,6 +586,7 @@ TEST_F(SetupDialogTest, BindingStoresTheWordNoneEmptiesAndOtherKeeps)
         EXPECT_EQ(SelText(d, ID_COMMANDS), "< None >");
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
         EXPECT_EQ(SelText(d, ID_COMMANDS), "< Other >");
+        Type(d, ID_DELAY, "0350");  // the value in force: the bindings stay to be saved
     });
     ExpectSavedFile(ANY_ORDER, 0, 350, 100, 60, {{0x00, "MUTE"}, {0x05, "VOL_UP"}, {0x11, "ZAP"}});
 
