@@ -17,6 +17,18 @@ protected:
         ResetSim();
     }
     std::string CallLog() const { return std::string(Sim()->callLog, Sim()->callLogLength); }
+    // A device on the installed library asked everything once, with code 7 held, then released.
+    void ExpectAnswers(uint32_t count, const char* name, int32_t opens, int32_t type)
+    {
+        SimHold(7);
+        RemoteDevice device;
+        EXPECT_EQ(device.CardCount(), count);
+        EXPECT_STREQ(device.CardName(0), name);
+        EXPECT_EQ(device.OpenCard(0), opens);
+        EXPECT_EQ(device.RemoteType(), type);
+        EXPECT_EQ(device.ReadCode(), opens ? 7 : 255);
+        device.Release();
+    }
     BoxWatcher boxes;
 };
 
@@ -102,65 +114,40 @@ TEST_F(RemoteDeviceTest, RefusedOrOutOfRangeOpenLeavesCardClosed)
 TEST_F(RemoteDeviceTest, OnlyCountAndCodeMeansNoCardCanOpen)
 {
     Install("count_code");
-    SimHold(7);
-    RemoteDevice device;
-    EXPECT_EQ(device.CardCount(), 1u);
-    EXPECT_STREQ(device.CardName(0), "");
-    EXPECT_EQ(device.OpenCard(0), 0);
-    EXPECT_EQ(device.ReadCode(), 255);
-    device.Release();
+    ExpectAnswers(1, "", 0, -1);
 }
 
 TEST_F(RemoteDeviceTest, MissingCardNameRefusesOpenWithoutCallingTheVendor)
 {
     Install("no_name");
-    RemoteDevice device;
-    EXPECT_EQ(device.OpenCard(0), 0);
+    ExpectAnswers(1, "", 0, -1);
     EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], 0u);
-    device.Release();
 }
 
 TEST_F(RemoteDeviceTest, MissingRemoteTypeGivesTypeZeroAfterOpen)
 {
     Install("no_type");
-    RemoteDevice device;
-    EXPECT_EQ(device.OpenCard(0), 1);
-    EXPECT_EQ(device.RemoteType(), 0);
-    device.Release();
+    ExpectAnswers(1, "Simulated TV card", 1, 0);
 }
 
 TEST_F(RemoteDeviceTest, MissingUnInitIsSkipped)
 {
     Install("no_uninit");
-    RemoteDevice device;
-    EXPECT_EQ(device.OpenCard(0), 1);
-    device.Release();
-    EXPECT_EQ(CallLog(), "COT");
+    ExpectAnswers(1, "Simulated TV card", 1, 2);
+    EXPECT_EQ(CallLog(), "CNOT");
 }
 
 TEST_F(RemoteDeviceTest, LibraryWithoutAnyEntryPointGivesNeutralValues)
 {
     Install("none");
-    RemoteDevice device;
-    EXPECT_EQ(device.CardCount(), 0u);
-    EXPECT_STREQ(device.CardName(0), "");
-    EXPECT_EQ(device.OpenCard(0), 0);
-    EXPECT_EQ(device.RemoteType(), -1);
-    EXPECT_EQ(device.ReadCode(), 255);
-    device.Release();
+    ExpectAnswers(0, "", 0, -1);
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(RemoteDeviceTest, MissingLibraryWarnsOnceAndGivesNeutralValues)
 {
     ASSERT_TRUE(RemoveVendor());
-    RemoteDevice device;
-    EXPECT_EQ(device.CardCount(), 0u);
-    EXPECT_STREQ(device.CardName(0), "");
-    EXPECT_EQ(device.OpenCard(0), 0);
-    EXPECT_EQ(device.RemoteType(), -1);
-    EXPECT_EQ(device.ReadCode(), 255);
-    device.Release();
+    ExpectAnswers(0, "", 0, -1);
     boxes.ExpectOneWarning("Unable to load library '" + VendorLibraryPath() + "'!");
     ASSERT_TRUE(InstallVendor("full"));
 }
@@ -250,8 +237,7 @@ TEST(VendorLibraryPath, TooLongDirectoryFailsAndNeverOverruns)
     EXPECT_EQ(BuildVendorLibraryPath(dir.c_str(), buffer, 260), 0);
     EXPECT_EQ(buffer[259], '\0');
     EXPECT_EQ(std::string(buffer), dir.substr(0, 259));
-    for (int i = 260; i < 300; ++i)
-        EXPECT_EQ(buffer[i], '#');
+    EXPECT_EQ(std::string(buffer + 260, 40), std::string(40, '#'));
     // A directory that leaves exactly no room for the file name fails too.
     const std::string justTooLong(260 - 13, 'x');
     EXPECT_EQ(BuildVendorLibraryPath(justTooLong.c_str(), buffer, 260), 0);
