@@ -8,13 +8,11 @@
 #include <stdint.h>
 #include <string.h>
 #include <stdio.h>
-#include <wctype.h>
 
 #include <string>
 #include <vector>
 
 #include "support/TestEnv.h"
-#include "support/TestHost.h"
 
 namespace {
 
@@ -34,14 +32,14 @@ const ClassName kClassNames[] = {
     {0x80, L"Button"}, {0x81, L"Edit"}, {0x82, L"Static"}, {0x85, L"ComboBox"}, {-1, L"msctls_updown32"},
 };
 
-enum TextKind { TEXT_EXACT, TEXT_ORDINAL, TEXT_ANY_LINE };
+// Texts that are no exact string: the logo's ordinal, and a line whose wording is free.
+const wchar_t kLogoOrdinal[] = L"#105";
+const wchar_t kAnyOneLine[] = L"<one line>";
 
 struct ExpectedControl {
     uint32_t id;
     ControlClass cls;
-    TextKind textKind;
-    const wchar_t* text;  // TEXT_EXACT
-    int ordinal;          // TEXT_ORDINAL
+    const wchar_t* text;
     short x, y, cx, cy;
     DWORD style;
 };
@@ -56,78 +54,37 @@ constexpr DWORD kStatusField = kChild | SS_CENTER | SS_SUNKEN | WS_GROUP;
 
 // The 28 controls in template (creation and tab) order.
 const ExpectedControl kControls[] = {
-    // "Выход"
-    {1000, CLS_BUTTON, TEXT_EXACT, L"\u0412\u044b\u0445\u043e\u0434", 0, 196, 142, 60, 14,
-     kChild | BS_DEFPUSHBUTTON | WS_TABSTOP},
-    // "WDM устройство видеозахвата"
-    {kNoId, CLS_BUTTON, TEXT_EXACT,
-     L"WDM \u0443\u0441\u0442\u0440\u043e\u0439\u0441\u0442\u0432\u043e "
-     L"\u0432\u0438\u0434\u0435\u043e\u0437\u0430\u0445\u0432\u0430\u0442\u0430",
-     0, 4, 2, 217, 32, kGroupBox},
-    {1001, CLS_COMBOBOX, TEXT_EXACT, L"", 0, 10, 14, 205, 47, kDropList},
-    // "Тайминги пульта ДУ"
-    {kNoId, CLS_BUTTON, TEXT_EXACT,
-     L"\u0422\u0430\u0439\u043c\u0438\u043d\u0433\u0438 \u043f\u0443\u043b\u044c\u0442\u0430 \u0414\u0423", 0,
-     4, 35, 155, 61, kGroupBox},
-    {1002, CLS_EDIT, TEXT_EXACT, L"", 0, 120, 45, 32, 13, kNumberEdit},
-    {1003, CLS_UPDOWN, TEXT_EXACT, L"Spin1", 0, 144, 45, 11, 13, kUpDown},
-    {1004, CLS_EDIT, TEXT_EXACT, L"", 0, 120, 61, 32, 13, kNumberEdit},
-    {1005, CLS_UPDOWN, TEXT_EXACT, L"Spin1", 0, 144, 61, 11, 13, kUpDown},
-    {1006, CLS_EDIT, TEXT_EXACT, L"", 0, 120, 77, 32, 13, kNumberEdit},
-    {1007, CLS_UPDOWN, TEXT_EXACT, L"Spin1", 0, 144, 77, 11, 13, kUpDown},
-    // "Задержка перед повтором (мс)"
-    {kNoId, CLS_STATIC, TEXT_EXACT,
-     L"\u0417\u0430\u0434\u0435\u0440\u0436\u043a\u0430 \u043f\u0435\u0440\u0435\u0434 "
-     L"\u043f\u043e\u0432\u0442\u043e\u0440\u043e\u043c (\u043c\u0441)",
-     0, 10, 47, 106, 8, kLabel},
-    // "Интервал автоповтора (мс)"
-    {kNoId, CLS_STATIC, TEXT_EXACT,
-     L"\u0418\u043d\u0442\u0435\u0440\u0432\u0430\u043b "
-     L"\u0430\u0432\u0442\u043e\u043f\u043e\u0432\u0442\u043e\u0440\u0430 (\u043c\u0441)",
-     0, 10, 63, 106, 8, kLabel | SS_NOPREFIX},
-    // "Время отжатия кнопки (мс)"
-    {kNoId, CLS_STATIC, TEXT_EXACT,
-     L"\u0412\u0440\u0435\u043c\u044f \u043e\u0442\u0436\u0430\u0442\u0438\u044f "
-     L"\u043a\u043d\u043e\u043f\u043a\u0438 (\u043c\u0441)",
-     0, 10, 79, 106, 8, kLabel},
-    // "Статус пульта ДУ"
-    {kNoId, CLS_BUTTON, TEXT_EXACT,
-     L"\u0421\u0442\u0430\u0442\u0443\u0441 \u043f\u0443\u043b\u044c\u0442\u0430 \u0414\u0423", 0, 165, 35, 90,
-     61, kGroupBox},
-    // "Статус"
-    {kNoId, CLS_STATIC, TEXT_EXACT, L"\u0421\u0442\u0430\u0442\u0443\u0441", 0, 171, 79, 26, 8, kLabel},
-    // "Код"
-    {kNoId, CLS_STATIC, TEXT_EXACT, L"\u041a\u043e\u0434", 0, 171, 47, 26, 8, kLabel},
-    // "Кнопка"
-    {kNoId, CLS_STATIC, TEXT_EXACT, L"\u041a\u043d\u043e\u043f\u043a\u0430", 0, 171, 63, 26, 8, kLabel},
-    // "Отжата"
-    {1008, CLS_STATIC, TEXT_EXACT, L"\u041e\u0442\u0436\u0430\u0442\u0430", 0, 201, 78, 48, 11, kStatusField},
-    {1009, CLS_STATIC, TEXT_EXACT, L"", 0, 201, 46, 48, 11, kStatusField},
-    {1010, CLS_STATIC, TEXT_EXACT, L"", 0, 201, 62, 48, 11, kStatusField},
-    // "Привязки кнопок пульта ДУ"
-    {kNoId, CLS_BUTTON, TEXT_EXACT,
-     L"\u041f\u0440\u0438\u0432\u044f\u0437\u043a\u0438 \u043a\u043d\u043e\u043f\u043e\u043a "
-     L"\u043f\u0443\u043b\u044c\u0442\u0430 \u0414\u0423",
-     0, 4, 98, 252, 40, kGroupBox},
-    {1012, CLS_COMBOBOX, TEXT_EXACT, L"", 0, 10, 118, 78, 122, kDropList},
-    {1013, CLS_COMBOBOX, TEXT_EXACT, L"", 0, 96, 118, 154, 122, kDropList},
-    // "Кнопка"
-    {kNoId, CLS_STATIC, TEXT_EXACT, L"\u041a\u043d\u043e\u043f\u043a\u0430", 0, 10, 108, 76, 8, kLabel},
-    // "Команда, отправляемая в Nimbrel"
-    {kNoId, CLS_STATIC, TEXT_EXACT,
-     L"\u041a\u043e\u043c\u0430\u043d\u0434\u0430, "
-     L"\u043e\u0442\u043f\u0440\u0430\u0432\u043b\u044f\u0435\u043c\u0430\u044f \u0432 Nimbrel",
-     0, 96, 109, 149, 8, kLabel},
-    // "По умолчанию"
-    {1011, CLS_BUTTON, TEXT_EXACT, L"\u041f\u043e \u0443\u043c\u043e\u043b\u0447\u0430\u043d\u0438\u044e", 0, 4,
-     142, 60, 14, kChild | BS_PUSHBUTTON | WS_TABSTOP},
-    {kNoId, CLS_STATIC, TEXT_ORDINAL, nullptr, 105, 229, 9, 23, 21, kChild | SS_BITMAP | SS_SUNKEN},
-    {1014, CLS_STATIC, TEXT_ANY_LINE, nullptr, 0, 73, 145, 113, 9, kChild | SS_CENTER | WS_GROUP},
+    {1000, CLS_BUTTON, L"Выход", 196, 142, 60, 14, kChild | BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {kNoId, CLS_BUTTON, L"WDM устройство видеозахвата", 4, 2, 217, 32, kGroupBox},
+    {1001, CLS_COMBOBOX, L"", 10, 14, 205, 47, kDropList},
+    {kNoId, CLS_BUTTON, L"Тайминги пульта ДУ", 4, 35, 155, 61, kGroupBox},
+    {1002, CLS_EDIT, L"", 120, 45, 32, 13, kNumberEdit},
+    {1003, CLS_UPDOWN, L"Spin1", 144, 45, 11, 13, kUpDown},
+    {1004, CLS_EDIT, L"", 120, 61, 32, 13, kNumberEdit},
+    {1005, CLS_UPDOWN, L"Spin1", 144, 61, 11, 13, kUpDown},
+    {1006, CLS_EDIT, L"", 120, 77, 32, 13, kNumberEdit},
+    {1007, CLS_UPDOWN, L"Spin1", 144, 77, 11, 13, kUpDown},
+    {kNoId, CLS_STATIC, L"Задержка перед повтором (мс)", 10, 47, 106, 8, kLabel},
+    {kNoId, CLS_STATIC, L"Интервал автоповтора (мс)", 10, 63, 106, 8, kLabel | SS_NOPREFIX},
+    {kNoId, CLS_STATIC, L"Время отжатия кнопки (мс)", 10, 79, 106, 8, kLabel},
+    {kNoId, CLS_BUTTON, L"Статус пульта ДУ", 165, 35, 90, 61, kGroupBox},
+    {kNoId, CLS_STATIC, L"Статус", 171, 79, 26, 8, kLabel},
+    {kNoId, CLS_STATIC, L"Код", 171, 47, 26, 8, kLabel},
+    {kNoId, CLS_STATIC, L"Кнопка", 171, 63, 26, 8, kLabel},
+    {1008, CLS_STATIC, L"Отжата", 201, 78, 48, 11, kStatusField},
+    {1009, CLS_STATIC, L"", 201, 46, 48, 11, kStatusField},
+    {1010, CLS_STATIC, L"", 201, 62, 48, 11, kStatusField},
+    {kNoId, CLS_BUTTON, L"Привязки кнопок пульта ДУ", 4, 98, 252, 40, kGroupBox},
+    {1012, CLS_COMBOBOX, L"", 10, 118, 78, 122, kDropList},
+    {1013, CLS_COMBOBOX, L"", 96, 118, 154, 122, kDropList},
+    {kNoId, CLS_STATIC, L"Кнопка", 10, 108, 76, 8, kLabel},
+    {kNoId, CLS_STATIC, L"Команда, отправляемая в Nimbrel", 96, 109, 149, 8, kLabel},
+    {1011, CLS_BUTTON, L"По умолчанию", 4, 142, 60, 14, kChild | BS_PUSHBUTTON | WS_TABSTOP},
+    {kNoId, CLS_STATIC, kLogoOrdinal, 229, 9, 23, 21, kChild | SS_BITMAP | SS_SUNKEN},
+    {1014, CLS_STATIC, kAnyOneLine, 73, 145, 113, 9, kChild | SS_CENTER | WS_GROUP},
 };
 
-// "Настройка плагина VantorixRC"
-const wchar_t kCaption[] = L"\u041d\u0430\u0441\u0442\u0440\u043e\u0439\u043a\u0430 "
-                           L"\u043f\u043b\u0430\u0433\u0438\u043d\u0430 VantorixRC";
+const wchar_t kCaption[] = L"Настройка плагина VantorixRC";
 
 // A string or an ordinal, as resource templates store names, classes and texts.
 struct NameOrOrdinal {
@@ -142,25 +99,10 @@ public:
     TemplateReader(const uint8_t* data, size_t size) : base_(data), size_(size) {}
     bool ok() const { return ok_; }
 
-    uint16_t Word()
-    {
-        uint16_t v = 0;
-        Read(&v, 2);
-        return v;
-    }
-    uint32_t Dword()
-    {
-        uint32_t v = 0;
-        Read(&v, 4);
-        return v;
-    }
-    uint8_t Byte()
-    {
-        uint8_t v = 0;
-        Read(&v, 1);
-        return v;
-    }
-    int16_t Short() { return static_cast<int16_t>(Word()); }
+    uint8_t Byte() { return Get<uint8_t>(); }
+    uint16_t Word() { return Get<uint16_t>(); }
+    int16_t Short() { return Get<int16_t>(); }
+    uint32_t Dword() { return Get<uint32_t>(); }
     std::wstring String()
     {
         std::wstring s;
@@ -193,31 +135,21 @@ public:
     }
 
 private:
-    void Read(void* out, size_t n)
+    template <typename T>
+    T Get()
     {
-        if (!ok_ || offset_ + n > size_) {
-            ok_ = false;
-            return;
-        }
-        memcpy(out, base_ + offset_, n);
-        offset_ += n;
+        T v = 0;
+        ok_ = ok_ && offset_ + sizeof v <= size_;
+        if (ok_)
+            memcpy(&v, base_ + offset_, sizeof v);
+        offset_ += sizeof v;
+        return v;
     }
     const uint8_t* base_;
     size_t size_;
     size_t offset_ = 0;
     bool ok_ = true;
 };
-
-bool SameClassName(const std::wstring& a, const wchar_t* b)
-{
-    if (a.size() != wcslen(b))
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (towlower(a[i]) != towlower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 std::string Narrow(const std::wstring& s)
 {
@@ -271,7 +203,6 @@ protected:
         return bytes;
     }
 
-    BoxWatcher boxes;
     HMODULE module = nullptr;
 };
 
@@ -310,13 +241,8 @@ TEST_F(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
     // Each control as one line of text, so a difference shows control and field.
     std::vector<std::string> expected, actual;
     for (const ExpectedControl& e : kControls) {
-        std::string text;
-        if (e.textKind == TEXT_EXACT)
-            text = "\"" + Narrow(e.text) + "\"";
-        else if (e.textKind == TEXT_ORDINAL)
-            text = "#" + std::to_string(e.ordinal);
-        else
-            text = "<one line>";
+        const bool exact = e.text != kLogoOrdinal && e.text != kAnyOneLine;
+        const std::string text = exact ? "\"" + Narrow(e.text) + "\"" : Narrow(e.text);
         expected.push_back(ControlLine(e.id, Narrow(kClassNames[e.cls].name), text, e.x, e.y, e.cx, e.cy, e.style, 0));
     }
     for (uint16_t i = 0; i < count && r.ok(); ++i) {
@@ -332,15 +258,14 @@ TEST_F(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
 
         // A predefined class may be written as its ordinal or its name.
         std::string className = cls.isOrdinal ? "ordinal " + std::to_string(cls.ordinal) : Narrow(cls.text);
-        for (const ClassName& known : kClassNames) {
-            if ((cls.isOrdinal && cls.ordinal == known.ordinal) || (!cls.isOrdinal && SameClassName(cls.text, known.name)))
+        for (const ClassName& known : kClassNames)
+            if (cls.isOrdinal ? cls.ordinal == known.ordinal : _wcsicmp(cls.text.c_str(), known.name) == 0)
                 className = Narrow(known.name);
-        }
         std::string text;
         if (title.isOrdinal)
             text = "#" + std::to_string(title.ordinal);
         else if (id == 1014 && !title.text.empty() && title.text.find_first_of(L"\r\n") == std::wstring::npos)
-            text = "<one line>";  // its wording is free
+            text = Narrow(kAnyOneLine);
         else
             text = "\"" + Narrow(title.text) + "\"";
         actual.push_back(ControlLine(id, className, text, x, y, cx, cy, style, exStyle));
@@ -351,13 +276,9 @@ TEST_F(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
 
 TEST_F(PluginResources, LogoBitmapIs32By32With8BitsPerPixel)
 {
-    HRSRC info = FindResourceA(module, MAKEINTRESOURCEA(105), RT_BITMAP);
-    ASSERT_NE(info, nullptr);
-    HGLOBAL loaded = LoadResource(module, info);
-    ASSERT_NE(loaded, nullptr);
-    const auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(loaded));
-    ASSERT_NE(header, nullptr);
-    ASSERT_GE(SizeofResource(module, info), sizeof(BITMAPINFOHEADER));
+    const std::vector<uint8_t> bytes = Resource(RT_BITMAP, 105, LANG_NEUTRAL);
+    ASSERT_GE(bytes.size(), sizeof(BITMAPINFOHEADER));
+    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes.data());
     EXPECT_EQ(header->biSize, sizeof(BITMAPINFOHEADER));
     EXPECT_EQ(header->biWidth, 32);
     EXPECT_EQ(header->biHeight < 0 ? -header->biHeight : header->biHeight, 32);
