@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "support/DialogScript.h"
 #include "support/ProcessCounters.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
@@ -36,8 +37,10 @@ std::string Counts(const ProcessCounts& c)
            std::to_string(c.heapBlocks);
 }
 
-void ExpectNoGrowth(const ProcessCounts& before, const ProcessCounts& after)
+void ExpectNoGrowth(const std::string& cycles, const ProcessCounts& before, const ProcessCounts& after)
 {
+    printf("[ leaks    ] %s: before %s\n", cycles.c_str(), Counts(before).c_str());
+    printf("[ leaks    ] %*s after %s\n", 33, "", Counts(after).c_str());
     // Every counter was read (-1: no way to), and a live process with a window has some of each.
     for (const ProcessCounts& c : {before, after})
         EXPECT_TRUE(c.handles > 0 && c.gdiObjects > 0 && c.userObjects > 0 && c.privateBytes > 0 && c.heapBlocks > 0)
@@ -90,48 +93,23 @@ TEST_F(LeakTest, OpenCloseCyclesGiveEverythingBack)
         badCycles += !cycle();
     const ProcessCounts after = CountProcessObjects();
 
-    printf("[ leaks    ] %d Open/Start/Close cycles: before %s\n", kOpenCloseCycles, Counts(before).c_str());
-    printf("[ leaks    ] %*s after %s\n", 33, "", Counts(after).c_str());
     EXPECT_EQ(badCycles, 0) << "cycles where the library was not loaded by Open, polling did not start, "
                                "or the library stayed loaded after Close";
     EXPECT_EQ(Sim()->loadCount - loadsBefore, static_cast<uint32_t>(kOpenCloseCycles));
     EXPECT_EQ(Sim()->loadCount, Sim()->unloadCount);
-    ExpectNoGrowth(before, after);
-}
-
-// Works the dialog a little each time (picks the next button, so the live
-// lists change), then leaves by the exit button.
-struct DialogCycle {
-    int pick = 0;
-    bool done = false;
-    UINT_PTR timer = 0;
-} g_cycle;
-
-VOID CALLBACK WorkDialog(HWND, UINT, UINT_PTR, DWORD)
-{
-    if (g_cycle.done)
-        return;
-    const HWND dialog = FindSetupDialog();
-    if (!dialog)
-        return;
-    g_cycle.done = true;
-    const HWND buttons = GetDlgItem(dialog, 1012);
-    SendMessageA(buttons, CB_SETCURSEL, static_cast<WPARAM>(g_cycle.pick % 20), 0);
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(1012, CBN_SELCHANGE), reinterpret_cast<LPARAM>(buttons));
-    ++g_cycle.pick;
-    SendMessageA(GetDlgItem(dialog, 1000), BM_CLICK, 0, 0);
+    ExpectNoGrowth(std::to_string(kOpenCloseCycles) + " Open/Start/Close cycles", before, after);
 }
 
 TEST_F(LeakTest, SetupDialogsGiveEverythingBack)
 {
     plugin.Open("TV", host.Window(), 0);
-    const UINT_PTR timer = SetTimer(nullptr, 0, 10, WorkDialog);
-    ASSERT_NE(timer, 0u);
-    int notDriven = 0;
+    // Works the dialog a little each time (picks the next button, so the live
+    // lists change), then leaves by the exit button.
+    int notDriven = 0, pick = 0;
     const auto cycle = [&]() {
-        g_cycle.done = false;
-        const int32_t result = plugin.Setup();
-        notDriven += !g_cycle.done || result != 0;
+        const Script script = Script().Do([&](HWND dialog) { Pick(dialog, ID_BUTTONS, pick++ % 20); }).Do(Exit);
+        const SetupRun run = RunSetup(script, [this] { return plugin.Setup(); });
+        notDriven += !run.completed || run.forcedEnd || run.result != 0;
     };
     for (int i = 0; i < kWarmUpCycles; ++i)
         cycle();
@@ -142,13 +120,10 @@ TEST_F(LeakTest, SetupDialogsGiveEverythingBack)
         cycle();
     const DWORD elapsed = GetTickCount() - started;
     const ProcessCounts after = CountProcessObjects();
-    KillTimer(nullptr, timer);
 
-    printf("[ leaks    ] %d Setup dialogs (%lu ms each): before %s\n", kSetupCycles,
-           static_cast<unsigned long>(elapsed / kSetupCycles), Counts(before).c_str());
-    printf("[ leaks    ] %*s after %s\n", 33, "", Counts(after).c_str());
     EXPECT_EQ(notDriven, 0) << "dialogs that ended without being worked, or with a result other than 0";
-    ExpectNoGrowth(before, after);
+    ExpectNoGrowth(std::to_string(kSetupCycles) + " Setup dialogs (" + std::to_string(elapsed / kSetupCycles) +
+                       " ms each)", before, after);
     // The dialog saved nothing: picking a button changes no setting.
     EXPECT_EQ(GetFileAttributesA(PluginIniPath().c_str()), INVALID_FILE_ATTRIBUTES);
 }
