@@ -14,33 +14,18 @@ volatile long g_newCalls = 0;
 volatile long g_crtCalls = 0;
 volatile long g_heapCalls = 0;
 
-typedef void*(__cdecl* MallocFn)(size_t);
-typedef void*(__cdecl* CallocFn)(size_t, size_t);
-typedef void*(__cdecl* ReallocFn)(void*, size_t);
-typedef LPVOID(WINAPI* HeapAllocFn)(HANDLE, DWORD, SIZE_T);
-typedef LPVOID(WINAPI* HeapReAllocFn)(HANDLE, DWORD, LPVOID, SIZE_T);
-typedef HLOCAL(WINAPI* LocalAllocFn)(UINT, SIZE_T);
-typedef HGLOBAL(WINAPI* GlobalAllocFn)(UINT, SIZE_T);
-
-MallocFn g_malloc;
-CallocFn g_calloc;
-ReallocFn g_realloc;
-HeapAllocFn g_heapAlloc;
-HeapReAllocFn g_heapReAlloc;
-LocalAllocFn g_localAlloc;
-GlobalAllocFn g_globalAlloc;
+// The functions the import slots pointed at before they were redirected.
+decltype(&malloc) g_malloc;
+decltype(&calloc) g_calloc;
+decltype(&realloc) g_realloc;
+decltype(&HeapAlloc) g_heapAlloc;
+decltype(&HeapReAlloc) g_heapReAlloc;
+decltype(&LocalAlloc) g_localAlloc;
+decltype(&GlobalAlloc) g_globalAlloc;
 int g_patched = -1;
 
-void CountCrt()
-{
-    if (g_counting)
-        g_crtCalls = g_crtCalls + 1;
-}
-void CountHeap()
-{
-    if (g_counting)
-        g_heapCalls = g_heapCalls + 1;
-}
+void CountCrt() { if (g_counting) g_crtCalls = g_crtCalls + 1; }
+void CountHeap() { if (g_counting) g_heapCalls = g_heapCalls + 1; }
 
 void* __cdecl CountMalloc(size_t n) { CountCrt(); return g_malloc(n); }
 void* __cdecl CountCalloc(size_t n, size_t size) { CountCrt(); return g_calloc(n, size); }
@@ -60,16 +45,14 @@ int InstallAllocationCounters()
 {
     if (g_patched >= 0)
         return g_patched;
-    int n = 0;
-    n += PatchImportTyped("malloc", &CountMalloc, &g_malloc);
-    n += PatchImportTyped("calloc", &CountCalloc, &g_calloc);
-    n += PatchImportTyped("realloc", &CountRealloc, &g_realloc);
-    n += PatchImportTyped("HeapAlloc", &CountHeapAlloc, &g_heapAlloc);
-    n += PatchImportTyped("HeapReAlloc", &CountHeapReAlloc, &g_heapReAlloc);
-    n += PatchImportTyped("LocalAlloc", &CountLocalAlloc, &g_localAlloc);
-    n += PatchImportTyped("GlobalAlloc", &CountGlobalAlloc, &g_globalAlloc);
-    g_patched = n;
-    return n;
+    g_patched = PatchImportTyped("malloc", &CountMalloc, &g_malloc) +
+                PatchImportTyped("calloc", &CountCalloc, &g_calloc) +
+                PatchImportTyped("realloc", &CountRealloc, &g_realloc) +
+                PatchImportTyped("HeapAlloc", &CountHeapAlloc, &g_heapAlloc) +
+                PatchImportTyped("HeapReAlloc", &CountHeapReAlloc, &g_heapReAlloc) +
+                PatchImportTyped("LocalAlloc", &CountLocalAlloc, &g_localAlloc) +
+                PatchImportTyped("GlobalAlloc", &CountGlobalAlloc, &g_globalAlloc);
+    return g_patched;
 }
 
 void StartCountingAllocations()
