@@ -34,16 +34,9 @@ long WineGdiTableCount()
     return used;
 }
 
-struct WindowCount {
-    DWORD process;
-    long count;
-};
+struct WindowCount { DWORD process; long count; };
 
-BOOL CALLBACK CountChild(HWND, LPARAM param)
-{
-    ++reinterpret_cast<WindowCount*>(param)->count;
-    return TRUE;
-}
+BOOL CALLBACK CountChild(HWND, LPARAM param) { ++reinterpret_cast<WindowCount*>(param)->count; return TRUE; }
 
 BOOL CALLBACK CountTopLevel(HWND window, LPARAM param)
 {
@@ -55,6 +48,14 @@ BOOL CALLBACK CountTopLevel(HWND window, LPARAM param)
         EnumChildWindows(window, CountChild, param);
     }
     return TRUE;
+}
+
+// GetGuiResources' count of kind, or -1 where it is only a stub (Wine).
+long GuiResources(DWORD kind)
+{
+    SetLastError(0);
+    const DWORD count = GetGuiResources(GetCurrentProcess(), kind);
+    return count != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED ? static_cast<long>(count) : -1;
 }
 
 }  // namespace
@@ -73,21 +74,12 @@ long HandleCount()
     return valid;
 }
 
-long GdiObjectCount()
-{
-    SetLastError(0);
-    const DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (count != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
-        return static_cast<long>(count);
-    return WineGdiTableCount();
-}
+long GdiObjectCount() { const long n = GuiResources(GR_GDIOBJECTS); return n >= 0 ? n : WineGdiTableCount(); }
 
 long UserObjectCount()
 {
-    SetLastError(0);
-    const DWORD count = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-    if (count != 0 || GetLastError() != ERROR_CALL_NOT_IMPLEMENTED)
-        return static_cast<long>(count);
+    if (const long count = GuiResources(GR_USEROBJECTS); count >= 0)
+        return count;
     WindowCount windows = {GetCurrentProcessId(), 0};
     EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
     // Message-only windows are not enumerated with the others.
