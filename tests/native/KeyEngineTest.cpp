@@ -26,10 +26,8 @@ struct Ev {
 void PrintTo(const Ev& e, std::ostream* os) { *os << '{' << e.t << ", " << e.code << ", " << e.value << ", " << e.to << '}'; }
 using Events = std::vector<Ev>;
 
-struct Segment {
-    uint32_t from;  // ms after the base; the remote reports code from then on
-    uint8_t code;
-};
+// From `from` ms after the base on, the remote reports code.
+struct Segment { uint32_t from; uint8_t code; };
 
 PluginSettings Timings(uint32_t delay, uint32_t interval, uint32_t release) { return {0, delay, interval, release}; }
 
@@ -297,45 +295,37 @@ TEST(KeySession, TheDialogTakesKeyEventsOverAndGivesThemBack)
 // nothing more, and a button still down is pressed once by the next poll.
 TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
 {
-    enum Action { STOP, STOP_START, OPEN, OPEN_START, CLOSE, TO_DIALOG };
-    const char* const names[] = {"Stop", "Stop+Start", "Open", "Open+Start", "Close", "the dialog takes over"};
-    const struct {
-        const char* name;
-        std::vector<Segment> segments;
-        Ev trigger;
-        Events before;  // events up to and including the trigger
-        uint8_t stillDown;
-    } triggers[] = {
+    // What the handler does; whether it releases the button at once; who hears a button still down next (' ': nobody).
+    const struct { const char* name; void (*act)(Rig&); bool releases; char next; } actions[] = {
+        {"Stop", [](Rig& r) { StopKeySession(r.session); }, true, 'H'},
+        {"Stop+Start", [](Rig& r) { StopKeySession(r.session); StartKeySession(r.session); }, true, 'H'},
+        {"Open", [](Rig& r) { OpenKeySession(r.session, true); }, false, 'H'},
+        {"Open+Start", [](Rig& r) { OpenKeySession(r.session, true); StartKeySession(r.session); }, false, 'H'},
+        {"Close", [](Rig& r) { CloseKeySession(r.session); }, false, ' '},
+        {"the dialog takes over", [](Rig& r) { HandKeysToDialog(r.session, r.Display()); }, true, 'D'},
+    };
+    // before: the events up to and including the trigger.
+    const struct { const char* name; std::vector<Segment> segments; Ev trigger; Events before; uint8_t stillDown; }
+        triggers[] = {
         {"press", {{0, A}}, {0, A, 0}, {{0, A, 0}}, A},
         {"repeat", {{0, A}}, {390, A, 1}, {{0, A, 0}, {390, A, 1}}, A},
         {"release", {{0, A}, {30, N}}, {90, A, -1}, {{0, A, 0}, {90, A, -1}}, N},
         {"release of a switch", {{0, A}, {120, B}}, {120, A, -1}, {{0, A, 0}, {120, A, -1}}, B},
     };
     for (const auto& trig : triggers) {
-        for (const Action action : {STOP, STOP_START, OPEN, OPEN_START, CLOSE, TO_DIALOG}) {
-            SCOPED_TRACE(std::string(names[action]) + " on the " + trig.name);
+        for (const auto& action : actions) {
+            SCOPED_TRACE(std::string(action.name) + " on the " + trig.name);
             Rig r;
             bool done = false;
             r.react = [&](Rig& rig, const Ev& e) {
                 if (done || !(e == trig.trigger))
                     return;
                 done = true;
-                KeySession& s = rig.session;
-                if (action == STOP || action == STOP_START)
-                    StopKeySession(s);
-                if (action == OPEN || action == OPEN_START)
-                    OpenKeySession(s, true);
-                if (action == STOP_START || action == OPEN_START)
-                    StartKeySession(s);
-                if (action == CLOSE)
-                    CloseKeySession(s);
-                if (action == TO_DIALOG)
-                    HandKeysToDialog(s, rig.Display());
+                action.act(rig);
             };
             r.Run(trig.segments, trig.trigger.t);
             Events expected = trig.before;
-            const bool releases = action == STOP || action == STOP_START || action == TO_DIALOG;
-            if (releases && trig.trigger.value >= 0)
+            if (action.releases && trig.trigger.value >= 0)
                 expected.push_back({trig.trigger.t, A, -1});
             EXPECT_EQ(r.events, expected);
             EXPECT_EQ(r.maxDepth, expected.size() > trig.before.size() ? 2 : 1);
@@ -344,9 +334,8 @@ TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
             StartKeySession(r.session);
             r.events.clear();
             r.Run(trig.segments, trig.trigger.t + 90, trig.trigger.t + 30);
-            const char to = action == TO_DIALOG ? 'D' : 'H';
-            const Events pressed = {{trig.trigger.t + 30, trig.stillDown, 0, to}};
-            EXPECT_EQ(r.events, trig.stillDown == N || action == CLOSE ? Events() : pressed);
+            const Events pressed = {{trig.trigger.t + 30, trig.stillDown, 0, action.next}};
+            EXPECT_EQ(r.events, trig.stillDown == N || action.next == ' ' ? Events() : pressed);
         }
     }
 }
