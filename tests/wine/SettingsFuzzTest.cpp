@@ -29,8 +29,7 @@ constexpr int kMutatedFiles = 50;
 
 typedef SeededRandom Rng;
 
-template <size_t N>
-const char* Pick(Rng& rng, const char* const (&items)[N]) { return items[rng.Below(N)]; }
+template <size_t N> const char* Pick(Rng& rng, const char* const (&items)[N]) { return items[rng.Below(N)]; }
 
 const char* const kSections[] = {"Hardware", "Buttons", "hardware", "BUTTONS", "Other", "", "Buttons ", " Hardware"};
 const char* const kHardwareKeys[] = {"DeviceIndex", "DelayBeforeRepeat", "RepeatInterval", "ReleaseTime",
@@ -135,16 +134,12 @@ std::string MutatedFile(Rng& rng)
     return text;
 }
 
+// The state before a read, byte for byte, as CheckFile compares it.
 struct Snapshot {
+    Snapshot() { memcpy(&plugin, &g_plugin, sizeof plugin); memcpy(tables, g_buttonTables, sizeof tables); }
     PluginState plugin;
     ButtonTable tables[3];
 };
-
-void Take(Snapshot& s)
-{
-    memcpy(&s.plugin, &g_plugin, sizeof s.plugin);
-    memcpy(s.tables, g_buttonTables, sizeof s.tables);
-}
 
 // Checks one file already read; a fault shows as a failure of the test.
 void CheckFile(const std::string& path, const Snapshot& before, int table)
@@ -184,12 +179,7 @@ TEST(SettingsFuzz, RandomAndMutatedFilesAreReadSafelyAndAsTheProfileFunctionsSee
     const std::string path = dir + "\\fuzz.ini";
     CopyText(g_plugin.iniPath, sizeof g_plugin.iniPath, path.c_str());
 
-    const struct {
-        const char* kind;
-        uint32_t seed;
-        int count;
-        std::string (*make)(Rng&);
-    } batches[] = {
+    const struct { const char* kind; uint32_t seed; int count; std::string (*make)(Rng&); } batches[] = {
         {"random", kRandomSeed, kRandomFiles, RandomFile},
         {"mutated", kMutatedSeed, kMutatedFiles, MutatedFile},
     };
@@ -209,8 +199,7 @@ TEST(SettingsFuzz, RandomAndMutatedFilesAreReadSafelyAndAsTheProfileFunctionsSee
             g_plugin.settings = {rng.Next(), rng.Next(), rng.Next(), rng.Next()};
             for (int code = 0; code < BUTTON_COUNT; ++code)
                 SetButtonCommand(*g_plugin.currentTable, code, std::string(rng.Below(40), 'S').c_str());
-            Snapshot before;
-            Take(before);
+            const Snapshot before;
 
             const DWORD start = timeGetTime();
             ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
