@@ -24,10 +24,7 @@ enum ControlClass { CLS_BUTTON, CLS_EDIT, CLS_STATIC, CLS_COMBOBOX, CLS_UPDOWN }
 
 // The ordinal a resource compiler writes for a predefined class (-1: none)
 // and the equivalent class name.
-struct ClassName {
-    int ordinal;
-    const wchar_t* name;
-};
+struct ClassName { int ordinal; const wchar_t* name; };
 const ClassName kClassNames[] = {
     {0x80, L"Button"}, {0x81, L"Edit"}, {0x82, L"Static"}, {0x85, L"ComboBox"}, {-1, L"msctls_updown32"},
 };
@@ -36,13 +33,7 @@ const ClassName kClassNames[] = {
 const wchar_t kLogoOrdinal[] = L"#105";
 const wchar_t kAnyOneLine[] = L"<one line>";
 
-struct ExpectedControl {
-    uint32_t id;
-    ControlClass cls;
-    const wchar_t* text;
-    short x, y, cx, cy;
-    DWORD style;
-};
+struct ExpectedControl { uint32_t id; ControlClass cls; const wchar_t* text; short x, y, cx, cy; DWORD style; };
 
 constexpr DWORD kGroupBox = kChild | BS_GROUPBOX;
 constexpr DWORD kDropList = kChild | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
@@ -87,11 +78,7 @@ const ExpectedControl kControls[] = {
 const wchar_t kCaption[] = L"Настройка плагина VantorixRC";
 
 // A string or an ordinal, as resource templates store names, classes and texts.
-struct NameOrOrdinal {
-    bool isOrdinal = false;
-    int ordinal = 0;
-    std::wstring text;
-};
+struct NameOrOrdinal { bool isOrdinal = false; int ordinal = 0; std::wstring text; };
 
 // Sequential reader over a resource; any read past the end marks it failed.
 class TemplateReader {
@@ -155,13 +142,9 @@ std::string Narrow(const std::wstring& s)
 {
     std::string out;
     for (wchar_t c : s) {
-        if (c < 128) {
-            out.push_back(static_cast<char>(c));
-        } else {
-            char hex[12];
-            snprintf(hex, sizeof hex, "\\u%04x", static_cast<unsigned>(c));
-            out += hex;
-        }
+        char piece[8];
+        snprintf(piece, sizeof piece, c < 128 ? "%c" : "\\u%04x", static_cast<unsigned>(c));
+        out += piece;
     }
     return out;
 }
