@@ -61,11 +61,7 @@ TEST(ButtonTables, CommandIndexMatchesWordsIgnoringCase)
 
 TEST(ButtonTables, CommandsAreCutTo31CharactersAndLabelsStay)
 {
-    struct {
-        char before[sizeof(ButtonEntry)];
-        ButtonTable table;
-        char after[sizeof(ButtonEntry)];
-    } guarded;
+    struct { char before[sizeof(ButtonEntry)]; ButtonTable table; char after[sizeof(ButtonEntry)]; } guarded;
     memset(&guarded, '#', sizeof guarded);
     ButtonTable& table = guarded.table;
     table = SHIPPED_BUTTON_TABLES[2];
