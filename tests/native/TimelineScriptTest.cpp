@@ -12,21 +12,16 @@ TEST(TimelineScript, ReadsDecimalHexNoneCommentsAndBlankLines)
         "# demo\n\n0 0x1a\n  30\t26  # same code\n40 0X1A\n100 none\r\n100 NONE\n00000000000000000000150 1\n"
         "4294967295 255");  // the last line without a line end
     ASSERT_EQ(parsed.error, "");
-    const std::vector<std::pair<uint32_t, uint32_t>> expected = {
-        {0, 26}, {30, 26}, {40, 26}, {100, 255}, {100, 255}, {150, 1}, {4294967295u, 255}};
-    ASSERT_EQ(parsed.steps.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(parsed.steps[i].timeMs, expected[i].first) << i;
-        EXPECT_EQ(parsed.steps[i].code, expected[i].second) << i;
-    }
+    std::vector<std::pair<uint32_t, uint32_t>> steps;  // time, code
+    for (const auto& step : parsed.steps)
+        steps.emplace_back(step.timeMs, step.code);
+    EXPECT_EQ(steps, (std::vector<std::pair<uint32_t, uint32_t>>{
+                         {0, 26}, {30, 26}, {40, 26}, {100, 255}, {100, 255}, {150, 1}, {4294967295u, 255}}));
 }
 
 TEST(TimelineScript, RejectsMistakesNamingTheLine)
 {
-    const struct {
-        const char* text;
-        const char* error;
-    } cases[] = {
+    const struct { const char* text; const char* error; } cases[] = {
         {"0 1\nabc 2\n", "line 2: bad time \"abc\" (milliseconds, 0-4294967295)"},
         {"-5 2\n", "line 1: bad time \"-5\" (milliseconds, 0-4294967295)"},
         {"4294967296 2\n", "line 1: bad time \"4294967296\" (milliseconds, 0-4294967295)"},
@@ -41,10 +36,8 @@ TEST(TimelineScript, RejectsMistakesNamingTheLine)
         {"0 1 2\n", "line 1: expected \"TIME CODE\", got \"0 1 2\""},
         {"10\n", "line 1: expected \"TIME CODE\", got \"10\""},
     };
-    for (const auto& c : cases) {
-        const TimelineParse parsed = ParseTimeline(c.text);
-        EXPECT_EQ(parsed.error, c.error) << c.text;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(ParseTimeline(c.text).error, c.error) << c.text;
     std::string full;
     for (int i = 0; i <= 1024; ++i)
         full += std::to_string(i) + " none\n";
