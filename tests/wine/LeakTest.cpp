@@ -37,10 +37,24 @@ std::string Counts(const ProcessCounts& c)
            std::to_string(c.heapBlocks);
 }
 
-void ExpectNoGrowth(const std::string& cycles, const ProcessCounts& before, const ProcessCounts& after)
+// Runs cycle (true when it went as it should) kWarmUpCycles times, then
+// cycles times between two counts: every cycle must go well (bad says what a
+// bad one is) and nothing the process holds may grow.
+template <typename Cycle>
+void ExpectNoGrowth(const char* what, int cycles, Cycle cycle, const char* bad)
 {
-    printf("[ leaks    ] %s: before %s\n", cycles.c_str(), Counts(before).c_str());
+    int badCycles = 0;
+    for (int i = 0; i < kWarmUpCycles; ++i)
+        badCycles += !cycle();
+    const ProcessCounts before = CountProcessObjects();
+    const DWORD started = GetTickCount();
+    for (int i = 0; i < cycles; ++i)
+        badCycles += !cycle();
+    const unsigned long each = (GetTickCount() - started) / cycles;
+    const ProcessCounts after = CountProcessObjects();
+    printf("[ leaks    ] %d %s (%lu ms each): before %s\n", cycles, what, each, Counts(before).c_str());
     printf("[ leaks    ] %*s after %s\n", 33, "", Counts(after).c_str());
+    EXPECT_EQ(badCycles, 0) << bad;
     // Every counter was read (-1: no way to), and a live process with a window has some of each.
     for (const ProcessCounts& c : {before, after})
         EXPECT_TRUE(c.handles > 0 && c.gdiObjects > 0 && c.userObjects > 0 && c.privateBytes > 0 && c.heapBlocks > 0)
@@ -83,21 +97,11 @@ TEST_F(LeakTest, OpenCloseCyclesGiveEverythingBack)
         plugin.Close();
         return loaded && started != 0 && !VendorLoaded();
     };
-    for (int i = 0; i < kWarmUpCycles; ++i)
-        ASSERT_TRUE(cycle());
-
-    const ProcessCounts before = CountProcessObjects();
-    const uint32_t loadsBefore = Sim()->loadCount;
-    int badCycles = 0;
-    for (int i = 0; i < kOpenCloseCycles; ++i)
-        badCycles += !cycle();
-    const ProcessCounts after = CountProcessObjects();
-
-    EXPECT_EQ(badCycles, 0) << "cycles where the library was not loaded by Open, polling did not start, "
-                               "or the library stayed loaded after Close";
-    EXPECT_EQ(Sim()->loadCount - loadsBefore, static_cast<uint32_t>(kOpenCloseCycles));
+    ExpectNoGrowth("Open/Start/Close cycles", kOpenCloseCycles, cycle,
+                   "cycles where the library was not loaded by Open, polling did not start, "
+                   "or the library stayed loaded after Close");
+    EXPECT_EQ(Sim()->loadCount, static_cast<uint32_t>(kWarmUpCycles + kOpenCloseCycles));
     EXPECT_EQ(Sim()->loadCount, Sim()->unloadCount);
-    ExpectNoGrowth(std::to_string(kOpenCloseCycles) + " Open/Start/Close cycles", before, after);
 }
 
 TEST_F(LeakTest, SetupDialogsGiveEverythingBack)
@@ -105,25 +109,14 @@ TEST_F(LeakTest, SetupDialogsGiveEverythingBack)
     plugin.Open("TV", host.Window(), 0);
     // Works the dialog a little each time (picks the next button, so the live
     // lists change), then leaves by the exit button.
-    int notDriven = 0, pick = 0;
+    int pick = 0;
     const auto cycle = [&]() {
         const Script script = Script().Do([&](HWND dialog) { Pick(dialog, ID_BUTTONS, pick++ % 20); }).Do(Exit);
         const SetupRun run = RunSetup(script, [this] { return plugin.Setup(); });
-        notDriven += !run.completed || run.forcedEnd || run.result != 0;
+        return run.completed && !run.forcedEnd && run.result == 0;
     };
-    for (int i = 0; i < kWarmUpCycles; ++i)
-        cycle();
-
-    const ProcessCounts before = CountProcessObjects();
-    const DWORD started = GetTickCount();
-    for (int i = 0; i < kSetupCycles; ++i)
-        cycle();
-    const DWORD elapsed = GetTickCount() - started;
-    const ProcessCounts after = CountProcessObjects();
-
-    EXPECT_EQ(notDriven, 0) << "dialogs that ended without being worked, or with a result other than 0";
-    ExpectNoGrowth(std::to_string(kSetupCycles) + " Setup dialogs (" + std::to_string(elapsed / kSetupCycles) +
-                       " ms each)", before, after);
+    ExpectNoGrowth("Setup dialogs", kSetupCycles, cycle,
+                   "dialogs that ended without being worked, or with a result other than 0");
     // The dialog saved nothing: picking a button changes no setting.
     EXPECT_EQ(GetFileAttributesA(PluginIniPath().c_str()), INVALID_FILE_ATTRIBUTES);
 }
