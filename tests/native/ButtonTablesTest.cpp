@@ -10,8 +10,7 @@
 #include "mapping/ButtonTables.h"
 #include "tests/ExpectedTables.h"
 
-using expected::kLabels;
-using expected::kVocabulary;
+using namespace expected;
 static_assert(VOCABULARY_SIZE == 61, "the vocabulary as written out");
 
 TEST(ButtonTables, LabelsMatchTheListsAndNoCommandIsBound)

@@ -10,10 +10,7 @@
 #include "mapping/DefaultBindings.h"
 #include "tests/ExpectedTables.h"
 
-using expected::CodeTexts;
-using expected::kOtherSet;
-using expected::kType1Set;
-using expected::kType2Set;
+using namespace expected;
 
 TEST(DefaultBindings, EachFamilyGetsExactlyItsSetOverHandBindings)
 {
