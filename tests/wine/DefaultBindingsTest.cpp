@@ -3,8 +3,6 @@
 // are checked natively) — whatever remote the card has, and after Close too.
 #include <gtest/gtest.h>
 
-#include <string.h>
-
 #include <string>
 
 #include "mapping/DefaultBindings.h"
@@ -13,10 +11,7 @@
 TEST(DefaultBindings, FactoryTimingsAndTheSetOfTheTableOnScreenInThatTableOnly)
 {
     ASSERT_TRUE(InstallVendor("full"));
-    const struct {
-        int32_t remoteType;
-        int table;
-    } cases[] = {{2, 2}, {1, 1}, {0, 0}, {3, 0}, {-7, 0}};
+    const struct { int32_t remoteType; int table; } cases[] = {{2, 2}, {1, 1}, {0, 0}, {3, 0}, {-7, 0}};
     for (const auto& c : cases) {
         for (const bool closed : {false, true}) {
             SCOPED_TRACE("remote type " + std::to_string(c.remoteType) + (closed ? ", after Close" : ""));
