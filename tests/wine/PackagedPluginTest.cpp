@@ -2,8 +2,6 @@
 // into build\unpacked, holds a DLL that a host loads, opens and starts.
 #include <gtest/gtest.h>
 
-#include <string.h>
-
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
 
