@@ -114,12 +114,7 @@ public:
         return n;
     }
     void AlignDword() { offset_ = (offset_ + 3) & ~size_t(3); }
-    void Skip(size_t n)
-    {
-        if (offset_ + n > size_)
-            ok_ = false;
-        offset_ += n;
-    }
+    void Skip(size_t n) { offset_ += n; ok_ = ok_ && offset_ <= size_; }
 
 private:
     template <typename T>
@@ -165,11 +160,7 @@ protected:
         module = LoadLibraryExA(PluginPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(module, nullptr) << PluginPath();
     }
-    void TearDown() override
-    {
-        if (module)
-            FreeLibrary(module);
-    }
+    void TearDown() override { if (module) FreeLibrary(module); }
 
     // The bytes of a resource in the given language; empty if it is missing.
     std::vector<uint8_t> Resource(LPCSTR type, int id, WORD language)
@@ -205,10 +196,8 @@ TEST_F(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
     EXPECT_EQ(r.Dword(), 0x00C008C0u) << "style";
     const uint16_t count = r.Word();
     EXPECT_EQ(count, 28);
-    EXPECT_EQ(r.Short(), 0);
-    EXPECT_EQ(r.Short(), 0);
-    EXPECT_EQ(r.Short(), 260);
-    EXPECT_EQ(r.Short(), 160);
+    for (const short expected : {0, 0, 260, 160})
+        EXPECT_EQ(r.Short(), expected) << "x, y, width, height";
     const NameOrOrdinal menu = r.Name();
     EXPECT_TRUE(!menu.isOrdinal && menu.text.empty()) << "menu";
     const NameOrOrdinal windowClass = r.Name();
