@@ -39,13 +39,11 @@ struct Rig {
     int depth = 0, maxDepth = 0;
     std::function<void(Rig&, const Ev&)> react;
 
-    Rig() : session(IdleKeySession({&Rig::Receive<'H'>, this}))
-    {
-        OpenKeySession(session, true);
-        StartKeySession(session);
-    }
+    Rig() : session(IdleKeySession({&Rig::Receive<'H'>, this})) { OpenAndStart(); }
     Rig(const Rig&) = delete;
     KeyEventSink Display() { return {&Rig::Receive<'D'>, this}; }
+    // As a host with a window opens and starts the plug-in.
+    void OpenAndStart() { OpenKeySession(session, true); StartKeySession(session); }
 
     template <char To>
     static void Receive(void* self, uint8_t code, int32_t value)
@@ -58,11 +56,7 @@ struct Rig {
             r.react(r, e);
         --r.depth;
     }
-    void Poll(uint8_t code, uint32_t t)
-    {
-        now = base + t;
-        PollKeySession(session, timings, code, now);
-    }
+    void Poll(uint8_t code, uint32_t t) { now = base + t; PollKeySession(session, timings, code, now); }
     // Polls every 30 ms from `from` to `end`, each seeing the last segment begun.
     void Run(const std::vector<Segment>& segments, uint32_t end, uint32_t from = 0)
     {
@@ -235,8 +229,7 @@ TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
     for (const bool dialog : {false, true}) {
         SCOPED_TRACE(dialog ? "dialog in charge" : "host in charge");
         r.events.clear();
-        OpenKeySession(r.session, true);
-        StartKeySession(r.session);
+        r.OpenAndStart();
         if (dialog)
             HandKeysToDialog(r.session, r.Display());
         r.Run({{0, A}}, 60, 0);
@@ -250,8 +243,7 @@ TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
 
     // Open with a button held forgets it silently; without a window nobody listens.
     r.events.clear();
-    OpenKeySession(r.session, true);
-    StartKeySession(r.session);
+    r.OpenAndStart();
     r.Run({{0, A}}, 60);
     OpenKeySession(r.session, false);
     StartKeySession(r.session);
@@ -300,7 +292,7 @@ TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
         {"Stop", [](Rig& r) { StopKeySession(r.session); }, true, 'H'},
         {"Stop+Start", [](Rig& r) { StopKeySession(r.session); StartKeySession(r.session); }, true, 'H'},
         {"Open", [](Rig& r) { OpenKeySession(r.session, true); }, false, 'H'},
-        {"Open+Start", [](Rig& r) { OpenKeySession(r.session, true); StartKeySession(r.session); }, false, 'H'},
+        {"Open+Start", [](Rig& r) { r.OpenAndStart(); }, false, 'H'},
         {"Close", [](Rig& r) { CloseKeySession(r.session); }, false, ' '},
         {"the dialog takes over", [](Rig& r) { HandKeysToDialog(r.session, r.Display()); }, true, 'D'},
     };
