@@ -9,10 +9,8 @@ PeNames ReadPeNames(const std::string& path)
     PeNames names;
     const std::string file = ReadFileText(path);
     const auto* base = reinterpret_cast<const uint8_t*>(file.data());
-    if (file.size() < sizeof(IMAGE_DOS_HEADER))
-        return names;
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    if (dos->e_magic != IMAGE_DOS_SIGNATURE ||
+    if (file.size() < sizeof(IMAGE_DOS_HEADER) || dos->e_magic != IMAGE_DOS_SIGNATURE ||
         static_cast<size_t>(dos->e_lfanew) + sizeof(IMAGE_NT_HEADERS32) > file.size())
         return names;
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
