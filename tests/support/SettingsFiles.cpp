@@ -19,11 +19,7 @@ bool PutSettingsFile(const std::string& path, const std::string& text)
     return ok;
 }
 
-void RemoveSettingsFile(const std::string& path)
-{
-    DeleteFileA(path.c_str());
-    ForgetCachedProfile(path);
-}
+void RemoveSettingsFile(const std::string& path) { DeleteFileA(path.c_str()); ForgetCachedProfile(path); }
 
 std::string KeyOf(int code, bool lower)
 {
