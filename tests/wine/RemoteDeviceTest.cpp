@@ -11,11 +11,7 @@ namespace {
 
 class RemoteDeviceTest : public ::testing::Test {
 protected:
-    void Install(const char* variant)
-    {
-        ASSERT_TRUE(InstallVendor(variant));
-        ResetSim();
-    }
+    void Install(const char* variant) { ASSERT_TRUE(InstallVendor(variant)); ResetSim(); }
     std::string CallLog() const { return std::string(Sim()->callLog, Sim()->callLogLength); }
     // A device on the installed library asked everything once, with code 7 held, then released.
     void ExpectAnswers(uint32_t count, const char* name, int32_t opens, int32_t type)
