@@ -93,12 +93,9 @@ public:
     std::wstring String()
     {
         std::wstring s;
-        for (;;) {
-            const uint16_t c = Word();
-            if (!ok_ || c == 0)
-                return s;
+        for (uint16_t c = Word(); ok_ && c != 0; c = Word())
             s.push_back(static_cast<wchar_t>(c));
-        }
+        return s;
     }
     NameOrOrdinal Name()
     {
@@ -165,16 +162,10 @@ protected:
     // The bytes of a resource in the given language; empty if it is missing.
     std::vector<uint8_t> Resource(LPCSTR type, int id, WORD language)
     {
-        std::vector<uint8_t> bytes;
         HRSRC info = FindResourceExA(module, type, MAKEINTRESOURCEA(id), language);
-        if (!info)
-            return bytes;
-        HGLOBAL loaded = LoadResource(module, info);
-        const void* data = loaded ? LockResource(loaded) : nullptr;
-        const DWORD size = SizeofResource(module, info);
-        if (data && size)
-            bytes.assign(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
-        return bytes;
+        HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
+        const auto* data = static_cast<const uint8_t*>(loaded ? LockResource(loaded) : nullptr);
+        return data ? std::vector<uint8_t>(data, data + SizeofResource(module, info)) : std::vector<uint8_t>();
     }
 
     HMODULE module = nullptr;
@@ -198,10 +189,9 @@ TEST_F(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
     EXPECT_EQ(count, 28);
     for (const short expected : {0, 0, 260, 160})
         EXPECT_EQ(r.Short(), expected) << "x, y, width, height";
-    const NameOrOrdinal menu = r.Name();
-    EXPECT_TRUE(!menu.isOrdinal && menu.text.empty()) << "menu";
-    const NameOrOrdinal windowClass = r.Name();
-    EXPECT_TRUE(!windowClass.isOrdinal && windowClass.text.empty()) << "dialog class";
+    const auto none = [](const NameOrOrdinal& n) { return !n.isOrdinal && n.text.empty(); };
+    EXPECT_TRUE(none(r.Name())) << "menu";
+    EXPECT_TRUE(none(r.Name())) << "dialog class";
     EXPECT_EQ(Narrow(r.String()), Narrow(kCaption));
     EXPECT_EQ(r.Word(), 8) << "point size";
     EXPECT_EQ(r.Word(), 0) << "weight";
