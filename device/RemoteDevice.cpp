@@ -3,19 +3,12 @@
 #include <stdio.h>
 #include <string.h>
 
-const char VENDOR_LIBRARY_NAME[] = "QuelmoRC.dll";
+#include "device/ProcAddress.h"
 
 namespace {
 
 const char kEmptyName[] = "";
 const char kWarningCaption[] = "VantorixRC";
-
-template <typename Fn>
-Fn LookUp(HMODULE library, const char* name)
-{
-    // GetProcAddress returns a generic pointer; the vendor functions are plain C.
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
 
 }  // namespace
 
@@ -60,12 +53,12 @@ void RemoteDevice::LoadVendorLibrary()
         return;
     }
 
-    getCardCount = LookUp<GetCardCountFn>(library, "GetCardCount");
-    getCardName = LookUp<GetCardNameFn>(library, "GetCardName");
-    openCard = LookUp<OpenCardFn>(library, "OpenCard");
-    getRemoteType = LookUp<GetRemoteTypeFn>(library, "GetRemoteType");
-    getRemoteCode = LookUp<GetRemoteCodeFn>(library, "GetRemoteCode");
-    unInit = LookUp<UnInitFn>(library, "UnInit");
+    getCardCount = ProcAddress<GetCardCountFn>(library, "GetCardCount");
+    getCardName = ProcAddress<GetCardNameFn>(library, "GetCardName");
+    openCard = ProcAddress<OpenCardFn>(library, "OpenCard");
+    getRemoteType = ProcAddress<GetRemoteTypeFn>(library, "GetRemoteType");
+    getRemoteCode = ProcAddress<GetRemoteCodeFn>(library, "GetRemoteCode");
+    unInit = ProcAddress<UnInitFn>(library, "UnInit");
 
     // A count with the top bit set is an error code (-1: no driver), so no
     // cards; a count no machine has is taken as the most cards a PC can hold,
@@ -109,13 +102,13 @@ int32_t RemoteDevice::OpenCard(uint32_t index)
 uint8_t RemoteDevice::ReadCode() const
 {
     if (opened != 1 || !getRemoteCode)
-        return 255;
+        return VENDOR_NO_BUTTON;
     return static_cast<uint8_t>(getRemoteCode() & 0xFF);
 }
 
 void RemoteDevice::CloseCard()
 {
-    remoteType = -1;
+    remoteType = VENDOR_NO_REMOTE_TYPE;
     opened = 0;
     if (unInit)
         unInit();

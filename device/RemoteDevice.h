@@ -6,7 +6,8 @@
 #include <windows.h>
 #include <stdint.h>
 
-extern const char VENDOR_LIBRARY_NAME[];
+#include "device/VendorLibrary.h"
+
 constexpr uint32_t MAX_CARD_COUNT = 64;
 constexpr size_t CARD_NAME_SIZE = 64;  // a card name as shown: at most 63 characters
 
@@ -22,25 +23,18 @@ public:
     // Closes any open card (UnInit), then opens index; 1 on success, else 0.
     int32_t OpenCard(uint32_t index);
     int32_t RemoteType() const { return remoteType; }
-    // Current code from the vendor; 255 when no card is open or no entry point.
+    // Current code from the vendor; VENDOR_NO_BUTTON when no card is open or no entry point.
     uint8_t ReadCode() const;
     void CloseCard();
     // Called by the owner just before it frees the object: frees the library.
     void Release();
 
 private:
-    typedef uint32_t(__cdecl* GetCardCountFn)();
-    typedef const char*(__cdecl* GetCardNameFn)(uint32_t);
-    typedef uint32_t(__cdecl* OpenCardFn)(uint32_t);
-    typedef int32_t(__cdecl* GetRemoteTypeFn)();
-    typedef uint32_t(__cdecl* GetRemoteCodeFn)();
-    typedef uint32_t(__cdecl* UnInitFn)();
-
     void LoadVendorLibrary();
 
     uint32_t cardCount = 0;
     int32_t opened = 0;
-    int32_t remoteType = -1;
+    int32_t remoteType = VENDOR_NO_REMOTE_TYPE;
     HMODULE library = nullptr;
     GetCardCountFn getCardCount = nullptr;
     GetCardNameFn getCardName = nullptr;

@@ -1,9 +1,11 @@
-// Scriptable stand-in for the tuner vendor's remote-control library. Built in
-// variants that leave out some of the six functions (SIM_WITHOUT_<NAME>).
+// Scriptable stand-in for the tuner vendor's remote-control library, with the
+// functions the plug-in declares for it. Built in variants that leave out some
+// of the six functions (SIM_WITHOUT_<NAME>).
 #include <windows.h>
 #include <mmsystem.h>
 
-#include "SimControl.h"
+#include "device/VendorLibrary.h"
+#include "tools/quelmo_sim/SimControl.h"
 
 namespace {
 
@@ -44,11 +46,11 @@ constexpr SIZE_T kPage = 4096;
 [[maybe_unused]] uint32_t CurrentCode()
 {
     if (!g_control)
-        return 255;
+        return VENDOR_NO_BUTTON;
     switch (g_control->codeMode) {
     case SIM_TIMELINE: {
         const uint32_t elapsed = timeGetTime() - g_control->timelineStart;
-        uint32_t code = 255;
+        uint32_t code = VENDOR_NO_BUTTON;
         for (uint32_t i = 0; i < g_control->stepCount && i < SIM_MAX_STEPS; ++i) {
             if (g_control->steps[i].timeMs > elapsed)
                 break;
@@ -59,7 +61,7 @@ constexpr SIZE_T kPage = 4096;
     case SIM_SEQUENCE: {
         const uint32_t position = g_control->sequencePosition;
         if (position >= g_control->stepCount || position >= SIM_MAX_STEPS)
-            return 255;
+            return VENDOR_NO_BUTTON;
         g_control->sequencePosition = position + 1;
         return g_control->steps[position].code;
     }
