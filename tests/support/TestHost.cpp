@@ -230,32 +230,6 @@ HWND FindSetupDialog(bool visibleOnly, HWND other)
     return search.found;
 }
 
-bool PluginDll::Load(const std::string& path)
-{
-    Unload();
-    module = LoadLibraryA(path.c_str());
-    if (!module)
-        return false;
-    Open = reinterpret_cast<OpenFn>(reinterpret_cast<void*>(GetProcAddress(module, "Open")));
-    Close = reinterpret_cast<CloseFn>(reinterpret_cast<void*>(GetProcAddress(module, "Close")));
-    Start = reinterpret_cast<StartFn>(reinterpret_cast<void*>(GetProcAddress(module, "Start")));
-    Stop = reinterpret_cast<StopFn>(reinterpret_cast<void*>(GetProcAddress(module, "Stop")));
-    Setup = reinterpret_cast<SetupFn>(reinterpret_cast<void*>(GetProcAddress(module, "Setup")));
-    return Open && Close && Start && Stop && Setup;
-}
-
-void PluginDll::Unload()
-{
-    if (module)
-        FreeLibrary(module);
-    module = nullptr;
-    Open = nullptr;
-    Close = nullptr;
-    Start = nullptr;
-    Stop = nullptr;
-    Setup = nullptr;
-}
-
 void HostedPluginTest::SetUp()
 {
     ASSERT_TRUE(InstallVendor("full"));

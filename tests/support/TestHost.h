@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "plugin/HostContract.h"
+#include "plugin/PluginDll.h"
 
 struct HostMessage {
     WPARAM wParam;
@@ -79,20 +79,6 @@ std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className);
 // A setup dialog among this thread's windows other than other, known by its
 // command list (1013); null if there is none.
 HWND FindSetupDialog(bool visibleOnly = true, HWND other = nullptr);
-
-// The plug-in DLL loaded by path, with its five exports.
-struct PluginDll {
-    HMODULE module = nullptr;
-    OpenFn Open = nullptr;
-    CloseFn Close = nullptr;
-    StartFn Start = nullptr;
-    StopFn Stop = nullptr;
-    SetupFn Setup = nullptr;
-
-    bool Load(const std::string& path);
-    void Unload();
-    ~PluginDll() { Unload(); }
-};
 
 // A test as a host runs it: this window, the box watcher, the built plug-in
 // to load, the full simulator as the vendor library and no settings file

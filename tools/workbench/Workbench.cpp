@@ -24,7 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/HostContract.h"
+#include "device/VendorLibrary.h"
+#include "plugin/PluginDll.h"
 #include "tools/quelmo_sim/SimControl.h"
 #include "tools/workbench/TimelineScript.h"
 #include "tools/workbench/WindowPicture.h"
@@ -39,15 +40,6 @@ constexpr bool kTester = false;
 const char kTitle[] = "VantorixRC workbench";
 #endif
 
-struct Plugin {
-    HMODULE module = nullptr;
-    OpenFn Open = nullptr;
-    CloseFn Close = nullptr;
-    StartFn Start = nullptr;
-    StopFn Stop = nullptr;
-    SetupFn Setup = nullptr;
-};
-
 struct Options {
     std::string pluginPath;
     std::string source = "TV";
@@ -60,7 +52,7 @@ struct Options {
     bool window = false;
 };
 
-Plugin g_plugin;
+PluginDll g_plugin;
 SimControl* g_sim;
 HWND g_mainWindow;
 HWND g_logList;
@@ -70,34 +62,14 @@ DWORD g_startTime;
 bool g_scriptMode;
 std::string g_description;
 
-template <typename Fn>
-Fn Export(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-bool LoadPlugin(const std::string& path)
-{
-    g_plugin.module = LoadLibraryA(path.c_str());
-    if (!g_plugin.module)
-        return false;
-    g_plugin.Open = Export<OpenFn>(g_plugin.module, "Open");
-    g_plugin.Close = Export<CloseFn>(g_plugin.module, "Close");
-    g_plugin.Start = Export<StartFn>(g_plugin.module, "Start");
-    g_plugin.Stop = Export<StopFn>(g_plugin.module, "Stop");
-    g_plugin.Setup = Export<SetupFn>(g_plugin.module, "Setup");
-    return g_plugin.Open && g_plugin.Close && g_plugin.Start && g_plugin.Stop && g_plugin.Setup;
-}
-
 // The simulator's control block when the loaded QuelmoRC.dll is the simulator.
 SimControl* FindSimulator()
 {
-    HMODULE vendor = GetModuleHandleA("QuelmoRC.dll");
+    HMODULE vendor = GetModuleHandleA(VENDOR_LIBRARY_NAME);
     if (!vendor)
         return nullptr;
     typedef SimControl*(__cdecl * SimulatorControlFn)();
-    const auto control =
-        reinterpret_cast<SimulatorControlFn>(reinterpret_cast<void*>(GetProcAddress(vendor, "SimulatorControl")));
+    const auto control = ProcAddress<SimulatorControlFn>(vendor, "SimulatorControl");
     return control ? control() : nullptr;
 }
 
@@ -441,7 +413,7 @@ int main(int argc, char** argv)
     if (!options.vendorPath.empty()) {
         char system[MAX_PATH] = {};
         GetSystemDirectoryA(system, MAX_PATH);
-        const std::string target = std::string(system) + "\\QuelmoRC.dll";
+        const std::string target = std::string(system) + "\\" + VENDOR_LIBRARY_NAME;
         if (!CopyFileA(options.vendorPath.c_str(), target.c_str(), FALSE)) {
             fprintf(stderr, "workbench: cannot install %s as %s\n", options.vendorPath.c_str(), target.c_str());
             return 2;
@@ -460,7 +432,7 @@ int main(int argc, char** argv)
         if (g_sim && options.remoteType != -2)
             std::fill(std::begin(g_sim->remoteType), std::end(g_sim->remoteType), options.remoteType);
     }
-    if (!LoadPlugin(options.pluginPath)) {
+    if (!g_plugin.Load(options.pluginPath)) {
         char text[MAX_PATH + 160];
         snprintf(text, sizeof text, "Cannot load the plug-in %s (error %lu). If the TV software is running, close it "
                  "first: only one copy of the plug-in can be loaded.", options.pluginPath.c_str(), GetLastError());
@@ -471,6 +443,6 @@ int main(int argc, char** argv)
         return 1;
     }
     const int status = options.window ? RunWindow(options, steps) : RunScript(options, steps);
-    FreeLibrary(g_plugin.module);
+    g_plugin.Unload();
     return status;
 }
