@@ -1,12 +1,11 @@
-# Windows programs run by the tests under Wine: the build's private 32-bit
-# prefix and add_wine_test(). Every Wine test runs alone (one copy of the
-# plug-in per Wine session; the tests share the prefix's vendor library) and
-# after the prefix exists. The scripts behind it are in scripts/wine/.
-set(VRC_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-set(VRC_WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine/run.sh ${VRC_PREFIX})
+# Windows programs run by the tests under Wine, in the build's private 32-bit
+# prefix (scripts/wine/env.sh knows where it is), and add_wine_test(). Every
+# Wine test runs alone (one copy of the plug-in per Wine session; the tests
+# share the prefix's vendor library) and after the prefix exists.
+set(VRC_WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine/run.sh ${CMAKE_BINARY_DIR})
 
-# Makes the prefix if it is missing; the Wine tests need it.
-add_test(NAME wine_prefix COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine/prefix.sh ${VRC_PREFIX})
+# Makes the build's prefix if it is missing; the Wine tests need it.
+add_test(NAME wine_prefix COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine/prefix.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix LABELS wine TIMEOUT 900)
 
 # add_wine_test(NAME COMMAND program [args...] [ENVIRONMENT var=value...]

@@ -17,5 +17,5 @@ with_progress "building the plug-in, the simulator and the workbench" \
 
 # The simulator as the vendor library, the factory bindings of the family it
 # reports (any remote type but 1 and 2) beside the plug-in.
-exec scripts/wine/headless.sh "$build/wineprefix" "$build/tools/workbench.exe" --remote-type 0 \
+exec scripts/wine/headless.sh "$build" "$build/tools/workbench.exe" --remote-type 0 \
     --vendor "$build/sim/QuelmoRC_full.dll" --settings tools/workbench/demo-settings.ini "$@"

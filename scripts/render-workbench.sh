@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?usage: render-workbench.sh BUILD_DIR}" && pwd)
 bmp=$build/workbench.bmp
 rm -f "$bmp"
-"$root/scripts/wine/headless.sh" "$build/wineprefix" "$build/tools/workbench.exe" --window --play --remote-type 0 \
+"$root/scripts/wine/headless.sh" "$build" "$build/tools/workbench.exe" --window --play --remote-type 0 \
     --vendor "$build/sim/QuelmoRC_full.dll" --settings "$root/tools/workbench/demo-settings.ini" --screenshot "$bmp"
 [ -s "$bmp" ] || { echo "no picture was written: $bmp" >&2; exit 1; }
 python3 "$root/tools/bmp2png.py" "$bmp" "$root/docs/workbench.png"

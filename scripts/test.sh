@@ -11,13 +11,13 @@ bash scripts/install-deps.sh
 bash scripts/wine/enable-i386.sh
 cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 
-prefix=$(cd "$build" && pwd)/wineprefix
-# One X server for the whole run. The prefix is made (if it is new) while the
-# rest builds and the tests without Wine run; Wine ends before the X server.
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+# One X server and Wine session for the whole run (scripts/wine/session.sh).
+# The prefix is made (if it is new) while the rest builds and the tests
+# without Wine run.
+scripts/wine/session.sh "$build" bash -c '
     set -u
-    prefix=$1 build=$2
-    scripts/wine/prefix.sh "$prefix" > "$build/prefix.log" 2>&1 &
+    build=$1
+    scripts/wine/prefix.sh "$build" > "$build/prefix.log" 2>&1 &
     making=$!
     status=0
     cmake --build "$build" -j"$(nproc)" || status=$?
@@ -30,6 +30,5 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     wait $making || { echo "the Wine prefix could not be made:" >&2; status=1; }
     cat "$build/prefix.log" >&2
     [ $status != 0 ] || ctest --test-dir "$build" --output-on-failure -L wine || status=$?
-    scripts/wine/stop.sh "$prefix"
     exit $status
-' run-tests "$prefix" "$build"
+' run-tests "$build"

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# prefix.sh PREFIX: makes the private 32-bit Wine prefix PREFIX unless it is
-# complete already. Needs an X server (run it under xvfb-run). Our registry
+# prefix.sh BUILD_DIR: makes the build's private 32-bit Wine prefix unless it
+# is complete already. Needs an X server (run it under xvfb-run). Our registry
 # settings are written before Wine first starts: unmanaged windows (no window
 # manager under a bare X server, so Wine must not wait for one) and no crash
 # dialog.
 set -uo pipefail
-prefix=$1
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/env.sh" "$prefix"
+source "$here/env.sh" "$1"
+prefix=$WINEPREFIX
 source "$here/../progress.sh"
 
 [ -e "$prefix/.ready" ] && exit 0

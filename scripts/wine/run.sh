@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# run.sh PREFIX PROGRAM [ARGS...]: runs one Windows program in the prefix
-# (made first if needed) and exits with its status. Needs an X server for
+# run.sh BUILD_DIR PROGRAM [ARGS...]: runs one Windows program in the build's
+# prefix (made first if needed) and exits with its status. Needs an X server for
 # anything with a window.
 set -uo pipefail
-prefix=$1; shift
+build=$1; shift
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/env.sh" "$prefix"
-"$here/prefix.sh" "$prefix" || exit 1
+source "$here/env.sh" "$build"
+"$here/prefix.sh" "$build" || exit 1
 # The program starts Wine's services, which inherit its output and outlive
 # it by a few seconds; with the caller's pipe there, the caller would wait
 # for them. So the program writes to files, passed on to the caller while
