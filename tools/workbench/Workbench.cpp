@@ -2,11 +2,14 @@
 // shows (window mode) or prints (script mode) every command it receives. With
 // the QuelmoRC simulator it doubles as a remote: PC keys stand for buttons.
 //
-//   workbench [--plugin PATH] [--source NAME] [--remote-type N] [--settings INI]
-//             [--vendor QuelmoRC.dll] [--script FILE | --window]
+//   workbench [--plugin PATH] [--source NAME] [--remote-type N] [--card NAME]...
+//             [--settings INI] [--vendor QuelmoRC.dll] [--script FILE | --window]
 //
 // Script mode (the default without --window) plays a timeline of remote codes
 // through the simulator, prints each command message and exits 0 at its end.
+// Window mode can also play it (--play) and save a picture of the window
+// afterwards (--screenshot), or play it inside the setup dialog and save the
+// dialog's picture (--dialog-picture): the README's pictures.
 //
 // Built with VRC_REMOTE_TESTER it is the remote tester of the release: always
 // a window, the plug-in from its own folder, the vendor library the PC has,
@@ -49,6 +52,8 @@ struct Options {
     std::string vendorPath;    // installed as the system's QuelmoRC.dll
     bool play = false;         // window mode: also play the timeline
     std::string screenshotPath;  // window mode: save the window as BMP after the timeline
+    std::string dialogPicturePath;  // window mode: the timeline in the setup dialog, then its BMP
+    std::vector<std::string> cards;  // names of the simulated cards; none: the simulator's own
     bool window = false;
 };
 
@@ -304,6 +309,35 @@ int RunScript(const Options& options, const std::vector<SimStep>& steps)
     return 0;
 }
 
+// Plays the timeline once the setup dialog is up, saves the dialog's picture
+// a moment after the timeline's end, then leaves the dialog.
+struct DialogPicture {
+    std::string path;
+    const std::vector<SimStep>* steps;
+    DWORD takeAt;  // 0 until the dialog is up
+    bool saved;
+} g_dialogPicture;
+
+VOID CALLBACK DialogPictureTick(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    // The setup dialog: the one dialog window owned by the main window.
+    const HWND dialog = FindWindowA("#32770", nullptr);
+    if (!dialog || GetWindow(dialog, GW_OWNER) != g_mainWindow || !IsWindowVisible(dialog))
+        return;
+    DialogPicture& picture = g_dialogPicture;
+    if (!picture.takeAt) {
+        PlayTimeline(*picture.steps);
+        picture.takeAt = timeGetTime() + picture.steps->back().timeMs + 1500;
+        return;
+    }
+    if (static_cast<int32_t>(timeGetTime() - picture.takeAt) < 0)
+        return;
+    KillTimer(nullptr, timer);
+    UpdateWindow(dialog);
+    picture.saved = SaveWindowPicture(dialog, picture.path);
+    SendMessageA(GetDlgItem(dialog, 1000), BM_CLICK, 0, 0);  // its exit button
+}
+
 int RunWindow(const Options& options, const std::vector<SimStep>& steps)
 {
     HWND window = CreateMainWindow(true);
@@ -323,6 +357,14 @@ int RunWindow(const Options& options, const std::vector<SimStep>& steps)
     if (!started)
         Log("The plug-in does not poll the remote: no card is open (no remote library, no card, or a refused card).");
     SetFocus(window);
+    if (!options.dialogPicturePath.empty() && g_sim && !steps.empty()) {
+        g_dialogPicture = {options.dialogPicturePath, &steps, 0, false};
+        SetTimer(nullptr, 0, 50, DialogPictureTick);
+        LogCall("Setup", g_plugin.Setup());
+        g_plugin.Close();
+        DestroyWindow(window);
+        return g_dialogPicture.saved ? 0 : 1;
+    }
     if (options.play && g_sim && !steps.empty()) {
         PlayTimeline(steps);
         if (!options.screenshotPath.empty()) {
@@ -378,21 +420,25 @@ int main(int argc, char** argv)
             options.play = true;
         else if (arg == "--screenshot" && i + 1 < argc)
             options.screenshotPath = argv[++i];
+        else if (arg == "--dialog-picture" && i + 1 < argc)
+            options.dialogPicturePath = argv[++i];
+        else if (arg == "--card" && i + 1 < argc && !kTester)
+            options.cards.push_back(argv[++i]);
         else if (arg == "--window")
             options.window = true;
         else if (kTester) {
             fprintf(stderr, "usage: RemoteTester [--plugin PATH] [--vendor QuelmoRC.dll]\n");
             return 2;
         } else {
-            fprintf(stderr, "usage: workbench [--plugin PATH] [--source NAME] [--remote-type N]\n"
-                            "                 [--settings INI] [--vendor QuelmoRC.dll]\n"
-                            "                 [--script FILE] [--window [--play] [--screenshot FILE.bmp]]\n");
+            fprintf(stderr, "usage: workbench [--plugin PATH] [--source NAME] [--remote-type N] [--card NAME]...\n"
+                            "                 [--settings INI] [--vendor QuelmoRC.dll] [--script FILE]\n"
+                            "                 [--window [--play [--screenshot FILE.bmp]] [--dialog-picture FILE.bmp]]\n");
             return 2;
         }
     }
 
     std::vector<SimStep> steps;
-    if (!options.window || options.play) {
+    if (!options.window || options.play || !options.dialogPicturePath.empty()) {
         const TimelineParse timeline = LoadTimeline(options.scriptPath);
         if (!timeline.error.empty()) {
             fprintf(stderr, "workbench: %s\n", timeline.error.c_str());
@@ -431,6 +477,11 @@ int main(int argc, char** argv)
         g_sim = SimAttachControl();
         if (g_sim && options.remoteType != -2)
             std::fill(std::begin(g_sim->remoteType), std::end(g_sim->remoteType), options.remoteType);
+        if (g_sim && !options.cards.empty()) {
+            g_sim->cardCount = static_cast<uint32_t>(std::min<size_t>(options.cards.size(), SIM_MAX_CARDS));
+            for (uint32_t i = 0; i < g_sim->cardCount; ++i)
+                snprintf(g_sim->cardNames[i], SIM_NAME_SIZE, "%s", options.cards[i].c_str());
+        }
     }
     if (!g_plugin.Load(options.pluginPath)) {
         char text[MAX_PATH + 160];
