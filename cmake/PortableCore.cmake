@@ -5,7 +5,7 @@
 function(vrc_add_portable_core name)
     get_filename_component(root ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/.. ABSOLUTE)
     add_library(${name} STATIC
-        ${root}/engine/KeyEngine.cpp
+        ${root}/engine/KeySession.cpp
         ${root}/mapping/ButtonTables.cpp
         ${root}/mapping/DefaultBindings.cpp
     )

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "mapping/CopyText.h"
+
 const char CommandVocabulary[VOCABULARY_SIZE][COMMAND_SIZE] = {
     "< None >", "< Other >", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9",
     "POWER", "CH_UP", "CH_DOWN", "VOL_UP", "VOL_DOWN", "MUTE", "MENU", "RECALL",
@@ -76,16 +78,4 @@ void ClearButtonCommands(ButtonTable& table)
 {
     for (ButtonEntry& entry : table.entries)
         entry.command[0] = '\0';
-}
-
-void CopyText(char* dst, size_t size, const char* src)
-{
-    if (size == 0)
-        return;
-    if (!src)
-        src = "";
-    size_t i = 0;
-    for (; i + 1 < size && src[i] != '\0'; ++i)
-        dst[i] = src[i];
-    dst[i] = '\0';
 }

@@ -3,7 +3,6 @@
 // tables in use are owned by whoever runs the plug-in.
 #pragma once
 
-#include <stddef.h>
 #include <stdint.h>
 
 constexpr int BUTTON_COUNT = 93;  // codes 0x00..0x5C
@@ -85,7 +84,3 @@ void SetButtonCommand(ButtonTable& table, int code, const char* text);
 
 // Empties every command of table.
 void ClearButtonCommands(ButtonTable& table);
-
-// Copies at most size-1 bytes of src (null reads as "") and always terminates
-// dst; bytes after the terminator are left as they are.
-void CopyText(char* dst, size_t size, const char* src);

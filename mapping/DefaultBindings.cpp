@@ -1,5 +1,7 @@
 #include "mapping/DefaultBindings.h"
 
+#include <stddef.h>
+
 namespace {
 
 struct FactoryBinding {

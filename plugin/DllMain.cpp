@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "plugin/PluginState.h"
-#include "plugin/Polling.h"
+#include "plugin/PollTimer.h"
 
 // cppcheck-suppress constParameter ; the loader's prototype fixes the type
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)

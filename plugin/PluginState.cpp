@@ -2,21 +2,23 @@
 
 #include <string.h>
 
+#include "device/RemoteDevice.h"
 #include "mapping/DefaultBindings.h"
-#include "plugin/Polling.h"
 
 ButtonTable g_buttonTables[TABLE_COUNT] = {
     SHIPPED_BUTTON_TABLES[0], SHIPPED_BUTTON_TABLES[1], SHIPPED_BUTTON_TABLES[2]};
 
 namespace {
 
-constexpr KeyEventSink kHostCommands = {SendCommandToHost, nullptr};
+// No receiver of the host's until Open gives the host window.
+constexpr KeyEventSink kNoHost = {nullptr, nullptr};
 
+// The family of the table on screen: 0, 1 or 2.
 }  // namespace
 
 PluginState g_plugin = {
     nullptr, nullptr, nullptr, {}, "", DEFAULT_SETTINGS, nullptr, 0, &g_buttonTables[0], 0,
-    IdleKeySession(kHostCommands), nullptr, 0, 0, 0,
+    IdleKeySession(kNoHost), nullptr, 0, 0, 0,
 };
 
 void ResetPluginState()
@@ -28,7 +30,7 @@ void ResetPluginState()
     g_plugin.instanceMutex = mutex;
     g_plugin.settings = DEFAULT_SETTINGS;
     g_plugin.currentTable = &g_buttonTables[0];
-    g_plugin.session = IdleKeySession(kHostCommands);
+    g_plugin.session = IdleKeySession(kNoHost);
     memcpy(g_buttonTables, SHIPPED_BUTTON_TABLES, sizeof g_buttonTables);
 }
 
@@ -40,6 +42,13 @@ void SelectButtonTable(int32_t remoteType)
 int32_t CurrentTableFamily()
 {
     return static_cast<int32_t>(g_plugin.currentTable - g_buttonTables);
+}
+
+void OpenCardAndSelectTable(uint32_t index)
+{
+    RemoteDevice* device = g_plugin.device;
+    g_plugin.cardOpen = device ? device->OpenCard(index) : 0;
+    SelectButtonTable(device ? device->RemoteType() : VENDOR_NO_REMOTE_TYPE);
 }
 
 void ApplyDefaultBindings()

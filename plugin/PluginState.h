@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <stdint.h>
 
-#include "engine/KeyEngine.h"
+#include "engine/KeySession.h"
 #include "mapping/ButtonTables.h"
 #include "plugin/HostContract.h"
 #include "settings/PluginSettings.h"
@@ -45,9 +45,6 @@ void ResetPluginState();
 // Points currentTable at the table of the remote type's family.
 void SelectButtonTable(int32_t remoteType);
 
-// The family of the table on screen: 0, 1 or 2.
-int32_t CurrentTableFamily();
-
 // Opens card index of the device and selects the button table of its
 // remote's family; table 0 when there is no device or the card does not open.
 void OpenCardAndSelectTable(uint32_t index);
@@ -59,6 +56,3 @@ void ApplyDefaultBindings();
 // Writes both sections of the settings file and clears settingsDirty;
 // nothing at all without a settings path.
 void SaveSettings();
-
-// Gives the device back: closes the card, frees the library and the object.
-void ReleaseDevice();

@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "mapping/CopyText.h"
+
 namespace {
 
 const char kHardwareSection[] = "Hardware";

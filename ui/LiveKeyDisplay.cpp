@@ -63,12 +63,8 @@ void SelectPressedButton(const char* label)
                  static_cast<WPARAM>(CommandIndexForButton(*g_plugin.currentTable, index)), 0);
 }
 
-void ReceiveKeyEvent(void*, uint8_t code, int32_t eventValue) { ShowKeyEventInDialog(code, eventValue); }
-
-}  // namespace
-
-const KeyEventSink LIVE_KEY_DISPLAY = {ReceiveKeyEvent, nullptr};
-
+// Writes status, code and label into the dialog; a press also moves the two
+// binding lists to the pressed button.
 void ShowKeyEventInDialog(uint8_t code, int32_t eventValue)
 {
     if (code > MAX_BUTTON_CODE || !g_plugin.dialogWindow)
@@ -92,3 +88,9 @@ void ShowKeyEventInDialog(uint8_t code, int32_t eventValue)
     SetDlgItemTextA(g_plugin.dialogWindow, IDC_CODE_TEXT, codeText);
     SetDlgItemTextA(g_plugin.dialogWindow, IDC_BUTTON_TEXT, label);
 }
+
+void ReceiveKeyEvent(void*, uint8_t code, int32_t eventValue) { ShowKeyEventInDialog(code, eventValue); }
+
+}  // namespace
+
+const KeyEventSink LIVE_KEY_DISPLAY = {ReceiveKeyEvent, nullptr};

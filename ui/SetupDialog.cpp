@@ -1,12 +1,12 @@
-#include "ui/SetupDialog.h"
-
+// The export Setup and the modal setup dialog (template 107) behind it.
+#include <windows.h>
 #include <commctrl.h>
 #include <string.h>
 
 #include "device/RemoteDevice.h"
 #include "mapping/ButtonTables.h"
 #include "plugin/PluginState.h"
-#include "plugin/Polling.h"
+#include "plugin/PollTimer.h"
 #include "ui/LiveKeyDisplay.h"
 #include "ui/resource.h"
 
@@ -73,9 +73,24 @@ void FillDeviceList(HWND window)
     }
 }
 
+// The dialog takes the key events over: its live display hears them from now
+// on, and nothing reaches the host.
+void RouteKeyEventsToDialog(HWND window)
+{
+    g_plugin.dialogWindow = window;
+    HandKeysToDialog(g_plugin.session, LIVE_KEY_DISPLAY);
+}
+
+// The key events go to the host again.
+void RouteKeyEventsToHost()
+{
+    g_plugin.dialogWindow = nullptr;
+    HandKeysToHost(g_plugin.session);
+}
+
 void InitDialog(HWND window)
 {
-    RouteKeyEventsToDialog(window, LIVE_KEY_DISPLAY);
+    RouteKeyEventsToDialog(window);
     FillDeviceList(window);
 
     for (const ButtonEntry& entry : g_plugin.currentTable->entries) {
@@ -247,8 +262,7 @@ void FreeLogo(HWND window)
     }
 }
 
-}  // namespace
-
+// Dialog procedure of template 107.
 INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
@@ -271,6 +285,8 @@ INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
         return FALSE;
     }
 }
+
+}  // namespace
 
 extern "C" int32_t __cdecl Setup()
 {

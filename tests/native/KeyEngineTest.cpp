@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/KeyEngine.h"
+#include "engine/KeySession.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/KeyEngine.h"
+#include "engine/KeySession.h"
 #include "mapping/ButtonTables.h"
 #include "tests/HoldChecker.h"
 #include "tests/SeededRandom.h"

@@ -9,7 +9,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "plugin/Polling.h"
+#include "plugin/PollTimer.h"
 #include "plugin/PluginState.h"
 #include "support/AllocationCounter.h"
 #include "support/ProcessCounters.h"

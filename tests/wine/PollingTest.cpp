@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "mapping/CopyText.h"
 #include "plugin/PluginState.h"
-#include "plugin/Polling.h"
+#include "plugin/PollTimer.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/Polling.h"
+#include "plugin/PollTimer.h"
 #include "plugin/PluginState.h"
 #include "support/DialogScript.h"
 #include "support/ImportPatch.h"

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "mapping/CopyText.h"
 #include "plugin/PluginState.h"
 #include "support/ImportPatch.h"
 #include "support/SettingsFiles.h"

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "mapping/CopyText.h"
 #include "plugin/PluginState.h"
 #include "support/SettingsFiles.h"
 #include "support/TestEnv.h"

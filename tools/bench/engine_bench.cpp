@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/KeyEngine.h"
+#include "engine/KeySession.h"
 #include "plugin/PluginState.h"
-#include "plugin/Polling.h"
+#include "plugin/PollTimer.h"
 #include "support/AllocationCounter.h"
 #include "support/TestEnv.h"
 #include "support/TestHost.h"

@@ -1,4 +1,4 @@
-#include "engine/KeyEngine.h"
+#include "engine/KeySession.h"
 
 #include "mapping/ButtonTables.h"
 

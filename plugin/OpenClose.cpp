@@ -4,16 +4,18 @@
 #include <new>
 
 #include "device/RemoteDevice.h"
+#include "mapping/CopyText.h"
+#include "plugin/HostCommand.h"
 #include "plugin/PluginState.h"
-#include "plugin/Polling.h"
+#include "plugin/PollTimer.h"
 #include "settings/SettingsFile.h"
 
 namespace {
 
 const char kDefaultSourceName[] = "REMOTE";
+constexpr KeyEventSink kHostCommands = {SendCommandToHost, nullptr};
 
-}  // namespace
-
+// Gives the device back: closes the card, frees the library and the object.
 void ReleaseDevice()
 {
     g_plugin.cardOpen = 0;
@@ -26,12 +28,7 @@ void ReleaseDevice()
     }
 }
 
-void OpenCardAndSelectTable(uint32_t index)
-{
-    RemoteDevice* device = g_plugin.device;
-    g_plugin.cardOpen = device ? device->OpenCard(index) : 0;
-    SelectButtonTable(device ? device->RemoteType() : -1);
-}
+}  // namespace
 
 extern "C" const char* __stdcall Open(const char* sourceName, HWND window, uint32_t)
 {
@@ -52,6 +49,7 @@ extern "C" const char* __stdcall Open(const char* sourceName, HWND window, uint3
 
     // A button held now is forgotten, not released: this is a new session.
     KillPollTimer();
+    g_plugin.session.host = kHostCommands;
     OpenKeySession(g_plugin.session, window != nullptr);
     ReleaseDevice();
 

@@ -1,4 +1,4 @@
-#include "plugin/Polling.h"
+#include "plugin/PollTimer.h"
 
 #include <mmsystem.h>
 
@@ -58,26 +58,4 @@ void CALLBACK PollRemote(HWND, UINT, UINT_PTR timerId, DWORD)
         return;
     const uint8_t code = g_plugin.device->ReadCode();
     PollKeySession(g_plugin.session, g_plugin.settings, code, g_clock());
-}
-
-void SendCommandToHost(void*, uint8_t code, int32_t eventValue)
-{
-    const char* command = g_plugin.currentTable->entries[code].command;
-    if (command[0] == '\0' || !g_plugin.hostWindow)
-        return;
-    CopyText(g_plugin.commandRecord.command, COMMAND_SIZE, command);
-    SendMessageA(g_plugin.hostWindow, WM_REMOTE_COMMAND, reinterpret_cast<WPARAM>(&g_plugin.commandRecord),
-                 static_cast<LPARAM>(eventValue));
-}
-
-void RouteKeyEventsToDialog(HWND dialog, const KeyEventSink& display)
-{
-    g_plugin.dialogWindow = dialog;
-    HandKeysToDialog(g_plugin.session, display);
-}
-
-void RouteKeyEventsToHost()
-{
-    g_plugin.dialogWindow = nullptr;
-    HandKeysToHost(g_plugin.session);
 }
