@@ -3,19 +3,9 @@
 #include <mmsystem.h>
 #include <stdio.h>
 
-std::string BuildDir()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    for (int i = 0; i < 2; ++i) {
-        const size_t slash = dir.find_last_of("\\/");
-        if (slash == std::string::npos)
-            break;
-        dir.resize(slash);
-    }
-    return dir;
-}
+#include "tools/host/HostKit.h"
+
+std::string BuildDir() { return ProgramFolder(2); }
 
 std::string PluginPath() { return BuildDir() + "\\VantorixRC.dll"; }
 
@@ -43,13 +33,12 @@ std::string VendorLibraryPath()
 {
     char dir[MAX_PATH] = {};
     GetSystemDirectoryA(dir, MAX_PATH);
-    return std::string(dir) + "\\QuelmoRC.dll";
+    return std::string(dir) + "\\" + VENDOR_LIBRARY_NAME;
 }
 
 bool InstallVendor(const char* variant)
 {
-    const std::string source = BuildDir() + "\\sim\\QuelmoRC_" + variant + ".dll";
-    return CopyFileA(source.c_str(), VendorLibraryPath().c_str(), FALSE) != 0;
+    return SimInstallAsVendor((BuildDir() + "\\sim\\QuelmoRC_" + variant + ".dll").c_str());
 }
 
 bool RemoveVendor()
@@ -88,19 +77,7 @@ void SimSequence(const uint32_t* codes, uint32_t count)
     sim->codeMode = SIM_SEQUENCE;
 }
 
-void SimTimeline(const SimStep* steps, uint32_t count)
-{
-    SimControl* sim = Sim();
-    sim->codeMode = SIM_HELD;
-    sim->heldCode = 255;
-    if (count > SIM_MAX_STEPS)
-        count = SIM_MAX_STEPS;
-    for (uint32_t i = 0; i < count; ++i)
-        sim->steps[i] = steps[i];
-    sim->stepCount = count;
-    sim->timelineStart = timeGetTime();
-    sim->codeMode = SIM_TIMELINE;
-}
+void SimTimeline(const SimStep* steps, uint32_t count) { SimPlayTimeline(Sim(), steps, count); }
 
 bool WriteFileText(const std::string& path, const std::string& text)
 {

@@ -5,6 +5,7 @@
 
 #include "support/SettingsFiles.h"
 #include "support/TestEnv.h"
+#include "tools/host/HostKit.h"
 
 std::string HostMessage::Command() const
 {
@@ -81,21 +82,7 @@ void RecordingHost::PumpFor(DWORD ms)
 
 bool RecordingHost::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
-    const DWORD start = timeGetTime();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (done())
-            return true;
-        const DWORD elapsed = timeGetTime() - start;
-        if (elapsed >= timeoutMs)
-            return done();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed < 5 ? timeoutMs - elapsed : 5,
-                                  QS_ALLINPUT);
-    }
+    return PumpMessagesUntil(done, timeoutMs);
 }
 
 BoxWatcher::BoxWatcher()

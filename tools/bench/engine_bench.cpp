@@ -1,9 +1,8 @@
-// Key-event engine figures (printed, never judged):
-//  1. in-process cost of one PollRemote tick with the simulator as code source
-//     and a fake clock, median of several runs, per kind of traffic;
-//  2. allocations per tick: calls through the executable's import table to
-//     the C runtime's and the system's allocators, plus operator new, counted
-//     while ticking, and the net change of busy blocks in every process heap;
+// Key-event figures (printed, never judged; that nothing is allocated per
+// poll is the day-of-polling test's to prove):
+//  1. the key session's step alone, median of several runs, per kind of traffic;
+//  2. in-process cost of one PollRemote tick with the simulator as code source
+//     and a hand-set clock, likewise;
 //  3. through the built DLL with the real 30 ms timer and the simulator's
 //     timeline: press-to-message latency p50/p99, release latency, and the
 //     spacing of auto-repeats with the default timings.
@@ -18,11 +17,11 @@
 #include <vector>
 
 #include "engine/KeySession.h"
+#include "plugin/PluginDll.h"
 #include "plugin/PluginState.h"
 #include "plugin/PollTimer.h"
-#include "support/AllocationCounter.h"
-#include "support/TestEnv.h"
-#include "support/TestHost.h"
+#include "tools/host/HostKit.h"
+#include "tools/quelmo_sim/SimControl.h"
 
 namespace {
 
@@ -30,17 +29,35 @@ namespace {
 // In-process ticking.
 
 uint32_t g_now = 1000000;
-uint32_t FakeClock() { return g_now; }
+uint32_t BenchClock() { return g_now; }
 
+SimControl* g_sim = SimAttachControl();
+
+// The host: counts its command messages and, when asked, keeps when each came.
+struct Arrival {
+    DWORD time;
+    LPARAM value;
+};
 long g_hostMessages = 0;
+std::vector<Arrival>* g_arrivals = nullptr;
 
 LRESULT CALLBACK LeanHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_USER + 1) {
+    if (message == WM_REMOTE_COMMAND) {
         ++g_hostMessages;
+        if (g_arrivals)
+            g_arrivals->push_back({timeGetTime(), lParam});
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool InstallSimulator()
+{
+    if (!g_sim || !SimInstallAsVendor((ProgramFolder(2) + "\\sim\\QuelmoRC_full.dll").c_str()))
+        return false;
+    SimReset(g_sim);
+    return true;
 }
 
 HWND CreateLeanHost()
@@ -65,133 +82,93 @@ double Seconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER freq)
     return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(freq.QuadPart);
 }
 
+// Median and range of the nanoseconds per step of step(i), over runs of steps.
+template <typename Step>
+void PrintNanosPerStep(const char* name, int runs, int steps, Step step)
+{
+    LARGE_INTEGER freq;
+    QueryPerformanceFrequency(&freq);
+    std::vector<double> ns;
+    for (int run = 0; run < runs; ++run) {
+        LARGE_INTEGER t0, t1;
+        QueryPerformanceCounter(&t0);
+        for (int i = 0; i < steps; ++i)
+            step(i);
+        QueryPerformanceCounter(&t1);
+        ns.push_back(Seconds(t0, t1, freq) * 1e9 / steps);
+    }
+    std::sort(ns.begin(), ns.end());
+    printf("%-44s median %8.1f ns  (min %.1f, max %.1f)\n", name, ns[ns.size() / 2], ns.front(), ns.back());
+}
+
 void BenchTicks()
 {
-    const int kRuns = 7;
-    const int kTicks = 20000;
     const Mode modes[] = {
         {"idle (no button)", 255, 255},
         {"held, unbound", 0x20, 0x20},
         {"held, bound (repeat every 3rd tick)", 0x1A, 0x1A},
         {"switching A/B every tick (release+press)", 0x1A, 0x12},
     };
-
     HWND window = CreateLeanHost();
-    if (!InstallVendor("full")) {
+    if (!InstallSimulator()) {
         printf("cannot install the simulator as vendor library\n");
         return;
     }
-    ResetSim();
-    const std::string ini = OwnIniPath();
+    // The linked-in plug-in reads the settings file named after this program: none.
+    const std::string self = ProgramFolder(0);
+    const std::string ini = self.substr(0, self.find_last_of('.')) + ".ini";
     DeleteFileA(ini.c_str());
-
     ResetPluginState();
     Open("BENCH", window, 0);
     SetButtonCommand(*g_plugin.currentTable, 0x1A, "CH_UP");
     SetButtonCommand(*g_plugin.currentTable, 0x12, "POWER");
-    SetPollClock(FakeClock);
-    const UINT_PTR timer = Start();  // never pumped: the ticks below are the only polls
-    if (!timer || !g_plugin.cardOpen) {
+    SetPollClock(BenchClock);
+    if (!Start() || !g_plugin.cardOpen) {  // never pumped: the ticks below are the only polls
         printf("in-process Start failed\n");
         return;
     }
-
-    LARGE_INTEGER freq;
-    QueryPerformanceFrequency(&freq);
-    printf("== In-process PollRemote tick (simulator code source, fake clock +30 ms/tick)\n");
-    printf("   %d runs x %d ticks per kind; median and range of ns per tick\n", kRuns, kTicks);
-    printf("   allocation counting: this executable's import slots for malloc/calloc/realloc\n"
-           "   and HeapAlloc/HeapReAlloc/LocalAlloc/GlobalAlloc redirected to counters,\n"
-           "   plus a counting operator new; and the net busy-block change over a HeapWalk of\n"
-           "   all process heaps (system-internal allocations of Windows itself are not seen)\n");
-
+    printf("\n== In-process PollRemote tick (simulator code source, hand-set clock +30 ms/tick), ns per tick\n");
     for (const Mode& mode : modes) {
-        std::vector<double> ns;
-        long messages = 0;
-        long newCalls = 0, crtCalls = 0, heapCalls = 0;
-        long heapDelta = 0;
-        for (int run = 0; run < kRuns; ++run) {
-            Stop();
-            Start();
-            const UINT_PTR id = g_plugin.timerId;
-            SimHold(mode.codeA);
-            const long before = g_hostMessages;
-            const long blocksBefore = HeapBusyBlocks();
-            LARGE_INTEGER t0, t1;
-            const bool alternate = mode.codeA != mode.codeB;
-            StartCountingAllocations();
-            QueryPerformanceCounter(&t0);
-            for (int i = 0; i < kTicks; ++i) {
-                if (alternate)
-                    Sim()->heldCode = (i & 1) ? mode.codeB : mode.codeA;
-                g_now += 30;
-                PollRemote(nullptr, WM_TIMER, id, 0);
-            }
-            QueryPerformanceCounter(&t1);
-            const AllocationCounts counts = StopCountingAllocations();
-            heapDelta += HeapBusyBlocks() - blocksBefore;
-            newCalls += counts.newCalls;
-            crtCalls += counts.crtCalls;
-            heapCalls += counts.heapCalls;
-            messages += g_hostMessages - before;
-            ns.push_back(Seconds(t0, t1, freq) * 1e9 / kTicks);
-        }
-        std::sort(ns.begin(), ns.end());
-        const double ticks = static_cast<double>(kRuns) * kTicks;
-        printf("%-44s median %8.0f ns/tick  (min %.0f, max %.0f)  host messages/tick %.3f\n", mode.name,
-               ns[ns.size() / 2], ns.front(), ns.back(), messages / ticks);
-        printf("%-44s allocations/tick: operator new %.5f, malloc-family %.5f, heap API %.5f;"
-               " net busy heap blocks %+ld over %.0f ticks\n",
-               "", newCalls / ticks, crtCalls / ticks, heapCalls / ticks, heapDelta, ticks);
+        Stop();
+        Start();
+        const UINT_PTR id = g_plugin.timerId;
+        const long before = g_hostMessages;
+        g_sim->heldCode = mode.codeA;
+        PrintNanosPerStep(mode.name, 7, 20000, [&](int i) {
+            g_sim->heldCode = (i & 1) ? mode.codeB : mode.codeA;
+            g_now += 30;
+            PollRemote(nullptr, WM_TIMER, id, 0);
+        });
+        printf("%-44s host messages per tick %.3f\n", "", (g_hostMessages - before) / (7.0 * 20000));
     }
-
     Close();
     SetPollClock(nullptr);
     DestroyWindow(window);
-    DeleteFileA(ini.c_str());
 }
 
 // ---------------------------------------------------------------------------
-// The key-event core alone: one poll step on a tracker, events to a counter.
+// The key session alone: one poll step, events to a counter.
 
 long g_coreEvents = 0;
 void CountEvent(void*, uint8_t, int32_t) { ++g_coreEvents; }
 
 void BenchCoreStep()
 {
-    const int kRuns = 7;
-    const int kTicks = 200000;
     const Mode modes[] = {
         {"idle (no button)", 255, 255},
         {"held (a repeat every 3rd step)", 0x1A, 0x1A},
         {"switching A/B every step (release+press)", 0x1A, 0x12},
     };
-    const KeyEventSink sink = {CountEvent, nullptr};
-    LARGE_INTEGER freq;
-    QueryPerformanceFrequency(&freq);
-    printf("\n== Key-event core: PollKeySession alone (no vendor call, no message)\n");
+    printf("== Key session: PollKeySession alone (no vendor call, no message), ns per step\n");
     for (const Mode& mode : modes) {
-        std::vector<double> ns;
-        long allocations = 0;
-        for (int run = 0; run < kRuns; ++run) {
-            KeySession session = IdleKeySession(sink);
-            OpenKeySession(session, true);
-            StartKeySession(session);
-            uint32_t now = 1000000;
-            LARGE_INTEGER t0, t1;
-            StartCountingAllocations();
-            QueryPerformanceCounter(&t0);
-            for (int i = 0; i < kTicks; ++i) {
-                now += 30;
-                PollKeySession(session, DEFAULT_SETTINGS, static_cast<uint8_t>((i & 1) ? mode.codeB : mode.codeA), now);
-            }
-            QueryPerformanceCounter(&t1);
-            allocations += StopCountingAllocations().Total();
-            ns.push_back(Seconds(t0, t1, freq) * 1e9 / kTicks);
-        }
-        std::sort(ns.begin(), ns.end());
-        printf("%-44s median %6.1f ns/step  (min %.1f, max %.1f)  allocations %ld over %d steps\n", mode.name,
-               ns[ns.size() / 2], ns.front(), ns.back(), allocations, kRuns * kTicks);
+        KeySession session = IdleKeySession({CountEvent, nullptr});
+        OpenKeySession(session, true);
+        StartKeySession(session);
+        uint32_t now = 1000000;
+        PrintNanosPerStep(mode.name, 7, 200000, [&](int i) {
+            now += 30;
+            PollKeySession(session, DEFAULT_SETTINGS, static_cast<uint8_t>((i & 1) ? mode.codeB : mode.codeA), now);
+        });
     }
 }
 
@@ -222,20 +199,25 @@ double Mean(const std::vector<double>& v)
 void BenchRealTimer()
 {
     printf("\n== Built DLL, real 30 ms timer, simulator timeline (defaults 350/100/60)\n");
-    const std::string ini = BuildDir() + "\\VantorixRC.ini";
-    if (!InstallVendor("full") || !WriteFileText(ini, "[Buttons]\r\n1A=CH_UP\r\n")) {
+    const std::string ini = ProgramFolder(2) + "\\VantorixRC.ini";
+    FILE* file = fopen(ini.c_str(), "wb");
+    const bool written = file && fputs("[Buttons]\r\n1A=CH_UP\r\n", file) >= 0;
+    if (file)
+        fclose(file);
+    if (!InstallSimulator() || !written) {
         printf("cannot prepare vendor library or settings file\n");
         return;
     }
-    ResetSim();
-    RecordingHost host;
+    HWND window = CreateLeanHost();
+    std::vector<Arrival> arrivals;
+    g_arrivals = &arrivals;
     PluginDll plugin;
-    if (!plugin.Load(PluginPath())) {
-        printf("cannot load %s\n", PluginPath().c_str());
+    if (!plugin.Load(ProgramFolder(2) + "\\VantorixRC.dll")) {
+        printf("cannot load the plug-in\n");
         DeleteFileA(ini.c_str());
         return;
     }
-    plugin.Open("BENCH", host.Window(), 0);
+    plugin.Open("BENCH", window, 0);
     if (!plugin.Start()) {
         printf("Start failed\n");
         plugin.Close();
@@ -265,32 +247,34 @@ void BenchRealTimer()
         releaseAt.push_back(t + 1500);
         t += 1900;
     }
-    const uint32_t readsBefore = Sim()->callCount[CALL_GET_REMOTE_CODE];
-    SimTimeline(steps.data(), static_cast<uint32_t>(steps.size()));
-    const DWORD start = Sim()->timelineStart;
+    const uint32_t readsBefore = g_sim->callCount[CALL_GET_REMOTE_CODE];
+    SimPlayTimeline(g_sim, steps.data(), static_cast<uint32_t>(steps.size()));
+    const DWORD start = g_sim->timelineStart;
     const size_t presses = pressAt.size();
     auto releases = [&] {
         size_t n = 0;
-        for (const HostMessage& m : host.messages)
-            n += m.lParam == -1;
+        for (const Arrival& m : arrivals)
+            n += m.value == -1;
         return n;
     };
-    const bool complete = RecordingHost::PumpUntil([&] { return releases() >= presses; }, t + 15000);
+    const bool complete = PumpMessagesUntil([&] { return releases() >= presses; }, t + 15000);
     const DWORD elapsed = timeGetTime() - start;
-    const uint32_t reads = Sim()->callCount[CALL_GET_REMOTE_CODE] - readsBefore;
+    const uint32_t reads = g_sim->callCount[CALL_GET_REMOTE_CODE] - readsBefore;
     plugin.Close();
     plugin.Unload();
+    g_arrivals = nullptr;
+    DestroyWindow(window);
     DeleteFileA(ini.c_str());
 
     // Each message belongs to the latest step of its kind at or before its arrival.
     std::vector<double> pressLatency, tapReleaseLatency, holdReleaseLatency, spacing, firstRepeat;
-    const HostMessage* previous = nullptr;
-    const HostMessage* lastPress = nullptr;
+    const Arrival* previous = nullptr;
+    const Arrival* lastPress = nullptr;
     size_t order = 0, gaps = 0;
     int32_t expectedNext = 0;
-    for (const HostMessage& m : host.messages) {
+    for (const Arrival& m : arrivals) {
         const uint32_t rel = m.time - start;
-        if (m.lParam == 0) {
+        if (m.value == 0) {
             if (expectedNext != 0)
                 ++gaps;
             uint32_t best = 0;
@@ -300,7 +284,7 @@ void BenchRealTimer()
             pressLatency.push_back(static_cast<double>(rel - best));
             lastPress = &m;
             expectedNext = 1;
-        } else if (m.lParam == -1) {
+        } else if (m.value == -1) {
             size_t best = 0;
             for (size_t i = 0; i < releaseAt.size(); ++i)
                 if (releaseAt[i] <= rel)
@@ -309,12 +293,12 @@ void BenchRealTimer()
             (best < static_cast<size_t>(kTaps) ? tapReleaseLatency : holdReleaseLatency).push_back(latency);
             expectedNext = 0;
         } else {
-            if (m.lParam != expectedNext)
+            if (m.value != expectedNext)
                 ++gaps;
-            expectedNext = static_cast<int32_t>(m.lParam) + 1;
-            if (m.lParam == 1 && lastPress)
+            expectedNext = static_cast<int32_t>(m.value) + 1;
+            if (m.value == 1 && lastPress)
                 firstRepeat.push_back(static_cast<double>(m.time - lastPress->time));
-            else if (previous && previous->lParam >= 1)
+            else if (previous && previous->value >= 1)
                 spacing.push_back(static_cast<double>(m.time - previous->time));
         }
         previous = &m;
@@ -356,9 +340,6 @@ void BenchRealTimer()
 int main()
 {
     setvbuf(stdout, nullptr, _IONBF, 0);
-    const int patched = InstallAllocationCounters();
-    printf("engine_bench: %d allocator import slots redirected to counters\n", patched);
-    printf("  (malloc, calloc, realloc, HeapAlloc, HeapReAlloc, LocalAlloc, GlobalAlloc where imported)\n\n");
     BenchCoreStep();
     BenchTicks();
     BenchRealTimer();

@@ -5,9 +5,12 @@
 #pragma once
 
 #include <windows.h>
+#include <mmsystem.h>
 #include <stdint.h>
+#include <stdio.h>
 #include <string.h>
 
+#include "device/VendorLibrary.h"
 #include "tools/quelmo_sim/SimStep.h"
 
 #define SIM_CONTROL_NAME "QuelmoRC_Simulator_Control"
@@ -100,4 +103,27 @@ inline void SimReset(SimControl* control)
         UnmapViewOfFile(view);
     if (mapping)
         CloseHandle(mapping);
+}
+
+// Copies the simulator DLL at path over the system's vendor library, where
+// the plug-in looks for it; true on success.
+inline bool SimInstallAsVendor(const char* path)
+{
+    char target[MAX_PATH + 16] = {};
+    const UINT length = GetSystemDirectoryA(target, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    snprintf(target + length, sizeof target - length, "\\%s", VENDOR_LIBRARY_NAME);
+    return CopyFileA(path, target, FALSE) != 0;
+}
+
+// The simulator reports the timeline steps (at most SIM_MAX_STEPS) from now on.
+inline void SimPlayTimeline(SimControl* control, const SimStep* steps, uint32_t count)
+{
+    control->codeMode = SIM_HELD;
+    control->heldCode = VENDOR_NO_BUTTON;
+    control->stepCount = count < static_cast<uint32_t>(SIM_MAX_STEPS) ? count : SIM_MAX_STEPS;
+    memcpy(control->steps, steps, control->stepCount * sizeof *steps);
+    control->timelineStart = timeGetTime();
+    control->codeMode = SIM_TIMELINE;
 }

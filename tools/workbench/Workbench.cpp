@@ -29,6 +29,7 @@
 
 #include "device/VendorLibrary.h"
 #include "plugin/PluginDll.h"
+#include "tools/host/HostKit.h"
 #include "tools/quelmo_sim/SimControl.h"
 #include "tools/workbench/TimelineScript.h"
 #include "tools/workbench/WindowPicture.h"
@@ -256,26 +257,12 @@ void ShowKeyboardRemote()
     SetWindowTextA(g_keyMapText, text.c_str());
 }
 
-std::string DefaultPluginPath()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    // The tester sits beside the plug-in; the workbench in <build>\tools.
-    for (int i = 0; i < (kTester ? 1 : 2) && dir.find_last_of("\\/") != std::string::npos; ++i)
-        dir.resize(dir.find_last_of("\\/"));
-    return dir + "\\VantorixRC.dll";
-}
+// The tester sits beside the plug-in; the workbench in <build>\tools.
+std::string DefaultPluginPath() { return ProgramFolder(kTester ? 1 : 2) + "\\VantorixRC.dll"; }
 
 void PlayTimeline(const std::vector<SimStep>& steps)
 {
-    g_sim->codeMode = SIM_HELD;
-    g_sim->heldCode = 255;
-    for (size_t i = 0; i < steps.size(); ++i)
-        g_sim->steps[i] = steps[i];
-    g_sim->stepCount = static_cast<uint32_t>(steps.size());
-    g_sim->timelineStart = timeGetTime();
-    g_sim->codeMode = SIM_TIMELINE;
+    SimPlayTimeline(g_sim, steps.data(), static_cast<uint32_t>(steps.size()));
 }
 
 int RunScript(const Options& options, const std::vector<SimStep>& steps)
@@ -293,15 +280,7 @@ int RunScript(const Options& options, const std::vector<SimStep>& steps)
     PlayTimeline(steps);
 
     // Play to the end of the timeline plus time for the last release.
-    const DWORD end = timeGetTime() + last + 500;
-    while (static_cast<int32_t>(end - timeGetTime()) > 0) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
+    PumpMessagesUntil([] { return false; }, last + 500);
     LogCall("Stop", g_plugin.Stop());
     g_plugin.Close();
     Log("Close");
@@ -369,15 +348,7 @@ int RunWindow(const Options& options, const std::vector<SimStep>& steps)
         PlayTimeline(steps);
         if (!options.screenshotPath.empty()) {
             // Picture of the finished command stream, then leave.
-            const DWORD end = timeGetTime() + steps.back().timeMs + 500;
-            while (static_cast<int32_t>(end - timeGetTime()) > 0) {
-                MSG pending;
-                while (PeekMessageA(&pending, nullptr, 0, 0, PM_REMOVE)) {
-                    TranslateMessage(&pending);
-                    DispatchMessageA(&pending);
-                }
-                MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-            }
+            PumpMessagesUntil([] { return false; }, steps.back().timeMs + 500);
             UpdateWindow(window);
             const bool saved = SaveWindowPicture(window, options.screenshotPath);
             g_plugin.Close();
@@ -456,14 +427,10 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    if (!options.vendorPath.empty()) {
-        char system[MAX_PATH] = {};
-        GetSystemDirectoryA(system, MAX_PATH);
-        const std::string target = std::string(system) + "\\" + VENDOR_LIBRARY_NAME;
-        if (!CopyFileA(options.vendorPath.c_str(), target.c_str(), FALSE)) {
-            fprintf(stderr, "workbench: cannot install %s as %s\n", options.vendorPath.c_str(), target.c_str());
-            return 2;
-        }
+    if (!options.vendorPath.empty() && !SimInstallAsVendor(options.vendorPath.c_str())) {
+        fprintf(stderr, "workbench: cannot install %s as the system's %s\n", options.vendorPath.c_str(),
+                VENDOR_LIBRARY_NAME);
+        return 2;
     }
 
     // A host initialises the common controls; the setup dialog uses them.
