@@ -45,3 +45,11 @@ typedef void(__cdecl* CloseFn)();
 typedef uint32_t(__cdecl* StartFn)();
 typedef uint32_t(__cdecl* StopFn)();
 typedef int32_t(__cdecl* SetupFn)();
+
+struct PluginExports {
+    OpenFn Open;
+    CloseFn Close;
+    StartFn Start;
+    StopFn Stop;
+    SetupFn Setup;
+};

@@ -9,13 +9,13 @@
 #include "device/ProcAddress.h"
 #include "plugin/HostContract.h"
 
-struct PluginDll {
+struct PluginDll : PluginExports {
     HMODULE module = nullptr;
-    OpenFn Open = nullptr;
-    CloseFn Close = nullptr;
-    StartFn Start = nullptr;
-    StopFn Stop = nullptr;
-    SetupFn Setup = nullptr;
+
+    PluginDll() : PluginExports() {}
+    PluginDll(const PluginDll&) = delete;
+    PluginDll& operator=(const PluginDll&) = delete;
+    ~PluginDll() { Unload(); }
 
     // Loads the DLL at path; true only when all five exports are there.
     bool Load(const char* path)
@@ -40,15 +40,6 @@ struct PluginDll {
         if (module)
             FreeLibrary(module);
         module = nullptr;
-        Open = nullptr;
-        Close = nullptr;
-        Start = nullptr;
-        Stop = nullptr;
-        Setup = nullptr;
+        static_cast<PluginExports&>(*this) = PluginExports();
     }
-
-    PluginDll() = default;
-    PluginDll(const PluginDll&) = delete;
-    PluginDll& operator=(const PluginDll&) = delete;
-    ~PluginDll() { Unload(); }
 };

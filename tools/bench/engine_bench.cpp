@@ -20,6 +20,7 @@
 #include "plugin/PluginDll.h"
 #include "plugin/PluginState.h"
 #include "plugin/PollTimer.h"
+#include "tools/bench/RoundTimes.h"
 #include "tools/host/HostKit.h"
 #include "tools/quelmo_sim/SimControl.h"
 
@@ -77,27 +78,16 @@ struct Mode {
     uint32_t codeB;  // reported on odd ticks
 };
 
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER freq)
-{
-    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(freq.QuadPart);
-}
-
 // Median and range of the nanoseconds per step of step(i), over runs of steps.
 template <typename Step>
 void PrintNanosPerStep(const char* name, int runs, int steps, Step step)
 {
-    LARGE_INTEGER freq;
-    QueryPerformanceFrequency(&freq);
-    std::vector<double> ns;
-    for (int run = 0; run < runs; ++run) {
-        LARGE_INTEGER t0, t1;
-        QueryPerformanceCounter(&t0);
+    std::vector<double> ns = SortedRoundSeconds(runs, [&] {
         for (int i = 0; i < steps; ++i)
             step(i);
-        QueryPerformanceCounter(&t1);
-        ns.push_back(Seconds(t0, t1, freq) * 1e9 / steps);
-    }
-    std::sort(ns.begin(), ns.end());
+    });
+    for (double& x : ns)
+        x *= 1e9 / steps;
     printf("%-44s median %8.1f ns  (min %.1f, max %.1f)\n", name, ns[ns.size() / 2], ns.front(), ns.back());
 }
 

@@ -4,35 +4,18 @@
 #include <windows.h>
 #include <stdio.h>
 
-#include <algorithm>
-#include <vector>
-
 #include "plugin/PluginDll.h"
+#include "tools/bench/RoundTimes.h"
 #include "tools/host/HostKit.h"
 #include "tools/quelmo_sim/SimControl.h"
 
 namespace {
 
-double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency)
+// The median milliseconds of rounds calls of round().
+template <typename Round>
+double MedianMs(int rounds, Round round)
 {
-    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-template <typename Fn>
-double MedianMs(int rounds, Fn round)
-{
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    std::vector<double> times;
-    for (int i = 0; i < rounds; ++i) {
-        LARGE_INTEGER start, end;
-        QueryPerformanceCounter(&start);
-        round();
-        QueryPerformanceCounter(&end);
-        times.push_back(Milliseconds(start, end, frequency));
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return 1000.0 * SortedRoundSeconds(rounds, round)[rounds / 2];
 }
 
 }  // namespace
