@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr uint32_t MAX_CARD_COUNT = 64;  // the most cards a PC can hold
+
 const char kEmptyName[] = "";
 const char kWarningCaption[] = "VantorixRC";
 

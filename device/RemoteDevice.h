@@ -8,7 +8,6 @@
 
 #include "device/VendorLibrary.h"
 
-constexpr uint32_t MAX_CARD_COUNT = 64;
 constexpr size_t CARD_NAME_SIZE = 64;  // a card name as shown: at most 63 characters
 
 class RemoteDevice {

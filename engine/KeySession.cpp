@@ -26,12 +26,15 @@ const KeyEventSink* KeyReceiverInCharge(const KeySession& session)
     return session.hostListening ? &session.host : nullptr;
 }
 
-}  // namespace
-
+// Reports the event to the receiver in charge (the dialog while it takes the
+// events, else the host while it listens, else nobody); codes above 92 go
+// nowhere.
 void DispatchKeyEvent(const KeySession& session, uint8_t code, int32_t eventValue)
 {
     Deliver(KeyReceiverInCharge(session), code, eventValue);
 }
+
+}  // namespace
 
 bool KeySessionPolls(const KeySession& session) { return session.polling && session.hostListening; }
 

@@ -51,11 +51,6 @@ constexpr KeySession IdleKeySession(const KeyEventSink& host)
     return {IDLE_TRACKER, 0, 0, host, {nullptr, nullptr}, 0};
 }
 
-// Reports the event to the receiver in charge (the dialog while it takes the
-// events, else the host while it listens, else nobody); codes above 92 go
-// nowhere.
-void DispatchKeyEvent(const KeySession& session, uint8_t code, int32_t eventValue);
-
 // Whether a poll counts now: polling, with a host listening.
 bool KeySessionPolls(const KeySession& session);
 

@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr UINT POLL_PERIOD_MS = 30;
+
 uint32_t SystemClock() { return timeGetTime(); }
 
 PollClockFn g_clock = SystemClock;

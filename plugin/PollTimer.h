@@ -5,8 +5,6 @@
 #include <windows.h>
 #include <stdint.h>
 
-constexpr UINT POLL_PERIOD_MS = 30;
-
 // Kills the poll timer, if one runs; the key session is left as it is.
 void KillPollTimer();
 
