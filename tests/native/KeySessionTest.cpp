@@ -128,7 +128,7 @@ const Scenario kScenarios[] = {
 
 }  // namespace
 
-TEST(KeyEngineScripts, GiveExactlyTheseEvents)
+TEST(KeySessionScripts, GiveExactlyTheseEvents)
 {
     for (const Scenario& s : kScenarios) {
         SCOPED_TRACE(s.name);
@@ -141,7 +141,7 @@ TEST(KeyEngineScripts, GiveExactlyTheseEvents)
     }
 }
 
-TEST(KeyEngineScripts, RepeatsComeOnTheFirstPollAtLeastIntervalMinus20AfterTheLast)
+TEST(KeySessionScripts, RepeatsComeOnTheFirstPollAtLeastIntervalMinus20AfterTheLast)
 {
     // Below 20 the threshold wraps to a huge value: never (spacing 0).
     const struct { uint32_t interval, spacing; } cases[] = {
@@ -160,7 +160,7 @@ TEST(KeyEngineScripts, RepeatsComeOnTheFirstPollAtLeastIntervalMinus20AfterTheLa
     }
 }
 
-TEST(KeyEngineScripts, TwoHoldsAcrossTheClockWrapGiveTheSameEvents)
+TEST(KeySessionScripts, TwoHoldsAcrossTheClockWrapGiveTheSameEvents)
 {
     Events expected = kHeldOneSecond;
     // Second hold armed at 1560; its first repeat 660 ms after the first hold's last.
@@ -176,7 +176,7 @@ TEST(KeyEngineScripts, TwoHoldsAcrossTheClockWrapGiveTheSameEvents)
     }
 }
 
-TEST(KeyEngineBoundaries, DelayRepeatAndReleaseAreExactStepByStep)
+TEST(KeySessionBoundaries, DelayRepeatAndReleaseAreExactStepByStep)
 {
     constexpr int32_t QUIET = INT32_MIN;
     const struct { uint8_t code; uint32_t t; int32_t event; const char* fieldsAfter; } rows[] = {
