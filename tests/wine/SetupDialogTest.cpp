@@ -24,7 +24,6 @@
 #include "support/TestEnv.h"
 #include "support/TestHost.h"
 #include "tests/ExpectedTables.h"
-#include "tools/workbench/WindowPicture.h"
 
 namespace {
 
@@ -942,28 +941,3 @@ TEST_F(SetupDialogTest, CloseWhileTheDialogIsOpenThenACardPickedKeepsTheUsersBin
     ExpectSavedFile(WRITE_ORDER, 1, 350, 100, 60, {{0x12, "MUTE"}});
 }
 
-// ---------------------------------------------------------------------------
-// Picture of the dialog for people: run only by scripts/render-dialog.sh
-// (--gtest_also_run_disabled_tests), which turns the bitmap into a PNG.
-
-TEST_F(SetupDialogTest, DISABLED_ScreenshotForTheReadme)
-{
-    TwoCards("Vantorix TV-Tuner 1", 2, "Vantorix TV-Tuner 2", 2);
-    std::string ini = "[Hardware]\r\nDeviceIndex=0\r\nDelayBeforeRepeat=350\r\nRepeatInterval=100\r\nReleaseTime=60\r\n"
-                      "[Buttons]\r\n";
-    for (const auto& binding : expected::kType2Set)
-        ini += KeyOf(binding.first) + "=" + binding.second + "\r\n";
-    ASSERT_TRUE(PutIni(ini));
-    OpenPlugin();
-    Script script;
-    script.Do([](HWND) { SimHold(0x12); })  // "Power"
-        .Until("second repeat", [](HWND d) { return Text(d, ID_STATUS) == Repeat(2); })
-        .Do([](HWND) { SimHold(255); })
-        .Until("release", [](HWND d) { return Text(d, ID_STATUS) == kReleased; })
-        .Pause(1500)  // the loop repaints meanwhile
-        .Do([](HWND d) {
-            EXPECT_TRUE(SaveWindowPicture(d, BuildDir() + "\\setup-dialog.bmp"));
-            Exit(d);
-        });
-    ExpectRanThrough(RunSetup(script));
-}
