@@ -198,7 +198,7 @@ TEST_F(EngineDllTest, UnloadingWhilePollingLeavesNoTimerBehind)
     }
     EXPECT_EQ(stale, 0) << "WM_TIMER of the unloaded plug-in's timer";
     // The host leaked the device; give its vendor library back for the next tests.
-    if (HMODULE vendor = GetModuleHandleA("QuelmoRC.dll"))
+    if (HMODULE vendor = GetModuleHandleA(VENDOR_LIBRARY_NAME))
         FreeLibrary(vendor);
 }
 

@@ -28,7 +28,7 @@ constexpr int kWarmUpCycles = 5;
 constexpr long kObjectSlack = 8;
 constexpr long kPrivateBytesSlack = 512 * 1024;
 
-bool VendorLoaded() { return GetModuleHandleA("QuelmoRC.dll") != nullptr; }
+bool VendorLoaded() { return GetModuleHandleA(VENDOR_LIBRARY_NAME) != nullptr; }
 
 std::string Counts(const ProcessCounts& c)
 {

@@ -177,7 +177,7 @@ TEST_F(PluginLoadTest, SecondOpenReleasesTheFirstDeviceBeforeOpeningAgain)
     plugin.Close();
     EXPECT_EQ(sim->loadCount, sim->unloadCount);
     EXPECT_EQ(std::string(sim->callLog, sim->callLogLength), "CUOTUCUOTU");
-    EXPECT_EQ(GetModuleHandleA("QuelmoRC.dll"), nullptr);
+    EXPECT_EQ(GetModuleHandleA(VENDOR_LIBRARY_NAME), nullptr);
 }
 
 TEST_F(PluginLoadTest, CloseTwiceOrWithoutOpenIsHarmless)

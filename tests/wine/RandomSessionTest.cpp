@@ -368,7 +368,7 @@ void InstallVariant(uint32_t variant)
     w.installed = variant;
 }
 
-bool VendorLoaded() { return GetModuleHandleA("QuelmoRC.dll") != nullptr; }
+bool VendorLoaded() { return GetModuleHandleA(VENDOR_LIBRARY_NAME) != nullptr; }
 
 void CheckInvariants(uint32_t callLogLength)
 {
