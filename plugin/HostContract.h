@@ -47,9 +47,9 @@ typedef uint32_t(__cdecl* StopFn)();
 typedef int32_t(__cdecl* SetupFn)();
 
 struct PluginExports {
-    OpenFn Open;
-    CloseFn Close;
-    StartFn Start;
-    StopFn Stop;
-    SetupFn Setup;
+    OpenFn Open = nullptr;
+    CloseFn Close = nullptr;
+    StartFn Start = nullptr;
+    StopFn Stop = nullptr;
+    SetupFn Setup = nullptr;
 };

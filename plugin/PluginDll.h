@@ -12,7 +12,7 @@
 struct PluginDll : PluginExports {
     HMODULE module = nullptr;
 
-    PluginDll() : PluginExports() {}
+    PluginDll() = default;
     PluginDll(const PluginDll&) = delete;
     PluginDll& operator=(const PluginDll&) = delete;
     ~PluginDll() { Unload(); }

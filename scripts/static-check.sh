@@ -5,5 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cppcheck --enable=warning,style,performance,portability --library=windows --platform=win32A \
     --std=c++17 --inline-suppr --quiet --error-exitcode=1 -I . \
-    plugin device engine mapping settings ui tools/quelmo_sim tools/workbench
+    plugin device engine mapping settings ui tools/quelmo_sim tools/workbench tools/host tools/bench
 echo "cppcheck: no findings"

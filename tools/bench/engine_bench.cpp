@@ -13,6 +13,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -82,13 +83,13 @@ struct Mode {
 template <typename Step>
 void PrintNanosPerStep(const char* name, int runs, int steps, Step step)
 {
-    std::vector<double> ns = SortedRoundSeconds(runs, [&] {
+    const std::vector<double> seconds = SortedRoundSeconds(runs, [&] {
         for (int i = 0; i < steps; ++i)
             step(i);
     });
-    for (double& x : ns)
-        x *= 1e9 / steps;
-    printf("%-44s median %8.1f ns  (min %.1f, max %.1f)\n", name, ns[ns.size() / 2], ns.front(), ns.back());
+    const double perStep = 1e9 / steps;
+    printf("%-44s median %8.1f ns  (min %.1f, max %.1f)\n", name, seconds[seconds.size() / 2] * perStep,
+           seconds.front() * perStep, seconds.back() * perStep);
 }
 
 void BenchTicks()
@@ -180,10 +181,7 @@ double Percentile(std::vector<double> v, double p)
 
 double Mean(const std::vector<double>& v)
 {
-    double sum = 0;
-    for (double x : v)
-        sum += x;
-    return v.empty() ? 0 : sum / v.size();
+    return v.empty() ? 0 : std::accumulate(v.begin(), v.end(), 0.0) / v.size();
 }
 
 void BenchRealTimer()
@@ -242,10 +240,8 @@ void BenchRealTimer()
     const DWORD start = g_sim->timelineStart;
     const size_t presses = pressAt.size();
     auto releases = [&] {
-        size_t n = 0;
-        for (const Arrival& m : arrivals)
-            n += m.value == -1;
-        return n;
+        return static_cast<size_t>(
+            std::count_if(arrivals.begin(), arrivals.end(), [](const Arrival& m) { return m.value == -1; }));
     };
     const bool complete = PumpMessagesUntil([&] { return releases() >= presses; }, t + 15000);
     const DWORD elapsed = timeGetTime() - start;
@@ -267,10 +263,9 @@ void BenchRealTimer()
         if (m.value == 0) {
             if (expectedNext != 0)
                 ++gaps;
-            uint32_t best = 0;
-            for (uint32_t p : pressAt)
-                if (p <= rel)
-                    best = p;
+            // The last press scripted at or before its arrival (they are in order).
+            const auto after = std::upper_bound(pressAt.begin(), pressAt.end(), rel);
+            const uint32_t best = after == pressAt.begin() ? 0 : *(after - 1);
             pressLatency.push_back(static_cast<double>(rel - best));
             lastPress = &m;
             expectedNext = 1;
