@@ -188,13 +188,16 @@ void Bind(HWND window)
 }
 
 // After Open read the file again: the settings in force, and the binding of
-// the button selected. The lists keep their items.
+// the button selected. The lists keep their items. As while the dialog
+// opens, the notifications of its own filling change nothing.
 void ShowSettings(HWND window)
 {
+    g_plugin.dialogReady = 0;
     WriteTimingEdits(window);
     if (IsWindowEnabled(GetDlgItem(window, IDC_DEVICE_LIST)))
         SendItem(window, IDC_DEVICE_LIST, CB_SETCURSEL, static_cast<WPARAM>(g_plugin.settings.DeviceIndex), 0);
     ShowBinding(window);
+    g_plugin.dialogReady = 1;
 }
 
 void RestoreDefaults(HWND window)
