@@ -14,6 +14,11 @@ namespace {
 constexpr KeyEventSink kNoHost = {nullptr, nullptr};
 
 // The family of the table on screen: 0, 1 or 2.
+int32_t CurrentTableFamily()
+{
+    return static_cast<int32_t>(g_plugin.currentTable - g_buttonTables);
+}
+
 }  // namespace
 
 PluginState g_plugin = {
@@ -37,11 +42,6 @@ void ResetPluginState()
 void SelectButtonTable(int32_t remoteType)
 {
     g_plugin.currentTable = &g_buttonTables[ButtonTableForRemoteType(remoteType)];
-}
-
-int32_t CurrentTableFamily()
-{
-    return static_cast<int32_t>(g_plugin.currentTable - g_buttonTables);
 }
 
 void OpenCardAndSelectTable(uint32_t index)
