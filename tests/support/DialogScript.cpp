@@ -1,6 +1,5 @@
 #include "support/DialogScript.h"
 
-#include <commctrl.h>
 #include <stdio.h>
 #include <string.h>
 

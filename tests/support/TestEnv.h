@@ -21,6 +21,9 @@ extern const char kPluginDescription[];
 // "<system directory>\QuelmoRC.dll".
 std::string VendorLibraryPath();
 
+// Whether the vendor library is loaded in this process now.
+inline bool VendorLoaded() { return GetModuleHandleA(VENDOR_LIBRARY_NAME) != nullptr; }
+
 // Copies sim\QuelmoRC_<variant>.dll over the system's vendor library
 // ("full", "no_name", "no_type", "no_uninit", "count_code", "none").
 bool InstallVendor(const char* variant);

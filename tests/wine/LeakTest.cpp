@@ -28,8 +28,6 @@ constexpr int kWarmUpCycles = 5;
 constexpr long kObjectSlack = 8;
 constexpr long kPrivateBytesSlack = 512 * 1024;
 
-bool VendorLoaded() { return GetModuleHandleA(VENDOR_LIBRARY_NAME) != nullptr; }
-
 std::string Counts(const ProcessCounts& c)
 {
     return "handles " + std::to_string(c.handles) + ", GDI " + std::to_string(c.gdiObjects) + ", USER " +

@@ -177,7 +177,7 @@ TEST_F(PluginLoadTest, SecondOpenReleasesTheFirstDeviceBeforeOpeningAgain)
     plugin.Close();
     EXPECT_EQ(sim->loadCount, sim->unloadCount);
     EXPECT_EQ(std::string(sim->callLog, sim->callLogLength), "CUOTUCUOTU");
-    EXPECT_EQ(GetModuleHandleA(VENDOR_LIBRARY_NAME), nullptr);
+    EXPECT_FALSE(VendorLoaded());
 }
 
 TEST_F(PluginLoadTest, CloseTwiceOrWithoutOpenIsHarmless)

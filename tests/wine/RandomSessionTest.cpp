@@ -368,8 +368,6 @@ void InstallVariant(uint32_t variant)
     w.installed = variant;
 }
 
-bool VendorLoaded() { return GetModuleHandleA(VENDOR_LIBRARY_NAME) != nullptr; }
-
 void CheckInvariants(uint32_t callLogLength)
 {
     World& w = g_world;
