@@ -26,8 +26,8 @@ int BuildVendorLibraryPath(const char* systemDirectory, char* path, size_t size)
     }
     const size_t dirLength = strlen(systemDirectory);
     const bool needsSeparator = systemDirectory[dirLength - 1] != '\\';
-    const int written = snprintf(path, size, "%s%s%s", systemDirectory,
-                                 needsSeparator ? "\\" : "", VENDOR_LIBRARY_NAME);
+    const int written =
+        snprintf(path, size, "%s%s%s", systemDirectory, needsSeparator ? "\\" : "", VENDOR_LIBRARY_NAME);
     return written >= 0 && static_cast<size_t>(written) < size;
 }
 

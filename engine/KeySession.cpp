@@ -36,7 +36,10 @@ void DispatchKeyEvent(const KeySession& session, uint8_t code, int32_t eventValu
 
 }  // namespace
 
-bool KeySessionPolls(const KeySession& session) { return session.polling && session.hostListening; }
+bool KeySessionPolls(const KeySession& session)
+{
+    return session.polling && session.hostListening;
+}
 
 void PollKeySession(KeySession& session, const PluginSettings& timings, uint8_t code, uint32_t now)
 {

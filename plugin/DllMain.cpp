@@ -13,8 +13,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         if (GetLastError() == ERROR_ALREADY_EXISTS) {
             if (mutex)
                 CloseHandle(mutex);
-            MessageBoxA(nullptr, "VantorixRC plugin is already loaded", "VantorixRC",
-                        MB_ICONWARNING);
+            MessageBoxA(nullptr, "VantorixRC plugin is already loaded", "VantorixRC", MB_ICONWARNING);
             return FALSE;
         }
         g_plugin.instanceMutex = mutex;

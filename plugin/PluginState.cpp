@@ -5,8 +5,8 @@
 #include "device/RemoteDevice.h"
 #include "mapping/DefaultBindings.h"
 
-ButtonTable g_buttonTables[TABLE_COUNT] = {
-    SHIPPED_BUTTON_TABLES[0], SHIPPED_BUTTON_TABLES[1], SHIPPED_BUTTON_TABLES[2]};
+ButtonTable g_buttonTables[TABLE_COUNT] = {SHIPPED_BUTTON_TABLES[0], SHIPPED_BUTTON_TABLES[1],
+                                           SHIPPED_BUTTON_TABLES[2]};
 
 namespace {
 
@@ -22,8 +22,8 @@ int32_t CurrentTableFamily()
 }  // namespace
 
 PluginState g_plugin = {
-    nullptr, nullptr, nullptr, {}, "", DEFAULT_SETTINGS, nullptr, 0, &g_buttonTables[0], 0,
-    IdleKeySession(kNoHost), nullptr, 0, 0, 0,
+    nullptr, nullptr, nullptr, {}, "", DEFAULT_SETTINGS, nullptr, 0, &g_buttonTables[0], 0, IdleKeySession(kNoHost),
+    nullptr, 0,       0,       0,
 };
 
 void ResetPluginState()

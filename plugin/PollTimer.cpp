@@ -9,15 +9,24 @@ namespace {
 
 constexpr UINT POLL_PERIOD_MS = 30;
 
-uint32_t SystemClock() { return timeGetTime(); }
+uint32_t SystemClock()
+{
+    return timeGetTime();
+}
 
 PollClockFn g_clock = SystemClock;
 PollSetTimerFn g_setTimer = SetTimer;
 
 }  // namespace
 
-void SetPollClock(PollClockFn clock) { g_clock = clock ? clock : SystemClock; }
-void SetPollSetTimer(PollSetTimerFn setTimer) { g_setTimer = setTimer ? setTimer : SetTimer; }
+void SetPollClock(PollClockFn clock)
+{
+    g_clock = clock ? clock : SystemClock;
+}
+void SetPollSetTimer(PollSetTimerFn setTimer)
+{
+    g_setTimer = setTimer ? setTimer : SetTimer;
+}
 
 extern "C" uint32_t __cdecl Start()
 {

@@ -10,7 +10,7 @@ template <typename Key = int>
 struct HoldChecker {
     bool open = false;  // a press was heard and its release not yet
     Key key{};
-    int32_t next = 1;   // number of the next repeat
+    int32_t next = 1;  // number of the next repeat
     long presses = 0, repeats = 0, releases = 0;
 
     // What is wrong with this event; null if nothing. After a wrong repeat

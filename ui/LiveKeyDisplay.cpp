@@ -89,7 +89,10 @@ void ShowKeyEventInDialog(uint8_t code, int32_t eventValue)
     SetDlgItemTextA(g_plugin.dialogWindow, IDC_BUTTON_TEXT, label);
 }
 
-void ReceiveKeyEvent(void*, uint8_t code, int32_t eventValue) { ShowKeyEventInDialog(code, eventValue); }
+void ReceiveKeyEvent(void*, uint8_t code, int32_t eventValue)
+{
+    ShowKeyEventInDialog(code, eventValue);
+}
 
 }  // namespace
 

@@ -62,10 +62,8 @@ void FillDeviceList(HWND window)
     const uint32_t count = device ? device->CardCount() : 0;
     if (count > 0) {
         for (uint32_t i = 0; i < count; ++i)
-            SendItem(window, IDC_DEVICE_LIST, CB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(device->CardName(i)));
-        SendItem(window, IDC_DEVICE_LIST, CB_SETCURSEL,
-                 static_cast<WPARAM>(g_plugin.settings.DeviceIndex), 0);
+            SendItem(window, IDC_DEVICE_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(device->CardName(i)));
+        SendItem(window, IDC_DEVICE_LIST, CB_SETCURSEL, static_cast<WPARAM>(g_plugin.settings.DeviceIndex), 0);
     } else {
         SendItem(window, IDC_DEVICE_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kNoDeviceText));
         SendItem(window, IDC_DEVICE_LIST, CB_SETCURSEL, 0, 0);
@@ -214,9 +212,7 @@ BOOL HandleCommand(HWND window, int id, int notification)
 {
     const bool ready = g_plugin.dialogReady == 1;
     switch (id) {
-    case IDC_EXIT:
-        ExitDialog(window);
-        return TRUE;
+    case IDC_EXIT: ExitDialog(window); return TRUE;
     case IDC_DEVICE_LIST:
         if (!ready)
             return FALSE;
@@ -229,9 +225,7 @@ BOOL HandleCommand(HWND window, int id, int notification)
             return FALSE;
         ChangeTiming(window, id);
         return TRUE;
-    case IDC_DEFAULTS:
-        RestoreDefaults(window);
-        return TRUE;
+    case IDC_DEFAULTS: RestoreDefaults(window); return TRUE;
     case IDC_BUTTON_LIST:
         if (!ready || notification != CBN_SELCHANGE)
             return FALSE;
@@ -242,8 +236,7 @@ BOOL HandleCommand(HWND window, int id, int notification)
             return FALSE;
         Bind(window);
         return TRUE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 
@@ -269,14 +262,9 @@ void FreeLogo(HWND window)
 INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
-    case WM_INITDIALOG:
-        InitDialog(window);
-        return TRUE;
-    case WM_COMMAND:
-        return HandleCommand(window, LOWORD(wParam), HIWORD(wParam));
-    case WM_SETTINGS_REREAD:
-        ShowSettings(window);
-        return TRUE;
+    case WM_INITDIALOG: InitDialog(window); return TRUE;
+    case WM_COMMAND: return HandleCommand(window, LOWORD(wParam), HIWORD(wParam));
+    case WM_SETTINGS_REREAD: ShowSettings(window); return TRUE;
     case WM_DESTROY:
         g_plugin.dialogReady = 0;
         RouteKeyEventsToHost();
@@ -284,8 +272,7 @@ INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
             SaveSettings();
         FreeLogo(window);
         return TRUE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 
@@ -308,8 +295,8 @@ extern "C" int32_t __cdecl Setup()
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
 
-    const INT_PTR result = DialogBoxParamA(g_plugin.moduleInstance, MAKEINTRESOURCEA(IDD_SETUP),
-                                           g_plugin.hostWindow, SetupDialogProc, 0);
+    const INT_PTR result =
+        DialogBoxParamA(g_plugin.moduleInstance, MAKEINTRESOURCEA(IDD_SETUP), g_plugin.hostWindow, SetupDialogProc, 0);
     g_plugin.setupRunning = 0;
     if (wasPolling)
         return static_cast<int32_t>(result);

@@ -31,13 +31,21 @@ TEST(ButtonTables, LabelsMatchTheListsAndNoCommandIsBound)
 
 TEST(ButtonTables, LookupsFollowTheRemoteTypeAndTheLabels)
 {
-    const struct { int32_t type, table; } types[] = {{2, 2}, {1, 1}, {0, 0}, {-1, 0}, {3, 0}, {5, 0}, {INT32_MIN, 0}};
+    const struct {
+        int32_t type, table;
+    } types[] = {{2, 2}, {1, 1}, {0, 0}, {-1, 0}, {3, 0}, {5, 0}, {INT32_MIN, 0}};
     for (const auto& c : types)
         EXPECT_EQ(ButtonTableForRemoteType(c.type), c.table) << "type " << c.type;
 
-    const struct { int table; const char* label; int32_t index; } labels[] = {
-        {0, "Vol +", 27}, {2, "Vol +", 12}, {1, "Vol +", -1}, {1, "VOL+", 12}, {0, "vol +", -1}, {0, "Vol", -1},
-        {0, "", 25}, {1, "", 20}, {2, "", 32}, {1, "REC", 29}, {1, "Recall", 10}, {2, "Freeze", 92},
+    const struct {
+        int table;
+        const char* label;
+        int32_t index;
+    } labels[] = {
+        {0, "Vol +", 27},    {2, "Vol +", 12},   {1, "Vol +", -1},
+        {1, "VOL+", 12},     {0, "vol +", -1},   {0, "Vol", -1},
+        {0, "", 25},         {1, "", 20},        {2, "", 32},
+        {1, "REC", 29},      {1, "Recall", 10},  {2, "Freeze", 92},
         {2, "Snapshot", 88}, {0, "Button 0", 0}, {0, "Chan +xxxxxxxxxxxxxxxxxxxxxxx", -1},
     };
     for (const auto& c : labels)
@@ -47,10 +55,14 @@ TEST(ButtonTables, LookupsFollowTheRemoteTypeAndTheLabels)
 TEST(ButtonTables, CommandIndexMatchesWordsIgnoringCase)
 {
     ButtonTable table = SHIPPED_BUTTON_TABLES[0];
-    const struct { int32_t index; const char* command; int32_t expected; } cases[] = {
-        {18, "power", 12}, {19, "ZAP", 1}, {20, "VOL_UP", 15}, {21, "dirpadleftdown", 60}, {22, "< none >", 0},
-        {23, "Radio", 39}, {0, "0", 2}, {24, "POWE", 1}, {25, "POWERS", 1}, {26, "", 0},
-        {92, "MUTE", 17}, {93, "POWER", 0}, {-1, "POWER", 0}, {INT32_MAX, "POWER", 0}, {INT32_MIN, "POWER", 0},
+    const struct {
+        int32_t index;
+        const char* command;
+        int32_t expected;
+    } cases[] = {
+        {18, "power", 12}, {19, "ZAP", 1},   {20, "VOL_UP", 15}, {21, "dirpadleftdown", 60}, {22, "< none >", 0},
+        {23, "Radio", 39}, {0, "0", 2},      {24, "POWE", 1},    {25, "POWERS", 1},          {26, "", 0},
+        {92, "MUTE", 17},  {93, "POWER", 0}, {-1, "POWER", 0},   {INT32_MAX, "POWER", 0},    {INT32_MIN, "POWER", 0},
     };
     for (const auto& c : cases)
         SetButtonCommand(table, c.index, c.command);
@@ -60,7 +72,11 @@ TEST(ButtonTables, CommandIndexMatchesWordsIgnoringCase)
 
 TEST(ButtonTables, CommandsAreCutTo31CharactersAndLabelsStay)
 {
-    struct { char before[sizeof(ButtonEntry)]; ButtonTable table; char after[sizeof(ButtonEntry)]; } guarded;
+    struct {
+        char before[sizeof(ButtonEntry)];
+        ButtonTable table;
+        char after[sizeof(ButtonEntry)];
+    } guarded;
     memset(&guarded, '#', sizeof guarded);
     ButtonTable& table = guarded.table;
     table = SHIPPED_BUTTON_TABLES[2];

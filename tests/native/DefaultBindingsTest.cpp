@@ -14,9 +14,14 @@ using namespace expected;
 
 TEST(DefaultBindings, EachFamilyGetsExactlyItsSetOverHandBindings)
 {
-    const struct { int32_t family; int table; const CodeTexts& set; size_t rows; } cases[] = {
-        {0, 0, kOtherSet, 19}, {1, 1, kType1Set, 15}, {2, 2, kType2Set, 17}, {3, 0, kOtherSet, 19},
-        {-7, 0, kOtherSet, 19},
+    const struct {
+        int32_t family;
+        int table;
+        const CodeTexts& set;
+        size_t rows;
+    } cases[] = {
+        {0, 0, kOtherSet, 19}, {1, 1, kType1Set, 15},  {2, 2, kType2Set, 17},
+        {3, 0, kOtherSet, 19}, {-7, 0, kOtherSet, 19},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("family " + std::to_string(c.family));
@@ -28,8 +33,9 @@ TEST(DefaultBindings, EachFamilyGetsExactlyItsSetOverHandBindings)
         for (int code = 0; code < BUTTON_COUNT; ++code) {
             const auto it = c.set.find(code);
             EXPECT_EQ(table.entries[code].command, it == c.set.end() ? "" : it->second) << code;
-            EXPECT_EQ(memcmp(table.entries[code].label, SHIPPED_BUTTON_TABLES[c.table].entries[code].label,
-                             LABEL_SIZE), 0) << code;
+            EXPECT_EQ(memcmp(table.entries[code].label, SHIPPED_BUTTON_TABLES[c.table].entries[code].label, LABEL_SIZE),
+                      0)
+                << code;
         }
         EXPECT_EQ(CommandIndexForButton(table, 0), 2);  // the word "0"
     }

@@ -25,8 +25,9 @@
 namespace {
 
 enum Action { STOP, START, STOP_START, OPEN, CLOSE, TO_DIALOG, TO_HOST, MODAL_LOOP, ACTION_COUNT };
-const char* const kActions[] = {"Stop", "Start", "Stop+Start", "Open", "Close", "the dialog takes the events",
-                                "the dialog gives them back", "a modal loop"};
+const char* const kActions[] = {
+    "Stop",        "Start", "Stop+Start", "Open", "Close", "the dialog takes the events", "the dialog gives them back",
+    "a modal loop"};
 
 enum Kind { POLLS, CLOCK, TIMINGS, ACT, REACT };
 struct Step {
@@ -102,8 +103,9 @@ struct Due {  // an event that must come
 
 std::string Say(const Due& d)
 {
-    const std::string what =
-        d.value == EVENT_PRESS ? "press" : d.value < 0 ? "release" : "repeat " + std::to_string(d.value);
+    const std::string what = d.value == EVENT_PRESS ? "press"
+                             : d.value < 0          ? "release"
+                                                    : "repeat " + std::to_string(d.value);
     return what + " of " + std::to_string(d.code) + " to the " + kReceivers[d.to];
 }
 
@@ -113,7 +115,7 @@ std::string Say(const Due& d)
 struct Hold {
     uint8_t code = NO_KEY;  // codes above 92 too: tracked, heard by nobody
     bool armed = false;
-    int32_t next = 1;  // the number of the next repeat once armed
+    int32_t next = 1;                                      // the number of the next repeat once armed
     uint32_t pressTime = 0, lastSeen = 0, lastRepeat = 0;  // pressTime: then the time of arming
 };
 
@@ -136,7 +138,7 @@ struct Model {
     PluginSettings timings = DEFAULT_SETTINGS;
     uint32_t now = 1000000;
     bool failOnThirdRepeat = false;  // a rule of the harness, for the shrinker's test
-    Receiver inCharge = HOST;  // who should hear events
+    Receiver inCharge = HOST;        // who should hear events
     bool opened = true;
     HoldChecker<int> views[2];  // what the host and the dialog were told
     Hold hold;
@@ -154,7 +156,10 @@ struct Model {
     }
     Model(const Model&) = delete;
 
-    static void ToHost(void* self, uint8_t code, int32_t value) { static_cast<Model*>(self)->OnEvent(HOST, code, value); }
+    static void ToHost(void* self, uint8_t code, int32_t value)
+    {
+        static_cast<Model*>(self)->OnEvent(HOST, code, value);
+    }
     static void ToDialog(void* self, uint8_t code, int32_t value)
     {
         static_cast<Model*>(self)->OnEvent(DIALOG, code, value);
@@ -174,8 +179,9 @@ struct Model {
         char text[240];
         snprintf(text, sizeof text,
                  "at the poll of code %u at %u (held %u %s at %u, last seen at %u, last repeat at %u, next %d;"
-                 " timings %u/%u/%u)", f.code, f.now, h.code, h.armed ? "armed" : "pressed", h.pressTime, h.lastSeen,
-                 h.lastRepeat, h.next, timings.DelayBeforeRepeat, timings.RepeatInterval, timings.ReleaseTime);
+                 " timings %u/%u/%u)",
+                 f.code, f.now, h.code, h.armed ? "armed" : "pressed", h.pressTime, h.lastSeen, h.lastRepeat, h.next,
+                 timings.DelayBeforeRepeat, timings.RepeatInterval, timings.ReleaseTime);
         return text;
     }
 
@@ -409,10 +415,10 @@ TEST(KeyModel, RandomSessionsGiveEveryEventDueAndNoOther)
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
     printf("[ model    ] %zu sessions, %zu steps, %zu live polls (%zu in handlers' modal loops, %zu overtaken),"
-           " %zu events, %lld ms: every event due and no other\n", sessions, steps, polls, nested, overtaken, events,
-           static_cast<long long>(ms));
-    EXPECT_GT(events, polls / 10);  // the sessions did hold buttons
-    EXPECT_GT(nested, polls / 100);  // handlers did poll again
+           " %zu events, %lld ms: every event due and no other\n",
+           sessions, steps, polls, nested, overtaken, events, static_cast<long long>(ms));
+    EXPECT_GT(events, polls / 10);      // the sessions did hold buttons
+    EXPECT_GT(nested, polls / 100);     // handlers did poll again
     EXPECT_GT(overtaken, polls / 200);  // and call-backs did overtake polls
 }
 

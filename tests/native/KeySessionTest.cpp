@@ -23,13 +23,22 @@ struct Ev {
     char to = 'H';
     bool operator==(const Ev& o) const { return t == o.t && code == o.code && value == o.value && to == o.to; }
 };
-void PrintTo(const Ev& e, std::ostream* os) { *os << '{' << e.t << ", " << e.code << ", " << e.value << ", " << e.to << '}'; }
+void PrintTo(const Ev& e, std::ostream* os)
+{
+    *os << '{' << e.t << ", " << e.code << ", " << e.value << ", " << e.to << '}';
+}
 using Events = std::vector<Ev>;
 
 // From `from` ms after the base on, the remote reports code.
-struct Segment { uint32_t from; uint8_t code; };
+struct Segment {
+    uint32_t from;
+    uint8_t code;
+};
 
-PluginSettings Timings(uint32_t delay, uint32_t interval, uint32_t release) { return {0, delay, interval, release}; }
+PluginSettings Timings(uint32_t delay, uint32_t interval, uint32_t release)
+{
+    return {0, delay, interval, release};
+}
 
 struct Rig {
     KeySession session;
@@ -43,7 +52,11 @@ struct Rig {
     Rig(const Rig&) = delete;
     KeyEventSink Display() { return {&Rig::Receive<'D'>, this}; }
     // As a host with a window opens and starts the plug-in.
-    void OpenAndStart() { OpenKeySession(session, true); StartKeySession(session); }
+    void OpenAndStart()
+    {
+        OpenKeySession(session, true);
+        StartKeySession(session);
+    }
 
     template <char To>
     static void Receive(void* self, uint8_t code, int32_t value)
@@ -56,7 +69,11 @@ struct Rig {
             r.react(r, e);
         --r.depth;
     }
-    void Poll(uint8_t code, uint32_t t) { now = base + t; PollKeySession(session, timings, code, now); }
+    void Poll(uint8_t code, uint32_t t)
+    {
+        now = base + t;
+        PollKeySession(session, timings, code, now);
+    }
     // Polls every 30 ms from `from` to `end`, each seeing the last segment begun.
     void Run(const std::vector<Segment>& segments, uint32_t end, uint32_t from = 0)
     {
@@ -96,34 +113,84 @@ const PluginSettings D = DEFAULT_SETTINGS;
 const Scenario kScenarios[] = {
     {"held 1 s", D, 1000000, {{0, A}, {1020, N}}, 1200, kHeldOneSecond},
     {"tap", D, 1000000, {{0, A}, {30, N}}, 300, {{0, A, 0}, {90, A, -1}}},
-    {"release while delaying counts from the press", D, 1000000, {{0, A}, {330, N}}, 600,
-     {{0, A, 0}, {330, A, -1}}},
-    {"dropout of ReleaseTime keeps the button", D, 1000000, {{0, A}, {30, N}, {60, A}, {420, N}}, 700,
+    {"release while delaying counts from the press", D, 1000000, {{0, A}, {330, N}}, 600, {{0, A, 0}, {330, A, -1}}},
+    {"dropout of ReleaseTime keeps the button",
+     D,
+     1000000,
+     {{0, A}, {30, N}, {60, A}, {420, N}},
+     700,
      {{0, A, 0}, {390, A, 1}, {480, A, -1}}},
-    {"longer dropout presses again", D, 1000000, {{0, A}, {60, N}, {120, A}, {150, N}}, 400,
+    {"longer dropout presses again",
+     D,
+     1000000,
+     {{0, A}, {60, N}, {120, A}, {150, N}},
+     400,
      {{0, A, 0}, {90, A, -1}, {120, A, 0}, {210, A, -1}}},
-    {"dropout while repeating keeps the numbering", D, 1000000, {{0, A}, {420, N}, {480, A}, {700, N}}, 900,
+    {"dropout while repeating keeps the numbering",
+     D,
+     1000000,
+     {{0, A}, {420, N}, {480, A}, {700, N}},
+     900,
      {{0, A, 0}, {390, A, 1}, {480, A, 2}, {570, A, 3}, {660, A, 4}, {780, A, -1}}},
-    {"switch while delaying", D, 1000000, {{0, A}, {120, B}, {210, N}}, 400,
+    {"switch while delaying",
+     D,
+     1000000,
+     {{0, A}, {120, B}, {210, N}},
+     400,
      {{0, A, 0}, {120, A, -1}, {120, B, 0}, {210, B, -1}}},
-    {"switch while repeating restarts delay and numbering", D, 1000000, {{0, A}, {510, B}, {1000, N}}, 1200,
+    {"switch while repeating restarts delay and numbering",
+     D,
+     1000000,
+     {{0, A}, {510, B}, {1000, N}},
+     1200,
      {{0, A, 0}, {390, A, 1}, {480, A, 2}, {510, A, -1}, {510, B, 0}, {900, B, 1}, {990, B, 2}, {1080, B, -1}}},
     // B is armed at 300, but its first repeat waits 180 ms after A's last (240).
-    {"lastRepeatTime kept across presses", Timings(0, 200, 60), 1000000, {{0, A}, {270, B}, {600, N}}, 800,
+    {"lastRepeatTime kept across presses",
+     Timings(0, 200, 60),
+     1000000,
+     {{0, A}, {270, B}, {600, N}},
+     800,
      {{0, A, 0}, {60, A, 1}, {240, A, 2}, {270, A, -1}, {270, B, 0}, {420, B, 1}, {660, B, -1}}},
-    {"first repeat after a reset counts from time 0", Timings(0, 100, 60), 0, {{0, A}, {200, N}}, 400,
+    {"first repeat after a reset counts from time 0",
+     Timings(0, 100, 60),
+     0,
+     {{0, A}, {200, N}},
+     400,
      {{0, A, 0}, {90, A, 1}, {180, A, 2}, {270, A, -1}}},
-    {"RepeatInterval 20 repeats on every poll", Timings(350, 20, 60), 1000000, {{0, A}, {600, N}}, 800,
-     {{0, A, 0}, {390, A, 1}, {420, A, 2}, {450, A, 3}, {480, A, 4}, {510, A, 5}, {540, A, 6}, {570, A, 7},
+    {"RepeatInterval 20 repeats on every poll",
+     Timings(350, 20, 60),
+     1000000,
+     {{0, A}, {600, N}},
+     800,
+     {{0, A, 0},
+      {390, A, 1},
+      {420, A, 2},
+      {450, A, 3},
+      {480, A, 4},
+      {510, A, 5},
+      {540, A, 6},
+      {570, A, 7},
       {660, A, -1}}},
-    {"all timings 0", Timings(0, 0, 0), 1000000, {{0, A}, {300, N}, {360, B}, {390, N}}, 500,
+    {"all timings 0",
+     Timings(0, 0, 0),
+     1000000,
+     {{0, A}, {300, N}, {360, B}, {390, N}},
+     500,
      {{0, A, 0}, {300, A, -1}, {360, B, 0}, {390, B, -1}}},
-    {"delay and release 0, interval 20", Timings(0, 20, 0), 1000000, {{0, A}, {150, N}}, 300,
+    {"delay and release 0, interval 20",
+     Timings(0, 20, 0),
+     1000000,
+     {{0, A}, {150, N}},
+     300,
      {{0, A, 0}, {60, A, 1}, {90, A, 2}, {120, A, 3}, {150, A, -1}}},
     // Tracked like any other, heard by nobody: A's first repeat waits 180 ms
     // after the unheard repeat of 93 at 240.
-    {"codes above 92 are tracked but reach nobody", Timings(0, 200, 60), 1000000,
-     {{0, 93}, {270, 254}, {330, A}, {600, N}}, 800, {{330, A, 0}, {420, A, 1}, {660, A, -1}}},
+    {"codes above 92 are tracked but reach nobody",
+     Timings(0, 200, 60),
+     1000000,
+     {{0, 93}, {270, 254}, {330, A}, {600, N}},
+     800,
+     {{330, A, 0}, {420, A, 1}, {660, A, -1}}},
 };
 
 }  // namespace
@@ -144,8 +211,9 @@ TEST(KeySessionScripts, GiveExactlyTheseEvents)
 TEST(KeySessionScripts, RepeatsComeOnTheFirstPollAtLeastIntervalMinus20AfterTheLast)
 {
     // Below 20 the threshold wraps to a huge value: never (spacing 0).
-    const struct { uint32_t interval, spacing; } cases[] = {
-        {0, 0}, {1, 0}, {19, 0}, {20, 30}, {50, 30}, {51, 60}, {100, 90}, {110, 90}, {111, 120}, {200, 180}};
+    const struct {
+        uint32_t interval, spacing;
+    } cases[] = {{0, 0}, {1, 0}, {19, 0}, {20, 30}, {50, 30}, {51, 60}, {100, 90}, {110, 90}, {111, 120}, {200, 180}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.interval);
         Rig r;
@@ -179,16 +247,21 @@ TEST(KeySessionScripts, TwoHoldsAcrossTheClockWrapGiveTheSameEvents)
 TEST(KeySessionBoundaries, DelayRepeatAndReleaseAreExactStepByStep)
 {
     constexpr int32_t QUIET = INT32_MIN;
-    const struct { uint8_t code; uint32_t t; int32_t event; const char* fieldsAfter; } rows[] = {
+    const struct {
+        uint8_t code;
+        uint32_t t;
+        int32_t event;
+        const char* fieldsAfter;
+    } rows[] = {
         {A, 0, 0, "26 count 0 press 0 seen 0 repeat 0"},
         {A, 100, QUIET, "26 count 0 press 0 seen 0 repeat 0"},
         {A, 349, QUIET, "26 count 0 press 0 seen 0 repeat 0"},
         {A, 350, QUIET, "26 count 1 press 350 seen 0 repeat 0"},  // armed; not seen while delaying
         {A, 351, 1, "26 count 2 press 350 seen 351 repeat 351"},
         {A, 430, QUIET, "26 count 2 press 350 seen 430 repeat 351"},  // 79 ms
-        {A, 510, 2, "26 count 3 press 350 seen 510 repeat 510"},     // 159 ms: one repeat, not two
-        {A, 590, 3, "26 count 4 press 350 seen 590 repeat 590"},     // exactly 80 ms
-        {N, 650, QUIET, "26 count 4 press 350 seen 590 repeat 590"}, // exactly ReleaseTime
+        {A, 510, 2, "26 count 3 press 350 seen 510 repeat 510"},      // 159 ms: one repeat, not two
+        {A, 590, 3, "26 count 4 press 350 seen 590 repeat 590"},      // exactly 80 ms
+        {N, 650, QUIET, "26 count 4 press 350 seen 590 repeat 590"},  // exactly ReleaseTime
         {N, 651, -1, "255 count 0 press 350 seen 590 repeat 590"},
         {N, 1000, QUIET, "255 count 0 press 350 seen 590 repeat 590"},
         {B, 1000, 0, "18 count 0 press 1000 seen 1000 repeat 590"},
@@ -265,8 +338,14 @@ TEST(KeySession, TheDialogTakesKeyEventsOverAndGivesThemBack)
             HandKeysToHost(r.session);
         r.Poll(t < 1020 ? A : N, t);
     }
-    EXPECT_EQ(r.events, (Events{{0, A, 0}, {60, A, -1}, {60, A, 0, 'D'}, {450, A, 1, 'D'}, {540, A, 2, 'D'},
-                                {600, A, 0}, {990, A, 1}, {1080, A, -1}}));
+    EXPECT_EQ(r.events, (Events{{0, A, 0},
+                                {60, A, -1},
+                                {60, A, 0, 'D'},
+                                {450, A, 1, 'D'},
+                                {540, A, 2, 'D'},
+                                {600, A, 0},
+                                {990, A, 1},
+                                {1080, A, -1}}));
 
     // Stop while the dialog has the events: its release goes to the dialog.
     r.events.clear();
@@ -288,17 +367,32 @@ TEST(KeySession, TheDialogTakesKeyEventsOverAndGivesThemBack)
 TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
 {
     // What the handler does; whether it releases the button at once; who hears a button still down next (' ': nobody).
-    const struct { const char* name; void (*act)(Rig&); bool releases; char next; } actions[] = {
+    const struct {
+        const char* name;
+        void (*act)(Rig&);
+        bool releases;
+        char next;
+    } actions[] = {
         {"Stop", [](Rig& r) { StopKeySession(r.session); }, true, 'H'},
-        {"Stop+Start", [](Rig& r) { StopKeySession(r.session); StartKeySession(r.session); }, true, 'H'},
+        {"Stop+Start",
+         [](Rig& r) {
+             StopKeySession(r.session);
+             StartKeySession(r.session);
+         },
+         true, 'H'},
         {"Open", [](Rig& r) { OpenKeySession(r.session, true); }, false, 'H'},
         {"Open+Start", [](Rig& r) { r.OpenAndStart(); }, false, 'H'},
         {"Close", [](Rig& r) { CloseKeySession(r.session); }, false, ' '},
         {"the dialog takes over", [](Rig& r) { HandKeysToDialog(r.session, r.Display()); }, true, 'D'},
     };
     // before: the events up to and including the trigger.
-    const struct { const char* name; std::vector<Segment> segments; Ev trigger; Events before; uint8_t stillDown; }
-        triggers[] = {
+    const struct {
+        const char* name;
+        std::vector<Segment> segments;
+        Ev trigger;
+        Events before;
+        uint8_t stillDown;
+    } triggers[] = {
         {"press", {{0, A}}, {0, A, 0}, {{0, A, 0}}, A},
         {"repeat", {{0, A}}, {390, A, 1}, {{0, A, 0}, {390, A, 1}}, A},
         {"release", {{0, A}, {30, N}}, {90, A, -1}, {{0, A, 0}, {90, A, -1}}, N},

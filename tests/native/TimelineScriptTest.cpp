@@ -21,7 +21,10 @@ TEST(TimelineScript, ReadsDecimalHexNoneCommentsAndBlankLines)
 
 TEST(TimelineScript, RejectsMistakesNamingTheLine)
 {
-    const struct { const char* text; const char* error; } cases[] = {
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
         {"0 1\nabc 2\n", "line 2: bad time \"abc\" (milliseconds, 0-4294967295)"},
         {"-5 2\n", "line 1: bad time \"-5\" (milliseconds, 0-4294967295)"},
         {"4294967296 2\n", "line 1: bad time \"4294967296\" (milliseconds, 0-4294967295)"},

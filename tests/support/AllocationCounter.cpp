@@ -24,20 +24,52 @@ decltype(&LocalAlloc) g_localAlloc;
 decltype(&GlobalAlloc) g_globalAlloc;
 int g_patched = -1;
 
-void CountCrt() { if (g_counting) g_crtCalls = g_crtCalls + 1; }
-void CountHeap() { if (g_counting) g_heapCalls = g_heapCalls + 1; }
+void CountCrt()
+{
+    if (g_counting)
+        g_crtCalls = g_crtCalls + 1;
+}
+void CountHeap()
+{
+    if (g_counting)
+        g_heapCalls = g_heapCalls + 1;
+}
 
-void* __cdecl CountMalloc(size_t n) { CountCrt(); return g_malloc(n); }
-void* __cdecl CountCalloc(size_t n, size_t size) { CountCrt(); return g_calloc(n, size); }
-void* __cdecl CountRealloc(void* p, size_t n) { CountCrt(); return g_realloc(p, n); }
-LPVOID WINAPI CountHeapAlloc(HANDLE heap, DWORD flags, SIZE_T n) { CountHeap(); return g_heapAlloc(heap, flags, n); }
+void* __cdecl CountMalloc(size_t n)
+{
+    CountCrt();
+    return g_malloc(n);
+}
+void* __cdecl CountCalloc(size_t n, size_t size)
+{
+    CountCrt();
+    return g_calloc(n, size);
+}
+void* __cdecl CountRealloc(void* p, size_t n)
+{
+    CountCrt();
+    return g_realloc(p, n);
+}
+LPVOID WINAPI CountHeapAlloc(HANDLE heap, DWORD flags, SIZE_T n)
+{
+    CountHeap();
+    return g_heapAlloc(heap, flags, n);
+}
 LPVOID WINAPI CountHeapReAlloc(HANDLE heap, DWORD flags, LPVOID p, SIZE_T n)
 {
     CountHeap();
     return g_heapReAlloc(heap, flags, p, n);
 }
-HLOCAL WINAPI CountLocalAlloc(UINT flags, SIZE_T n) { CountHeap(); return g_localAlloc(flags, n); }
-HGLOBAL WINAPI CountGlobalAlloc(UINT flags, SIZE_T n) { CountHeap(); return g_globalAlloc(flags, n); }
+HLOCAL WINAPI CountLocalAlloc(UINT flags, SIZE_T n)
+{
+    CountHeap();
+    return g_localAlloc(flags, n);
+}
+HGLOBAL WINAPI CountGlobalAlloc(UINT flags, SIZE_T n)
+{
+    CountHeap();
+    return g_globalAlloc(flags, n);
+}
 
 }  // namespace
 
@@ -98,8 +130,23 @@ void* operator new(size_t n)
         abort();
     return p;
 }
-void* operator new[](size_t n) { return operator new(n); }
-void operator delete(void* p) noexcept { free(p); }
-void operator delete[](void* p) noexcept { free(p); }
-void operator delete(void* p, size_t) noexcept { free(p); }
-void operator delete[](void* p, size_t) noexcept { free(p); }
+void* operator new[](size_t n)
+{
+    return operator new(n);
+}
+void operator delete(void* p) noexcept
+{
+    free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    free(p);
+}
+void operator delete(void* p, size_t) noexcept
+{
+    free(p);
+}
+void operator delete[](void* p, size_t) noexcept
+{
+    free(p);
+}

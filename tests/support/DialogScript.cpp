@@ -13,9 +13,9 @@
 
 namespace {
 constexpr DWORD kDialogAppearMs = 30000;
-constexpr DWORD kEndGraceMs = 5000;        // for a dialog the script ended by a posted key
-constexpr DWORD kScriptMs = 120000;        // the whole script
-constexpr DWORD kWatchdogMs = 180000;      // Setup as a whole
+constexpr DWORD kEndGraceMs = 5000;    // for a dialog the script ended by a posted key
+constexpr DWORD kScriptMs = 120000;    // the whole script
+constexpr DWORD kWatchdogMs = 180000;  // Setup as a whole
 constexpr UINT kTickMs = 10;
 
 }  // namespace
@@ -41,7 +41,10 @@ Texts Items(HWND dialog, int id)
     return items;
 }
 
-int Sel(HWND dialog, int id) { return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0)); }
+int Sel(HWND dialog, int id)
+{
+    return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
+}
 
 std::string SelText(HWND dialog, int id)
 {
@@ -73,9 +76,15 @@ bool PickText(HWND dialog, int id, const std::string& text)
     return false;
 }
 
-void Type(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
+void Type(HWND dialog, int id, const char* text)
+{
+    SetDlgItemTextA(dialog, id, text);
+}
 
-void Click(HWND dialog, int id) { SendMessageA(Item(dialog, id), BM_CLICK, 0, 0); }
+void Click(HWND dialog, int id)
+{
+    SendMessageA(Item(dialog, id), BM_CLICK, 0, 0);
+}
 
 void Arrow(HWND dialog, int editId, WPARAM key)
 {
@@ -112,7 +121,8 @@ Script& Script::Pause(DWORD ms)
 {
     auto start = std::make_shared<DWORD>(0);
     Do([start](HWND) { *start = GetTickCount(); });
-    return Until("pause", [start, ms](HWND) { return GetTickCount() - *start >= ms; }, ms + kEventMs);
+    return Until(
+        "pause", [start, ms](HWND) { return GetTickCount() - *start >= ms; }, ms + kEventMs);
 }
 
 namespace {
@@ -205,7 +215,10 @@ void Exit(HWND dialog)
     EXPECT_FALSE(IsWindowVisible(dialog)) << "the exit button left the dialog open";
 }
 
-HWND ScriptDialog() { return g_run ? g_run->dialog : nullptr; }
+HWND ScriptDialog()
+{
+    return g_run ? g_run->dialog : nullptr;
+}
 
 SetupRun RunSetup(const Script& script, const std::function<int32_t()>& setup)
 {

@@ -16,12 +16,26 @@ typedef std::vector<std::string> Texts;
 
 // Control ids of template 107.
 enum {
-    ID_EXIT = 1000, ID_DEVICES = 1001, ID_DELAY = 1002, ID_DELAY_SPIN = 1003, ID_INTERVAL = 1004,
-    ID_INTERVAL_SPIN = 1005, ID_RELEASE = 1006, ID_RELEASE_SPIN = 1007, ID_STATUS = 1008, ID_CODE = 1009,
-    ID_LABEL = 1010, ID_DEFAULTS = 1011, ID_BUTTONS = 1012, ID_COMMANDS = 1013,
+    ID_EXIT = 1000,
+    ID_DEVICES = 1001,
+    ID_DELAY = 1002,
+    ID_DELAY_SPIN = 1003,
+    ID_INTERVAL = 1004,
+    ID_INTERVAL_SPIN = 1005,
+    ID_RELEASE = 1006,
+    ID_RELEASE_SPIN = 1007,
+    ID_STATUS = 1008,
+    ID_CODE = 1009,
+    ID_LABEL = 1010,
+    ID_DEFAULTS = 1011,
+    ID_BUTTONS = 1012,
+    ID_COMMANDS = 1013,
 };
 
-inline HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+inline HWND Item(HWND dialog, int id)
+{
+    return GetDlgItem(dialog, id);
+}
 std::string Text(HWND dialog, int id);
 Texts Items(HWND dialog, int id);  // the items of a list
 int Sel(HWND dialog, int id);      // its selection, CB_ERR for none

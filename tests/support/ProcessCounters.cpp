@@ -34,9 +34,16 @@ long WineGdiTableCount()
     return used;
 }
 
-struct WindowCount { DWORD process; long count; };
+struct WindowCount {
+    DWORD process;
+    long count;
+};
 
-BOOL CALLBACK CountChild(HWND, LPARAM param) { ++reinterpret_cast<WindowCount*>(param)->count; return TRUE; }
+BOOL CALLBACK CountChild(HWND, LPARAM param)
+{
+    ++reinterpret_cast<WindowCount*>(param)->count;
+    return TRUE;
+}
 
 BOOL CALLBACK CountTopLevel(HWND window, LPARAM param)
 {
@@ -74,7 +81,11 @@ long HandleCount()
     return valid;
 }
 
-long GdiObjectCount() { const long n = GuiResources(GR_GDIOBJECTS); return n >= 0 ? n : WineGdiTableCount(); }
+long GdiObjectCount()
+{
+    const long n = GuiResources(GR_GDIOBJECTS);
+    return n >= 0 ? n : WineGdiTableCount();
+}
 
 long UserObjectCount()
 {

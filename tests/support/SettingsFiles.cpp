@@ -19,7 +19,11 @@ bool PutSettingsFile(const std::string& path, const std::string& text)
     return ok;
 }
 
-void RemoveSettingsFile(const std::string& path) { DeleteFileA(path.c_str()); ForgetCachedProfile(path); }
+void RemoveSettingsFile(const std::string& path)
+{
+    DeleteFileA(path.c_str());
+    ForgetCachedProfile(path);
+}
 
 std::string KeyOf(int code, bool lower)
 {
@@ -102,9 +106,12 @@ void ExpectSavedFile(const std::string& path, KeyOrder order, uint32_t device, u
 {
     const std::string text = ReadFileText(path);
     ASSERT_FALSE(text.empty()) << "settings were not saved";
-    Entries expected = {{"[Hardware]", ""}, {"DeviceIndex", std::to_string(device)},
-                        {"DelayBeforeRepeat", std::to_string(delay)}, {"RepeatInterval", std::to_string(interval)},
-                        {"ReleaseTime", std::to_string(release)}, {"[Buttons]", ""}};
+    Entries expected = {{"[Hardware]", ""},
+                        {"DeviceIndex", std::to_string(device)},
+                        {"DelayBeforeRepeat", std::to_string(delay)},
+                        {"RepeatInterval", std::to_string(interval)},
+                        {"ReleaseTime", std::to_string(release)},
+                        {"[Buttons]", ""}};
     for (int code = 0; code <= 92; ++code) {
         const auto it = bindings.find(code);
         expected.emplace_back(KeyOf(code), it == bindings.end() ? "" : it->second);

@@ -5,14 +5,26 @@
 
 #include "tools/host/HostKit.h"
 
-std::string BuildDir() { return ProgramFolder(2); }
+std::string BuildDir()
+{
+    return ProgramFolder(2);
+}
 
-std::string PluginPath() { return BuildDir() + "\\VantorixRC.dll"; }
+std::string PluginPath()
+{
+    return BuildDir() + "\\VantorixRC.dll";
+}
 
-std::string PluginIniPath() { return BuildDir() + "\\VantorixRC.ini"; }
+std::string PluginIniPath()
+{
+    return BuildDir() + "\\VantorixRC.ini";
+}
 
 uint32_t g_testNow;
-uint32_t TestClock() { return g_testNow; }
+uint32_t TestClock()
+{
+    return g_testNow;
+}
 
 std::string OwnIniPath()
 {
@@ -77,7 +89,10 @@ void SimSequence(const uint32_t* codes, uint32_t count)
     sim->codeMode = SIM_SEQUENCE;
 }
 
-void SimTimeline(const SimStep* steps, uint32_t count) { SimPlayTimeline(Sim(), steps, count); }
+void SimTimeline(const SimStep* steps, uint32_t count)
+{
+    SimPlayTimeline(Sim(), steps, count);
+}
 
 bool WriteFileText(const std::string& path, const std::string& text)
 {

@@ -22,7 +22,10 @@ extern const char kPluginDescription[];
 std::string VendorLibraryPath();
 
 // Whether the vendor library is loaded in this process now.
-inline bool VendorLoaded() { return GetModuleHandleA(VENDOR_LIBRARY_NAME) != nullptr; }
+inline bool VendorLoaded()
+{
+    return GetModuleHandleA(VENDOR_LIBRARY_NAME) != nullptr;
+}
 
 // Copies sim\QuelmoRC_<variant>.dll over the system's vendor library
 // ("full", "no_name", "no_type", "no_uninit", "count_code", "none").

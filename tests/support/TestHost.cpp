@@ -41,8 +41,8 @@ RecordingHost::RecordingHost()
         wc.hInstance = GetModuleHandleA(nullptr);
         wc.lpszClassName = kHostClass;
         RegisterClassA(&wc);  // fails harmlessly when already registered
-        window_ = CreateWindowA(kHostClass, "Test host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        window_ = CreateWindowA(kHostClass, "Test host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
     }
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
@@ -175,8 +175,7 @@ void BoxWatcher::Run()
             record.text = text;
             record.hasOwner = GetWindow(box, GW_OWNER) != nullptr;
             const HWND icon = GetDlgItem(box, kBoxIconId);
-            record.warningIcon =
-                icon && reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0)) == warning;
+            record.warningIcon = icon && reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0)) == warning;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 boxes_.push_back(record);

@@ -21,7 +21,7 @@ struct HostMessage {
     WPARAM wParam;
     LPARAM lParam;
     uint8_t record[sizeof(HostCommandRecord)];
-    DWORD time;              // timeGetTime when it arrived
+    DWORD time;                   // timeGetTime when it arrived
     std::string Command() const;  // command text at bytes 64..
     std::string Source() const;   // source name at bytes 0..
 };
@@ -33,7 +33,7 @@ public:
     HWND Window() const { return window_; }
 
     std::vector<HostMessage> messages;  // every command message, unless keep is false
-    bool keep = true;                    // false: nothing is allocated per message
+    bool keep = true;                   // false: nothing is allocated per message
     // Runs inside the host's handler of each command message (re-entrancy tests).
     std::function<void(const HostMessage&)> onCommand;
 

@@ -11,7 +11,10 @@
 TEST(DefaultBindings, FactoryTimingsAndTheSetOfTheTableOnScreenInThatTableOnly)
 {
     ASSERT_TRUE(InstallVendor("full"));
-    const struct { int32_t remoteType; int table; } cases[] = {{2, 2}, {1, 1}, {0, 0}, {3, 0}, {-7, 0}};
+    const struct {
+        int32_t remoteType;
+        int table;
+    } cases[] = {{2, 2}, {1, 1}, {0, 0}, {3, 0}, {-7, 0}};
     for (const auto& c : cases) {
         for (const bool closed : {false, true}) {
             SCOPED_TRACE("remote type " + std::to_string(c.remoteType) + (closed ? ", after Close" : ""));
@@ -40,7 +43,8 @@ TEST(DefaultBindings, FactoryTimingsAndTheSetOfTheTableOnScreenInThatTableOnly)
             for (int t = 0; t < TABLE_COUNT; ++t) {
                 for (int code = 0; code < BUTTON_COUNT; ++code) {
                     const char* expected = t == c.table ? factory.entries[code].command : "HAND";
-                    EXPECT_STREQ(g_buttonTables[t].entries[code].command, expected) << "table " << t << " code " << code;
+                    EXPECT_STREQ(g_buttonTables[t].entries[code].command, expected)
+                        << "table " << t << " code " << code;
                 }
             }
             Close();

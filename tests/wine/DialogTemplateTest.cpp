@@ -24,7 +24,10 @@ enum ControlClass { CLS_BUTTON, CLS_EDIT, CLS_STATIC, CLS_COMBOBOX, CLS_UPDOWN }
 
 // The ordinal a resource compiler writes for a predefined class (-1: none)
 // and the equivalent class name.
-struct ClassName { int ordinal; const wchar_t* name; };
+struct ClassName {
+    int ordinal;
+    const wchar_t* name;
+};
 const ClassName kClassNames[] = {
     {0x80, L"Button"}, {0x81, L"Edit"}, {0x82, L"Static"}, {0x85, L"ComboBox"}, {-1, L"msctls_updown32"},
 };
@@ -33,13 +36,19 @@ const ClassName kClassNames[] = {
 const wchar_t kLogoOrdinal[] = L"#105";
 const wchar_t kAnyOneLine[] = L"<one line>";
 
-struct ExpectedControl { uint32_t id; ControlClass cls; const wchar_t* text; short x, y, cx, cy; DWORD style; };
+struct ExpectedControl {
+    uint32_t id;
+    ControlClass cls;
+    const wchar_t* text;
+    short x, y, cx, cy;
+    DWORD style;
+};
 
 constexpr DWORD kGroupBox = kChild | BS_GROUPBOX;
 constexpr DWORD kDropList = kChild | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;
 constexpr DWORD kNumberEdit = kChild | ES_NUMBER | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
-constexpr DWORD kUpDown = kChild | UDS_AUTOBUDDY | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS |
-                          UDS_NOTHOUSANDS | UDS_HOTTRACK;
+constexpr DWORD kUpDown =
+    kChild | UDS_AUTOBUDDY | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS | UDS_HOTTRACK;
 constexpr DWORD kLabel = kChild | SS_LEFTNOWORDWRAP | WS_GROUP;
 constexpr DWORD kStatusField = kChild | SS_CENTER | SS_SUNKEN | WS_GROUP;
 
@@ -78,7 +87,11 @@ const ExpectedControl kControls[] = {
 const wchar_t kCaption[] = L"Настройка плагина VantorixRC";
 
 // A string or an ordinal, as resource templates store names, classes and texts.
-struct NameOrOrdinal { bool isOrdinal = false; int ordinal = 0; std::wstring text; };
+struct NameOrOrdinal {
+    bool isOrdinal = false;
+    int ordinal = 0;
+    std::wstring text;
+};
 
 // Sequential reader over a resource; any read past the end marks it failed.
 class TemplateReader {
@@ -111,7 +124,11 @@ public:
         return n;
     }
     void AlignDword() { offset_ = (offset_ + 3) & ~size_t(3); }
-    void Skip(size_t n) { offset_ += n; ok_ = ok_ && offset_ <= size_; }
+    void Skip(size_t n)
+    {
+        offset_ += n;
+        ok_ = ok_ && offset_ <= size_;
+    }
 
 private:
     template <typename T>
@@ -157,7 +174,11 @@ protected:
         module = LoadLibraryExA(PluginPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(module, nullptr) << PluginPath();
     }
-    void TearDown() override { if (module) FreeLibrary(module); }
+    void TearDown() override
+    {
+        if (module)
+            FreeLibrary(module);
+    }
 
     // The bytes of a resource in the given language; empty if it is missing.
     std::vector<uint8_t> Resource(LPCSTR type, int id, WORD language)

@@ -32,8 +32,8 @@ TEST_F(EngineDllTest, HeldButtonGivesPressNumberedRepeatsAndOneRelease)
     const SimStep steps[] = {{0, 255}, {200, 0x1A}, {1700, 255}};
     SimTimeline(steps, 3);
     const DWORD start = Sim()->timelineStart;
-    ASSERT_TRUE(RecordingHost::PumpUntil(
-        [&] { return !host.messages.empty() && host.messages.back().lParam == -1; }, 30000));
+    ASSERT_TRUE(
+        RecordingHost::PumpUntil([&] { return !host.messages.empty() && host.messages.back().lParam == -1; }, 30000));
     RecordingHost::PumpFor(400);  // nothing may follow the release
 
     const std::vector<HostMessage>& m = host.messages;
@@ -69,8 +69,7 @@ TEST_F(EngineDllTest, SwitchStopAndCloseThroughTheExports)
     ASSERT_TRUE(PumpUntilCount(4, 30000));
     RecordingHost::PumpFor(300);
     ASSERT_EQ(host.messages.size(), 4u);
-    const std::pair<std::string, int32_t> switched[] = {
-        {"CH_UP", 0}, {"CH_UP", -1}, {"POWER", 0}, {"POWER", -1}};
+    const std::pair<std::string, int32_t> switched[] = {{"CH_UP", 0}, {"CH_UP", -1}, {"POWER", 0}, {"POWER", -1}};
     for (size_t i = 0; i < 4; ++i) {
         EXPECT_EQ(host.messages[i].Command(), switched[i].first) << i;
         EXPECT_EQ(host.messages[i].lParam, switched[i].second) << i;

@@ -29,7 +29,9 @@ TEST(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
     host.keep = false;
     HoldChecker<> day;
     long malformed = 0;
-    host.onCommand = [&](const HostMessage& m) { malformed += day.Accept(0, static_cast<int32_t>(m.lParam)) != nullptr; };
+    host.onCommand = [&](const HostMessage& m) {
+        malformed += day.Accept(0, static_cast<int32_t>(m.lParam)) != nullptr;
+    };
     ASSERT_GT(InstallAllocationCounters(), 0) << "no allocator is imported: nothing would be counted";
     ASSERT_TRUE(InstallVendor("full"));
     ResetSim();
@@ -99,8 +101,8 @@ TEST(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
 
     printf("[ long run ] %u polls (a day at 30 ms), %ld presses, %ld repeats, %ld releases; allocations %ld;"
            " heap busy blocks %ld -> %ld; private bytes %ld -> %ld\n",
-           kTicksPerDay, day.presses, day.repeats, day.releases, allocations.Total(), blocksBefore,
-           blocksAfter, privateBefore, privateAfter);
+           kTicksPerDay, day.presses, day.repeats, day.releases, allocations.Total(), blocksBefore, blocksAfter,
+           privateBefore, privateAfter);
     EXPECT_EQ(reads, kTicksPerDay + 1) << "one vendor read per poll";
     EXPECT_EQ(allocations.Total(), 0) << "new " << allocations.newCalls << ", C runtime " << allocations.crtCalls
                                       << ", heap " << allocations.heapCalls;

@@ -55,8 +55,8 @@ TEST_F(PackagedPlugin, RemoteTesterWithoutTheVendorLibraryWarnsAndKeepsRunning)
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     std::string command = "\"" + dir + "\\RemoteTester.exe\"";
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &startup,
-                               &process))
+    ASSERT_TRUE(
+        CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &startup, &process))
         << command;
     const HWND box = WaitForWindow(process.dwProcessId, "#32770", 30000);
     ASSERT_NE(box, nullptr) << "no warning box";

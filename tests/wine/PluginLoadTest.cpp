@@ -54,9 +54,8 @@ TEST(PluginImage, ExportsTheFivePlainNamesAndImportsOnlySystemDlls)
     const PeNames names = ReadPeNames(PluginPath());
     EXPECT_EQ(names.exports, (std::vector<std::string>{"Close", "Open", "Setup", "Start", "Stop"}));
 
-    const std::vector<std::string> system = {"kernel32.dll", "user32.dll", "winmm.dll",
-                                             "comctl32.dll", "msvcrt.dll", "gdi32.dll",
-                                             "advapi32.dll"};
+    const std::vector<std::string> system = {"kernel32.dll", "user32.dll", "winmm.dll",   "comctl32.dll",
+                                             "msvcrt.dll",   "gdi32.dll",  "advapi32.dll"};
     ASSERT_FALSE(names.imports.empty());
     for (const std::string& dll : names.imports) {
         bool known = false;
@@ -73,17 +72,16 @@ TEST_F(PluginLoadTest, OpenRemovesItsOwnTwelveBytesOfArguments)
     uint32_t espBefore = 0, espAfter = 0;
     const char* result = nullptr;
     // Push three arguments and call: a callee-pops function leaves ESP as it was.
-    __asm__ volatile(
-        "movl %%esp, %0\n\t"
-        "pushl $0\n\t"
-        "pushl $0\n\t"
-        "pushl $0\n\t"
-        "call *%3\n\t"
-        "movl %%esp, %1\n\t"
-        "movl %0, %%esp\n\t"
-        : "=&r"(espBefore), "=&r"(espAfter), "=a"(result)
-        : "r"(open)
-        : "ecx", "edx", "memory", "cc");
+    __asm__ volatile("movl %%esp, %0\n\t"
+                     "pushl $0\n\t"
+                     "pushl $0\n\t"
+                     "pushl $0\n\t"
+                     "call *%3\n\t"
+                     "movl %%esp, %1\n\t"
+                     "movl %0, %%esp\n\t"
+                     : "=&r"(espBefore), "=&r"(espAfter), "=a"(result)
+                     : "r"(open)
+                     : "ecx", "edx", "memory", "cc");
     EXPECT_EQ(espBefore, espAfter);
     EXPECT_STREQ(result, kPluginDescription);
     plugin.Close();

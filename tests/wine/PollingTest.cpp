@@ -32,7 +32,10 @@ struct Event {
     int32_t value;
     bool operator==(const Event& o) const { return t == o.t && command == o.command && value == o.value; }
 };
-void PrintTo(const Event& e, std::ostream* os) { *os << "{" << e.t << ", " << e.command << ", " << e.value << "}"; }
+void PrintTo(const Event& e, std::ostream* os)
+{
+    *os << "{" << e.t << ", " << e.command << ", " << e.value << "}";
+}
 typedef std::vector<Event> Events;
 
 struct Segment {
@@ -136,8 +139,14 @@ TEST_F(PollingTest, OnlyBoundButtonsUpTo92ReachTheHostWithTheirCommandLookedUpAt
         if (t == 1080)
             strcpy(g_plugin.commandRecord.command, "SCRIBBLED_OVER_THE_RECORD");
     });
-    EXPECT_EQ(events, (Events{{0, "CH_UP", 0}, {390, "CH_UP", 1}, {480, "MUTE", 2}, {570, "MUTE", 3},
-                              {660, "MUTE", 4}, {750, "MUTE", 5}, {840, "MUTE", 6}, {930, "MUTE", 7},
+    EXPECT_EQ(events, (Events{{0, "CH_UP", 0},
+                              {390, "CH_UP", 1},
+                              {480, "MUTE", 2},
+                              {570, "MUTE", 3},
+                              {660, "MUTE", 4},
+                              {750, "MUTE", 5},
+                              {840, "MUTE", 6},
+                              {930, "MUTE", 7},
                               {1080, "MUTE", -1}}));
 
     // Unbound and above-92 buttons are held silently; a switch from one
@@ -145,10 +154,13 @@ TEST_F(PollingTest, OnlyBoundButtonsUpTo92ReachTheHostWithTheirCommandLookedUpAt
     // carries its own terminator.
     events.clear();
     base += 2000;
-    Run({{0, FREE}, {510, 93}, {900, 200}, {1290, 92}, {1320, NONE}, {1500, 0x05}, {1560, 0x06}, {1590, NONE}},
-        1800);
-    EXPECT_EQ(events, (Events{{1290, "MENU", 0}, {1380, "MENU", -1}, {1500, "VOL_DOWN", 0}, {1560, "VOL_DOWN", -1},
-                              {1560, "OK", 0}, {1650, "OK", -1}}));
+    Run({{0, FREE}, {510, 93}, {900, 200}, {1290, 92}, {1320, NONE}, {1500, 0x05}, {1560, 0x06}, {1590, NONE}}, 1800);
+    EXPECT_EQ(events, (Events{{1290, "MENU", 0},
+                              {1380, "MENU", -1},
+                              {1500, "VOL_DOWN", 0},
+                              {1560, "VOL_DOWN", -1},
+                              {1560, "OK", 0},
+                              {1650, "OK", -1}}));
     EXPECT_STREQ(g_plugin.commandRecord.command, "OK");
     EXPECT_STREQ(g_plugin.commandRecord.sourceName, "TV");
 }

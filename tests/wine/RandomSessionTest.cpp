@@ -33,9 +33,27 @@ namespace {
 typedef SeededRandom Random;
 
 enum StepKind {
-    OPEN, CLOSE, START, STOP, TICKS, HOLD, CLOCK, CARDS, VENDOR, TIMINGS, SETTINGS, REACT, FAIL_TIMER, STALE_TICK,
+    OPEN,
+    CLOSE,
+    START,
+    STOP,
+    TICKS,
+    HOLD,
+    CLOCK,
+    CARDS,
+    VENDOR,
+    TIMINGS,
+    SETTINGS,
+    REACT,
+    FAIL_TIMER,
+    STALE_TICK,
     SETUP,  // the steps after it run inside the dialog, up to one that ends it
-    TYPE, BIND, DEFAULTS, CARD, EXIT, QUIT,  // these act only inside a dialog
+    TYPE,
+    BIND,
+    DEFAULTS,
+    CARD,
+    EXIT,
+    QUIT,  // these act only inside a dialog
     STEP_KINDS
 };
 
@@ -51,16 +69,27 @@ const struct {
     const char* format;
     uint32_t weight;
 } kKinds[STEP_KINDS] = {
-    {"Open(window %s, source kind %u)", 4}, {"Close()", 2}, {"Start()", 18}, {"Stop()", 4},
-    {"%u polls, %u ms apart", 59}, {"remote reports code %u", 50}, {"clock set to %u", 3},
+    {"Open(window %s, source kind %u)", 4},
+    {"Close()", 2},
+    {"Start()", 18},
+    {"Stop()", 4},
+    {"%u polls, %u ms apart", 59},
+    {"remote reports code %u", 50},
+    {"clock set to %u", 3},
     {"vendor: %u cards, failing open mask 0x%X, null name mask 0x%X, remote type %d", 4},
     {"vendor library variant %s (only while no library is loaded)", 2},
     {"timings %u/%u/%u written straight into the settings (not in a dialog)", 4},
-    {"settings file from seed %u", 2}, {"host calls %s from its handler of message +%u", 8},
-    {"next SetTimer fails", 2}, {"poll for a foreign timer id", 2}, {"Setup()", 1},
+    {"settings file from seed %u", 2},
+    {"host calls %s from its handler of message +%u", 8},
+    {"next SetTimer fails", 2},
+    {"poll for a foreign timer id", 2},
+    {"Setup()", 1},
     {"type into %s: %u (text kind %u: 0 that number, 1 nothing, 2 99999999999)", 8},
-    {"pick button item %u, then command item %u", 3}, {"defaults button", 1}, {"pick card item %u", 5},
-    {"exit button", 8}, {"WM_QUIT posted: the dialog ends without its exit button", 10},
+    {"pick button item %u, then command item %u", 3},
+    {"defaults button", 1},
+    {"pick card item %u", 5},
+    {"exit button", 8},
+    {"WM_QUIT posted: the dialog ends without its exit button", 10},
 };
 
 enum Reaction { REACT_NONE, REACT_STOP, REACT_CLOSE, REACT_OPEN, REACT_START, REACT_SETUP, REACT_COUNT };
@@ -89,8 +118,8 @@ std::string Describe(const Step& s)
 
 uint32_t RandomTiming(Random& r)
 {
-    static const uint32_t special[] = {0, 1, 19, 20, 21, 30, 31, 59, 60, 61, 100, 350, 800, 1000,
-                                       0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFEu, 0xFFFFFFFFu};
+    static const uint32_t special[] = {0,  1,   19,  20,  21,   30,          31,          59,          60,
+                                       61, 100, 350, 800, 1000, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFEu, 0xFFFFFFFFu};
     const uint32_t pick = r.Below(100);
     return pick < 35 ? special[r.Below(sizeof special / sizeof special[0])] : pick < 90 ? r.Below(1000) : r.Next();
 }
@@ -196,31 +225,31 @@ struct Counts {
 
 // What the harness knows in a session; all of it starts afresh with each.
 struct SessionView {
-    HoldChecker<std::string> heard;  // the host's holds, by command
-    uint8_t heardCode = NO_KEY;      // the code of the press the host heard last
-    uint64_t clock = 0;              // ms of the session, never jumping
-    uint64_t pressAt = 0, sawAt = 0; // that press, and the last read of its code
-    bool pressTimed = false;         // no clock jump since that press
-    bool closed = true;              // the last completed Open/Close was a Close (or none yet)
+    HoldChecker<std::string> heard;   // the host's holds, by command
+    uint8_t heardCode = NO_KEY;       // the code of the press the host heard last
+    uint64_t clock = 0;               // ms of the session, never jumping
+    uint64_t pressAt = 0, sawAt = 0;  // that press, and the last read of its code
+    bool pressTimed = false;          // no clock jump since that press
+    bool closed = true;               // the last completed Open/Close was a Close (or none yet)
     bool everOpened = false;
     uint32_t polling = KNOWN_OFF;
     uint32_t phase = TOP;
     HWND dialog = nullptr;
-    bool changed = false;            // the dialog changed a setting that the file must then hold
-    uint32_t shown[3] = {};          // the timings the dialog showed when it ended
-    long reactions = 0;              // host calls made from the host's handler
+    bool changed = false;    // the dialog changed a setting that the file must then hold
+    uint32_t shown[3] = {};  // the timings the dialog showed when it ended
+    long reactions = 0;      // host calls made from the host's handler
     uint32_t reaction = REACT_NONE, reactionCountdown = 0;
-    uint32_t variant = 0;            // vendor variant in the system directory
+    uint32_t variant = 0;  // vendor variant in the system directory
     std::string source;
-    std::string failure;             // first broken invariant
+    std::string failure;  // first broken invariant
     const std::vector<Step>* steps = nullptr;
-    size_t next = 0, failedAt = 0;   // steps run so far; when the failure came
+    size_t next = 0, failedAt = 0;  // steps run so far; when the failure came
 };
 
 struct World : SessionView {
     HWND host = nullptr;
     uint32_t installed = 0xFFFFFFFF;
-    std::vector<bool> inDialog;      // which steps of the last session ran in a dialog
+    std::vector<bool> inDialog;  // which steps of the last session ran in a dialog
     Counts counts = {};
 };
 
@@ -336,13 +365,15 @@ void OnHostMessage(const HostMessage& m)
 void WriteRandomSettings(uint32_t seed)
 {
     Random r(seed);
-    std::string text = "[Hardware]\r\nDeviceIndex=" +
-                       std::to_string(r.Chance(85) ? 0 : (r.Chance(70) ? r.Below(4) : r.Next())) + "\r\n";
+    std::string text =
+        "[Hardware]\r\nDeviceIndex=" + std::to_string(r.Chance(85) ? 0 : (r.Chance(70) ? r.Below(4) : r.Next())) +
+        "\r\n";
     // Factory timings in half the files, so that holds repeat and end.
     const bool factory = r.Chance(50);
     const uint32_t factoryTimings[] = {350, 100, 60};
     for (int i = 0; i < 3; ++i)
-        text += std::string(kTimingKeys[i]) + "=" + std::to_string(factory ? factoryTimings[i] : RandomTiming(r)) + "\r\n";
+        text +=
+            std::string(kTimingKeys[i]) + "=" + std::to_string(factory ? factoryTimings[i] : RandomTiming(r)) + "\r\n";
     text += "[Buttons]\r\n";
     static const char* const words[] = {"POWER", "CH_UP", "CH_DOWN", "VOL_UP", "MUTE", "OK", "1", "2"};
     for (int code = 0; code <= 92; ++code) {
@@ -457,7 +488,8 @@ void Poll()
         if (held != (bound.empty() ? "nothing" : bound))
             Fail("the host holds " + held + " while the remote reports code " + std::to_string(code) + ", bound to '" +
                  bound + "'");
-    } else if (w.pressTimed && w.clock - w.sawAt > g_plugin.settings.ReleaseTime && w.clock - w.pressAt < (1ull << 32)) {
+    } else if (w.pressTimed && w.clock - w.sawAt > g_plugin.settings.ReleaseTime &&
+               w.clock - w.pressAt < (1ull << 32)) {
         ++w.counts.releasesDue;
         w.pressTimed = false;
         if (w.heard.open)
@@ -628,8 +660,8 @@ void DoSetup()
     for (int i = 0; i < 3 && w.changed && w.everOpened; ++i) {
         const uint32_t saved = ProfileSetting(OwnIniPath(), kTimingKeys[i]);
         if (saved != w.shown[i])
-            Fail("the file holds " + std::string(kTimingKeys[i]) + " " + std::to_string(saved) + ", the dialog showed " +
-                 std::to_string(w.shown[i]));
+            Fail("the file holds " + std::string(kTimingKeys[i]) + " " + std::to_string(saved) +
+                 ", the dialog showed " + std::to_string(w.shown[i]));
     }
 }
 
@@ -713,16 +745,17 @@ TEST_F(RandomSessionTest, RandomSessionsKeepEveryInvariant)
             // A replay takes at most a few seconds: the shrinking stops after 3000.
             int runs = 0;
             const std::vector<Step> failing(session.begin(), session.begin() + static_cast<long>(g_world.failedAt));
-            ADD_FAILURE() << Report(seed, ShrinkSteps(failing, [](const std::vector<Step>& c) { return !RunSession(c).empty(); },
-                                                      3000, &runs));
+            ADD_FAILURE() << Report(
+                seed, ShrinkSteps(
+                          failing, [](const std::vector<Step>& c) { return !RunSession(c).empty(); }, 3000, &runs));
             return;
         }
     }
     const Counts& c = g_world.counts;
     printf("[ random   ] %u sessions, %ld steps (%ld in %ld dialogs), %ld polls of a running timer, %ld host "
            "messages, due: %ld holds, %ld releases; seeds %u..%u, %lu ms\n",
-           sessions, c.steps, c.dialogSteps, c.dialogs, c.livePolls, c.messages, c.pressesDue, c.releasesDue,
-           firstSeed, firstSeed + sessions - 1, static_cast<unsigned long>(GetTickCount() - started));
+           sessions, c.steps, c.dialogSteps, c.dialogs, c.livePolls, c.messages, c.pressesDue, c.releasesDue, firstSeed,
+           firstSeed + sessions - 1, static_cast<unsigned long>(GetTickCount() - started));
     EXPECT_GT(c.messages, static_cast<long>(sessions));  // the sessions did reach the host
 }
 

@@ -11,7 +11,11 @@ namespace {
 
 class RemoteDeviceTest : public ::testing::Test {
 protected:
-    void Install(const char* variant) { ASSERT_TRUE(InstallVendor(variant)); ResetSim(); }
+    void Install(const char* variant)
+    {
+        ASSERT_TRUE(InstallVendor(variant));
+        ResetSim();
+    }
     std::string CallLog() const { return std::string(Sim()->callLog, Sim()->callLogLength); }
     // A device on the installed library asked everything once, with code 7 held, then released.
     void ExpectAnswers(uint32_t count, const char* name, int32_t opens, int32_t type)
@@ -152,8 +156,9 @@ TEST_F(RemoteDeviceTest, MissingLibraryWarnsOnceAndGivesNeutralValues)
 TEST_F(RemoteDeviceTest, ErrorCountIsNoCardsAndImpossibleCountIsTakenAs64)
 {
     Install("full");
-    const struct { uint32_t reported, taken; } cases[] = {
-        {0xFFFFFFFFu, 0}, {0x80000000u, 0}, {0x7FFFFFFFu, 64}, {65, 64}, {64, 64}, {1, 1}};
+    const struct {
+        uint32_t reported, taken;
+    } cases[] = {{0xFFFFFFFFu, 0}, {0x80000000u, 0}, {0x7FFFFFFFu, 64}, {65, 64}, {64, 64}, {1, 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reported);
         ResetSim();
@@ -182,7 +187,11 @@ UINT WINAPI FakeSystemDirectory(LPSTR buffer, UINT size)
         buffer[0] = '\0';
     return g_fakeDirectoryLength;
 }
-HMODULE WINAPI CountingLoadLibrary(LPCSTR path) { ++g_libraryLoads; return g_realLoadLibrary(path); }
+HMODULE WINAPI CountingLoadLibrary(LPCSTR path)
+{
+    ++g_libraryLoads;
+    return g_realLoadLibrary(path);
+}
 }  // namespace
 
 TEST_F(RemoteDeviceTest, UnknownSystemDirectoryWarnsWithoutLoadingAnything)

@@ -38,15 +38,17 @@ size_t CountOf(const std::string& text, const std::string& part)
     return count;
 }
 
-void SetPath(const std::string& path) { CopyText(g_plugin.iniPath, sizeof g_plugin.iniPath, path.c_str()); }
+void SetPath(const std::string& path)
+{
+    CopyText(g_plugin.iniPath, sizeof g_plugin.iniPath, path.c_str());
+}
 
 void SetSettings(uint32_t device, uint32_t delay, uint32_t interval, uint32_t release)
 {
     g_plugin.settings = {device, delay, interval, release};
 }
 
-void ExpectSettings(uint32_t device, uint32_t delay, uint32_t interval, uint32_t release,
-                    const std::string& what)
+void ExpectSettings(uint32_t device, uint32_t delay, uint32_t interval, uint32_t release, const std::string& what)
 {
     EXPECT_EQ(g_plugin.settings.DeviceIndex, device) << what;
     EXPECT_EQ(g_plugin.settings.DelayBeforeRepeat, delay) << what;
@@ -69,7 +71,6 @@ void FillCurrentTable(const char* text)
     for (int code = 0; code < BUTTON_COUNT; ++code)
         SetButtonCommand(*g_plugin.currentTable, code, text);
 }
-
 
 decltype(&WritePrivateProfileStringA) g_realWriteProfile;
 // Every write goes through but that of one "Buttons" key.
@@ -190,14 +191,12 @@ TEST_F(SettingsFileTest, LoadedPluginReadsTheFileBesideItsOwnModule)
     ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track("C:\\Plugins\\VantorixRC.dll").c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track("C:\\Plugins\\Remote2.dll").c_str(), FALSE));
     // Decoys: the file beside the original build, and the test program's own.
-    ASSERT_TRUE(PutSettingsFile(Track(PluginIniPath()),
-                        "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n12=DECOY\r\n"));
-    ASSERT_TRUE(PutSettingsFile(Track(OwnIniPath()),
-                        "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n12=DECOY\r\n"));
+    ASSERT_TRUE(PutSettingsFile(Track(PluginIniPath()), "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n12=DECOY\r\n"));
+    ASSERT_TRUE(PutSettingsFile(Track(OwnIniPath()), "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n12=DECOY\r\n"));
     ASSERT_TRUE(PutSettingsFile(Track("C:\\Plugins\\VantorixRC.ini"),
-                        "[Hardware]\r\nDeviceIndex=2\r\n[Buttons]\r\n12=POWER\r\n"));
-    ASSERT_TRUE(PutSettingsFile(Track("C:\\Plugins\\Remote2.ini"),
-                        "[Hardware]\r\nDeviceIndex=1\r\n[Buttons]\r\n12=ZAP\r\n"));
+                                "[Hardware]\r\nDeviceIndex=2\r\n[Buttons]\r\n12=POWER\r\n"));
+    ASSERT_TRUE(
+        PutSettingsFile(Track("C:\\Plugins\\Remote2.ini"), "[Hardware]\r\nDeviceIndex=1\r\n[Buttons]\r\n12=ZAP\r\n"));
 
     const struct {
         const char* module;
@@ -244,32 +243,42 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
     } cases[] = {
         {"no file", nullptr, {0, 350, 100, 60}, {}},
         {"empty file", "", {0, 350, 100, 60}, {}},
-        {"only Buttons", "[Buttons]\r\n12=POWER\r\n1A=CH_UP\r\n", {0, 350, 100, 60},
+        {"only Buttons",
+         "[Buttons]\r\n12=POWER\r\n1A=CH_UP\r\n",
+         {0, 350, 100, 60},
          {{0x12, "POWER"}, {0x1A, "CH_UP"}}},
         {"only Hardware",
          "[Hardware]\r\nDeviceIndex=2\r\nDelayBeforeRepeat=500\r\nRepeatInterval=150\r\nReleaseTime=90\r\n",
-         {2, 500, 150, 90}, {}},
-        {"some keys", "[Hardware]\r\nRepeatInterval=70\r\n[Buttons]\r\n00=0\r\n5C=Freeze\r\n",
-         {0, 350, 70, 60}, {{0, "0"}, {92, "Freeze"}}},
+         {2, 500, 150, 90},
+         {}},
+        {"some keys",
+         "[Hardware]\r\nRepeatInterval=70\r\n[Buttons]\r\n00=0\r\n5C=Freeze\r\n",
+         {0, 350, 70, 60},
+         {{0, "0"}, {92, "Freeze"}}},
         // Profile section and key names match without regard to case.
         {"lower-case names",
          "[hardware]\r\nreleasetime=75\r\n[buttons]\r\n0a=recall\r\n5c=freeze\r\n1f=vol_down\r\n",
-         {0, 350, 100, 75}, {{0x0A, "recall"}, {0x5C, "freeze"}, {0x1F, "vol_down"}}},
+         {0, 350, 100, 75},
+         {{0x0A, "recall"}, {0x5C, "freeze"}, {0x1F, "vol_down"}}},
         {"word outside the vocabulary", "[Buttons]\r\n12=ZAP\r\n", {0, 350, 100, 60}, {{0x12, "ZAP"}}},
         // "18" is code 0x18, not 18; other spellings of a code are not keys.
         {"only two hex digits name a code",
          "[Buttons]\r\nA=ten\r\n0x0B=eleven\r\n012=lead\r\n5D=beyond\r\nFF=ff\r\n18=hex18\r\n",
-         {0, 350, 100, 60}, {{0x18, "hex18"}}},
+         {0, 350, 100, 60},
+         {{0x18, "hex18"}}},
         {"blanks around names and values",
-         "[Buttons]\r\n  12  =  POWER  \r\n13=A B\r\n14=\r\n", {0, 350, 100, 60},
+         "[Buttons]\r\n  12  =  POWER  \r\n13=A B\r\n14=\r\n",
+         {0, 350, 100, 60},
          {{0x12, "POWER"}, {0x13, "A B"}}},
         {"other sections are not read",
-         "[Other]\r\n12=NO\r\nDeviceIndex=9\r\n[Buttons]\r\n13=YES\r\n", {0, 350, 100, 60},
+         "[Other]\r\n12=NO\r\nDeviceIndex=9\r\n[Buttons]\r\n13=YES\r\n",
+         {0, 350, 100, 60},
          {{0x13, "YES"}}},
         {"bare line feeds, no final line end",
-         "[Hardware]\nDeviceIndex=1\n[Buttons]\n12=POWER", {1, 350, 100, 60}, {{0x12, "POWER"}}},
-        {"comment lines", "; settings\r\n[Buttons]\r\n;12=POWER\r\n13=MUTE\r\n", {0, 350, 100, 60},
-         {{0x13, "MUTE"}}},
+         "[Hardware]\nDeviceIndex=1\n[Buttons]\n12=POWER",
+         {1, 350, 100, 60},
+         {{0x12, "POWER"}}},
+        {"comment lines", "; settings\r\n[Buttons]\r\n;12=POWER\r\n13=MUTE\r\n", {0, 350, 100, 60}, {{0x13, "MUTE"}}},
     };
     int caseIndex = 0;
     for (const auto& c : cases) {
@@ -294,7 +303,6 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
                 ExpectCommands(g_buttonTables[other], {}, std::string(c.what) + ", other table");
         ClearAllBindings();
     }
-
 
     // All 93 keys, in reverse order and in both cases: each code finds its own.
     for (const bool lower : {false, true}) {
@@ -339,8 +347,8 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
     const std::string path = FreshPath("save.ini");
     const std::string longest(31, 'L');
     const Commands bound = {
-        {0x00, "0"},      {0x0A, "RECALL"}, {0x12, "POWER"}, {0x13, "ZAP"},   {0x1A, "power"},
-        {0x1F, longest},  {0x20, "A=B"},    {0x21, "a b"},   {0x58, "CAPTURE"}, {0x5C, "LAST"},
+        {0x00, "0"},     {0x0A, "RECALL"}, {0x12, "POWER"}, {0x13, "ZAP"},     {0x1A, "power"},
+        {0x1F, longest}, {0x20, "A=B"},    {0x21, "a b"},   {0x58, "CAPTURE"}, {0x5C, "LAST"},
     };
     SelectButtonTable(2);
     for (const auto& b : bound)
@@ -387,7 +395,7 @@ TEST_F(SettingsFileTest, SaveOverAnExistingFileReplacesOurKeysAndKeepsTheRest)
 {
     const std::string path = FreshPath("existing.ini");
     ASSERT_TRUE(PutSettingsFile(path, "[Buttons]\r\n12=OLD\r\n13=OLD13\r\n[Other]\r\nKeep=1\r\n"
-                              "[Hardware]\r\nDeviceIndex=7\r\n"));
+                                      "[Hardware]\r\nDeviceIndex=7\r\n"));
     SelectButtonTable(0);
     SetButtonCommand(*g_plugin.currentTable, 0x12, "NEW");
     SetSettings(1, 350, 100, 60);
@@ -455,8 +463,7 @@ TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
     const struct {
         int code;
         size_t length;
-    } cases[] = {{0x10, 30}, {0x11, 31}, {0x12, 32}, {0x13, 40}, {0x14, 63}, {0x15, 64}, {0x16, 5000},
-                 {0x5C, 100}};
+    } cases[] = {{0x10, 30}, {0x11, 31}, {0x12, 32}, {0x13, 40}, {0x14, 63}, {0x15, 64}, {0x16, 5000}, {0x5C, 100}};
     std::string text = "[Buttons]\r\n";
     for (const auto& c : cases)
         text += KeyOf(c.code) + "=" + alphabet.substr(0, c.length) + "\r\n";
@@ -529,15 +536,13 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
          "RepeatInterval=99999999999999999999\r\nReleaseTime=2147483648\r\n",
          nullptr},
         {"odd numbers",
-         "[Hardware]\r\nDeviceIndex=0x10\r\nDelayBeforeRepeat=12abc\r\nRepeatInterval=\r\nReleaseTime=+7\r\n",
-         nullptr},
+         "[Hardware]\r\nDeviceIndex=0x10\r\nDelayBeforeRepeat=12abc\r\nRepeatInterval=\r\nReleaseTime=+7\r\n", nullptr},
         {"words for numbers", "[Hardware]\r\nDeviceIndex=abc\r\nDelayBeforeRepeat= 42 \r\nReleaseTime=1e3\r\n",
          nullptr},
         {"unclosed section", "[Buttons\r\n12=POWER\r\n[Hardware\r\nDeviceIndex=3\r\n", nullptr},
         {"carriage returns only", "[Buttons]\r12=POWER\r13=MUTE\r[Hardware]\rReleaseTime=80\r", nullptr},
         {"lines without equals sign", "[Buttons]\r\n12\r\n13 POWER\r\n=14\r\n==\r\n", nullptr},
-        {"UTF-8 byte order mark", "\xEF\xBB\xBF[Buttons]\r\n12=POWER\r\n[Hardware]\r\nReleaseTime=65\r\n",
-         nullptr},
+        {"UTF-8 byte order mark", "\xEF\xBB\xBF[Buttons]\r\n12=POWER\r\n[Hardware]\r\nReleaseTime=65\r\n", nullptr},
         {"UTF-16 file", utf16, nullptr},
     };
     const char* const keys[4] = {"DeviceIndex", "DelayBeforeRepeat", "RepeatInterval", "ReleaseTime"};
@@ -554,8 +559,8 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
         const uint32_t read[4] = {g_plugin.settings.DeviceIndex, g_plugin.settings.DelayBeforeRepeat,
                                   g_plugin.settings.RepeatInterval, g_plugin.settings.ReleaseTime};
         const ButtonEntry* entries = g_plugin.currentTable->entries;
-        printf("  %-26s -> %u %u %u %u, 0A='%s' 12='%s' 13='%s' 14='%s'\n", c.what, read[0], read[1], read[2],
-               read[3], Printable(entries[0x0A].command).c_str(), Printable(entries[0x12].command).c_str(),
+        printf("  %-26s -> %u %u %u %u, 0A='%s' 12='%s' 13='%s' 14='%s'\n", c.what, read[0], read[1], read[2], read[3],
+               Printable(entries[0x0A].command).c_str(), Printable(entries[0x12].command).c_str(),
                Printable(entries[0x13].command).c_str(), Printable(entries[0x14].command).c_str());
         for (int k = 0; k < 4; ++k) {
             EXPECT_EQ(read[k], ProfileSetting(path, keys[k])) << c.what << ", " << keys[k];

@@ -30,17 +30,54 @@ constexpr int kMutatedFiles = 50;
 
 typedef SeededRandom Rng;
 
-template <size_t N> const char* Pick(Rng& rng, const char* const (&items)[N]) { return items[rng.Below(N)]; }
+template <size_t N>
+const char* Pick(Rng& rng, const char* const (&items)[N])
+{
+    return items[rng.Below(N)];
+}
 
 const char* const kSections[] = {"Hardware", "Buttons", "hardware", "BUTTONS", "Other", "", "Buttons ", " Hardware"};
 const char* const kHardwareKeys[] = {"DeviceIndex", "DelayBeforeRepeat", "RepeatInterval", "ReleaseTime",
-                                     "deviceindex", "RELEASETIME", "Delay", "RepeatIntervalX"};
-const char* const kNumbers[] = {"0", "1", "2", "350", "100", "60", "-5", "-1", "4294967295", "4294967296",
-                                "99999999999999999999", "0x10", "12abc", "+7", " 42 ", "", "abc",
-                                "-2147483648", "2147483648", "007", "0b101", "0o17", "--3", "1e3"};
-const char* const kWords[] = {"POWER", "ZAP", "power", "CH_UP", "0", "9", "RECALL", "A=B", "< None >",
-                              "LEFTMOUSEDOUBLECLICK", "RIGHTMOUSEDOUBLECLICK!", "\"quoted\"", "  spaced  ",
-                              ";not a comment", "[x]"};
+                                     "deviceindex", "RELEASETIME",       "Delay",          "RepeatIntervalX"};
+const char* const kNumbers[] = {"0",
+                                "1",
+                                "2",
+                                "350",
+                                "100",
+                                "60",
+                                "-5",
+                                "-1",
+                                "4294967295",
+                                "4294967296",
+                                "99999999999999999999",
+                                "0x10",
+                                "12abc",
+                                "+7",
+                                " 42 ",
+                                "",
+                                "abc",
+                                "-2147483648",
+                                "2147483648",
+                                "007",
+                                "0b101",
+                                "0o17",
+                                "--3",
+                                "1e3"};
+const char* const kWords[] = {"POWER",
+                              "ZAP",
+                              "power",
+                              "CH_UP",
+                              "0",
+                              "9",
+                              "RECALL",
+                              "A=B",
+                              "< None >",
+                              "LEFTMOUSEDOUBLECLICK",
+                              "RIGHTMOUSEDOUBLECLICK!",
+                              "\"quoted\"",
+                              "  spaced  ",
+                              ";not a comment",
+                              "[x]"};
 const char* const kLineEnds[] = {"\r\n", "\r\n", "\r\n", "\n", "\r", "\n\r"};
 
 std::string Bytes(Rng& rng, size_t count, bool binary)
@@ -54,7 +91,9 @@ std::string Bytes(Rng& rng, size_t count, bool binary)
 std::string RandomKey(Rng& rng)
 {
     switch (rng.Below(8)) {
-    case 0: case 1: case 2: return KeyOf(rng.Below(100));
+    case 0:
+    case 1:
+    case 2: return KeyOf(rng.Below(100));
     case 3: return KeyOf(rng.Below(256), true);
     case 4: return Pick(rng, kHardwareKeys);
     case 5: return " " + KeyOf(rng.Below(93), rng.Chance(50)) + " ";
@@ -66,7 +105,8 @@ std::string RandomKey(Rng& rng)
 std::string RandomValue(Rng& rng)
 {
     switch (rng.Below(8)) {
-    case 0: case 1: return Pick(rng, kWords);
+    case 0:
+    case 1: return Pick(rng, kWords);
     case 2: return Pick(rng, kNumbers);
     case 3: return Bytes(rng, rng.Below(40), false);
     case 4: return Bytes(rng, 25 + rng.Below(50), false);  // around 31 and 63
@@ -110,7 +150,8 @@ std::string WellFormedFile(Rng& rng)
     text += "[Buttons]\r\n";
     for (uint32_t code = 0; code < BUTTON_COUNT; ++code)
         if (rng.Chance(30))
-            text += KeyOf(code) + "=" + (rng.Chance(70) ? Pick(rng, kWords) : Bytes(rng, rng.Below(70), false)) + "\r\n";
+            text +=
+                KeyOf(code) + "=" + (rng.Chance(70) ? Pick(rng, kWords) : Bytes(rng, rng.Below(70), false)) + "\r\n";
     return text;
 }
 
@@ -137,7 +178,11 @@ std::string MutatedFile(Rng& rng)
 
 // The state before a read, byte for byte, as CheckFile compares it.
 struct Snapshot {
-    Snapshot() { memcpy(&plugin, &g_plugin, sizeof plugin); memcpy(tables, g_buttonTables, sizeof tables); }
+    Snapshot()
+    {
+        memcpy(&plugin, &g_plugin, sizeof plugin);
+        memcpy(tables, g_buttonTables, sizeof tables);
+    }
     PluginState plugin;
     ButtonTable tables[3];
 };
@@ -177,7 +222,12 @@ TEST(SettingsFuzz, RandomAndMutatedFilesAreReadSafelyAndAsTheProfileFunctionsSee
     const std::string path = dir + "\\fuzz.ini";
     CopyText(g_plugin.iniPath, sizeof g_plugin.iniPath, path.c_str());
 
-    const struct { const char* kind; uint32_t seed; int count; std::string (*make)(Rng&); } batches[] = {
+    const struct {
+        const char* kind;
+        uint32_t seed;
+        int count;
+        std::string (*make)(Rng&);
+    } batches[] = {
         {"random", kRandomSeed, kRandomFiles, RandomFile},
         {"mutated", kMutatedSeed, kMutatedFiles, MutatedFile},
     };
@@ -212,14 +262,16 @@ TEST(SettingsFuzz, RandomAndMutatedFilesAreReadSafelyAndAsTheProfileFunctionsSee
                 found = found || entry.command[0] != '\0';
             withValues += found;
             if (::testing::Test::HasFailure()) {
-                printf("settings fuzz: failure in %s file, seed 0x%08X, text '%s'\n", batch.kind, seed, Printable(text).c_str());
+                printf("settings fuzz: failure in %s file, seed 0x%08X, text '%s'\n", batch.kind, seed,
+                       Printable(text).c_str());
                 FAIL() << batch.kind << " file, seed 0x" << std::hex << seed;
             }
         }
     }
     printf("settings fuzz: %d random and %d mutated files, %d with values, %u bytes in all; reading %u ms, "
-           "checking %u ms\n", kRandomFiles, kMutatedFiles, withValues, static_cast<unsigned>(bytes),
-           static_cast<unsigned>(readMs), static_cast<unsigned>(checkMs));
+           "checking %u ms\n",
+           kRandomFiles, kMutatedFiles, withValues, static_cast<unsigned>(bytes), static_cast<unsigned>(readMs),
+           static_cast<unsigned>(checkMs));
     // Equal to the profile functions' answers proves nothing if neither found anything.
     EXPECT_GE(withValues, (kRandomFiles + kMutatedFiles) / 2) << "the reader found next to nothing";
     RemoveSettingsFile(path);

@@ -33,7 +33,10 @@ const wchar_t kCaption[] = L"\u041d\u0430\u0441\u0442\u0440\u043e\u0439\u043a\u0
 // Texts the dialog sets at run time, Windows-1251.
 const std::string kPressed = "\xcd\xe0\xe6\xe0\xf2\xe0";   // "Нажата"
 const std::string kReleased = "\xce\xf2\xe6\xe0\xf2\xe0";  // "Отжата"
-std::string Repeat(int n) { return "\xcf\xee\xe2\xf2\xee\xf0 " + std::to_string(n); }  // "Повтор n"
+std::string Repeat(int n)
+{
+    return "\xcf\xee\xe2\xf2\xee\xf0 " + std::to_string(n);
+}  // "Повтор n"
 const char kNoDevice[] = "< NONE >";
 
 const Texts kVocabulary(std::begin(expected::kVocabulary), std::end(expected::kVocabulary));
@@ -79,8 +82,14 @@ void RecordStatuses(HWND d)
 // ---------------------------------------------------------------------------
 // The settings file beside the plug-in.
 
-bool PutIni(const std::string& text) { return PutSettingsFile(PluginIniPath(), text); }
-bool IniExists() { return GetFileAttributesA(PluginIniPath().c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool PutIni(const std::string& text)
+{
+    return PutSettingsFile(PluginIniPath(), text);
+}
+bool IniExists()
+{
+    return GetFileAttributesA(PluginIniPath().c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // The file beside the plug-in as it saves it.
 void ExpectSavedFile(KeyOrder order, uint32_t device, uint32_t delay, uint32_t interval, uint32_t release,
@@ -181,7 +190,8 @@ TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
             EXPECT_EQ(LOWORD(range), s.maximum) << s.spin;
             EXPECT_EQ(HIWORD(range), s.minimum) << s.spin;
             UDACCEL accel[4] = {};
-            EXPECT_EQ(SendMessageA(spin, UDM_GETACCEL, 4, reinterpret_cast<LPARAM>(accel)), 1) << s.spin << ": one step only";
+            EXPECT_EQ(SendMessageA(spin, UDM_GETACCEL, 4, reinterpret_cast<LPARAM>(accel)), 1)
+                << s.spin << ": one step only";
             EXPECT_EQ(accel[0].nInc, static_cast<UINT>(s.step)) << s.spin;
         }
     });
@@ -346,7 +356,8 @@ TEST_F(SetupDialogTest, ArrowsStepWithinTheirRangesAndTypedOrEmptyTextIsStored)
         struct Walk {
             int edit, start, minimum, maximum, step;
         };
-        const Walk walks[] = {{ID_DELAY, 350, 200, 800, 50}, {ID_INTERVAL, 100, 80, 200, 10}, {ID_RELEASE, 60, 40, 400, 10}};
+        const Walk walks[] = {
+            {ID_DELAY, 350, 200, 800, 50}, {ID_INTERVAL, 100, 80, 200, 10}, {ID_RELEASE, 60, 40, 400, 10}};
         for (const Walk& w : walks) {
             ASSERT_EQ(Text(d, w.edit), std::to_string(w.start)) << w.edit;
             // Up past the maximum, then down past the minimum.
@@ -543,9 +554,7 @@ TEST_F(SetupDialogTest, CardNamesAreReadWithinTheirFirst64Bytes)
     Sim()->fencedName[0] = 1;
     Sim()->nullName[1] = 1;
     OpenPlugin();
-    WorkDialog([&](HWND d) {
-        EXPECT_EQ(Items(d, ID_DEVICES), (Texts{name.substr(0, 63), ""}));
-    });
+    WorkDialog([&](HWND d) { EXPECT_EQ(Items(d, ID_DEVICES), (Texts{name.substr(0, 63), ""})); });
 }
 
 // ---------------------------------------------------------------------------
@@ -558,7 +567,7 @@ TEST_F(SetupDialogTest, ShowingABindingSelectsItsWordIgnoringCaseOrOther)
     OpenPlugin();
     WorkDialog([&](HWND d) {
         const std::pair<const char*, const char*> cases[] = {
-            {"Mute", "< Other >"}, {"Power", "POWER"}, {"Recall", "RECALL"},
+            {"Mute", "< Other >"},    {"Power", "POWER"},   {"Recall", "RECALL"},
             {"Button 1", "< None >"}, {"Button 0", "MUTE"}, {"Freeze", "< None >"},
         };
         for (const auto& c : cases) {
@@ -750,10 +759,11 @@ TEST_F(SetupDialogTest, StatusTextsReadRightWhateverTheCodePage)
         return std::wstring(text);
     };
     Script script;
-    script.Do([&](HWND d) {
-              watch(d);
-              SimHold(0x1A);
-          })
+    script
+        .Do([&](HWND d) {
+            watch(d);
+            SimHold(0x1A);
+        })
         .Until("first repeat", [&](HWND d) { return watch(d) == repeat1; })
         .Do([](HWND) { SimHold(255); })
         .Until("release", [&](HWND d) { return watch(d) == released; })
@@ -940,4 +950,3 @@ TEST_F(SetupDialogTest, CloseWhileTheDialogIsOpenThenACardPickedKeepsTheUsersBin
     });
     ExpectSavedFile(WRITE_ORDER, 1, 350, 100, 60, {{0x12, "MUTE"}});
 }
-

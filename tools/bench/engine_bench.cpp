@@ -31,7 +31,10 @@ namespace {
 // In-process ticking.
 
 uint32_t g_now = 1000000;
-uint32_t BenchClock() { return g_now; }
+uint32_t BenchClock()
+{
+    return g_now;
+}
 
 SimControl* g_sim = SimAttachControl();
 
@@ -69,8 +72,8 @@ HWND CreateLeanHost()
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "VrcBenchHost";
     RegisterClassA(&wc);
-    return CreateWindowA("VrcBenchHost", "bench host", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
-                         nullptr, GetModuleHandleA(nullptr), nullptr);
+    return CreateWindowA("VrcBenchHost", "bench host", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                         GetModuleHandleA(nullptr), nullptr);
 }
 
 struct Mode {
@@ -141,7 +144,10 @@ void BenchTicks()
 // The key session alone: one poll step, events to a counter.
 
 long g_coreEvents = 0;
-void CountEvent(void*, uint8_t, int32_t) { ++g_coreEvents; }
+void CountEvent(void*, uint8_t, int32_t)
+{
+    ++g_coreEvents;
+}
 
 void BenchCoreStep()
 {
@@ -292,13 +298,11 @@ void BenchRealTimer()
 
     printf("   %s in %lu ms: %u presses scripted, %u messages (%u presses, %u releases);"
            " numbering/order faults: %u\n",
-           complete ? "complete" : "INCOMPLETE", static_cast<unsigned long>(elapsed),
-           static_cast<unsigned>(presses), static_cast<unsigned>(order),
-           static_cast<unsigned>(pressLatency.size()),
-           static_cast<unsigned>(tapReleaseLatency.size() + holdReleaseLatency.size()),
-           static_cast<unsigned>(gaps));
-    printf("   mean poll period: %.1f ms (%u vendor reads)\n",
-           reads ? static_cast<double>(elapsed) / reads : 0.0, reads);
+           complete ? "complete" : "INCOMPLETE", static_cast<unsigned long>(elapsed), static_cast<unsigned>(presses),
+           static_cast<unsigned>(order), static_cast<unsigned>(pressLatency.size()),
+           static_cast<unsigned>(tapReleaseLatency.size() + holdReleaseLatency.size()), static_cast<unsigned>(gaps));
+    printf("   mean poll period: %.1f ms (%u vendor reads)\n", reads ? static_cast<double>(elapsed) / reads : 0.0,
+           reads);
     printf("   press-to-message latency: p50 %.0f ms, p99 %.0f ms, max %.0f ms (n=%u)\n",
            Percentile(pressLatency, 0.50), Percentile(pressLatency, 0.99), Percentile(pressLatency, 1.0),
            static_cast<unsigned>(pressLatency.size()));

@@ -23,7 +23,10 @@ constexpr SIZE_T kPage = 4096;
         g_control->callLog[g_control->callLogLength++] = static_cast<char>(call);
 }
 
-[[maybe_unused]] uint32_t CardIndexOk(uint32_t index) { return g_control && index < g_control->cardCount && index < SIM_MAX_CARDS; }
+[[maybe_unused]] uint32_t CardIndexOk(uint32_t index)
+{
+    return g_control && index < g_control->cardCount && index < SIM_MAX_CARDS;
+}
 
 // The name's 64 bytes, unterminated, ending where unreadable memory begins:
 // a caller that reads past them faults.
@@ -65,8 +68,7 @@ constexpr SIZE_T kPage = 4096;
         g_control->sequencePosition = position + 1;
         return g_control->steps[position].code;
     }
-    default:
-        return g_control->heldCode;
+    default: return g_control->heldCode;
     }
 }
 

@@ -40,25 +40,25 @@ struct SimControl {
     // Configuration.
     uint32_t cardCount;
     char cardNames[SIM_MAX_CARDS][SIM_NAME_SIZE];
-    uint32_t nullName[SIM_MAX_CARDS];     // GetCardName returns a null pointer
-    uint32_t fencedName[SIM_MAX_CARDS];   // all 64 bytes of the name, no terminator, then an unreadable page
+    uint32_t nullName[SIM_MAX_CARDS];    // GetCardName returns a null pointer
+    uint32_t fencedName[SIM_MAX_CARDS];  // all 64 bytes of the name, no terminator, then an unreadable page
     int32_t remoteType[SIM_MAX_CARDS];
-    uint32_t openResult[SIM_MAX_CARDS];   // what OpenCard returns
+    uint32_t openResult[SIM_MAX_CARDS];  // what OpenCard returns
     uint32_t codeMode;
     uint32_t heldCode;
-    uint32_t timelineStart;               // timeGetTime at which the timeline starts
+    uint32_t timelineStart;  // timeGetTime at which the timeline starts
     uint32_t stepCount;
     SimStep steps[SIM_MAX_STEPS];
     // Read back.
-    uint32_t loadCount;                   // process attaches of the simulator
+    uint32_t loadCount;  // process attaches of the simulator
     uint32_t unloadCount;
-    uint32_t callCount[256];              // indexed by SimCall
+    uint32_t callCount[256];  // indexed by SimCall
     uint32_t lastOpenIndex;
     uint32_t lastNameIndex;
     uint32_t openCardArgs[SIM_LOG_SIZE];
     uint32_t openCardArgCount;
     uint32_t sequencePosition;
-    char callLog[SIM_LOG_SIZE];           // one SimCall letter per call, oldest first
+    char callLog[SIM_LOG_SIZE];  // one SimCall letter per call, oldest first
     uint32_t callLogLength;
 };
 
@@ -69,13 +69,12 @@ struct SimControl {
 // without mappingOut the handle stays open for the life of the process.
 inline SimControl* SimAttachControl(HANDLE* mappingOut = nullptr)
 {
-    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                        sizeof(SimControl), SIM_CONTROL_NAME);
+    HANDLE mapping =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SimControl), SIM_CONTROL_NAME);
     if (!mapping)
         return nullptr;
     const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
-    auto* control = static_cast<SimControl*>(
-        MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SimControl)));
+    auto* control = static_cast<SimControl*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SimControl)));
     if (control && (created || control->magic != SIM_MAGIC)) {
         memset(control, 0, sizeof *control);
         control->magic = SIM_MAGIC;

@@ -48,12 +48,12 @@ struct Options {
     std::string pluginPath;
     std::string source = "TV";
     std::string scriptPath;
-    int remoteType = -2;  // -2: leave the simulator's setting alone
-    std::string settingsPath;  // copied beside the plug-in before it loads
-    std::string vendorPath;    // installed as the system's QuelmoRC.dll
-    bool play = false;         // window mode: also play the timeline
-    std::string screenshotPath;  // window mode: save the window as BMP after the timeline
-    std::string dialogPicturePath;  // window mode: the timeline in the setup dialog, then its BMP
+    int remoteType = -2;             // -2: leave the simulator's setting alone
+    std::string settingsPath;        // copied beside the plug-in before it loads
+    std::string vendorPath;          // installed as the system's QuelmoRC.dll
+    bool play = false;               // window mode: also play the timeline
+    std::string screenshotPath;      // window mode: save the window as BMP after the timeline
+    std::string dialogPicturePath;   // window mode: the timeline in the setup dialog, then its BMP
     std::vector<std::string> cards;  // names of the simulated cards; none: the simulator's own
     bool window = false;
 };
@@ -118,16 +118,15 @@ void LogCommand(WPARAM wParam, LPARAM lParam)
     }
     char line[160];
     snprintf(line, sizeof line, "%7lu ms  %-22s %-11s source %s",
-             static_cast<unsigned long>(timeGetTime() - g_startTime), command,
-             EventName(lParam).c_str(), source);
+             static_cast<unsigned long>(timeGetTime() - g_startTime), command, EventName(lParam).c_str(), source);
     Log(line);
 }
 
 void LogCall(const char* what, long long result)
 {
     char line[96];
-    snprintf(line, sizeof line, "%7lu ms  %s -> %lld", static_cast<unsigned long>(timeGetTime() - g_startTime),
-             what, result);
+    snprintf(line, sizeof line, "%7lu ms  %s -> %lld", static_cast<unsigned long>(timeGetTime() - g_startTime), what,
+             result);
     Log(line);
 }
 
@@ -140,16 +139,36 @@ struct KeyButton {
 };
 
 const KeyButton kKeyMap[] = {
-    {'0', 0x00, "0", "0"},   {'1', 0x01, "1", "1"},   {'2', 0x02, "2", "2"},   {'3', 0x03, "3", "3"},
-    {'4', 0x04, "4", "4"},   {'5', 0x05, "5", "5"},   {'6', 0x06, "6", "6"},   {'7', 0x07, "7", "7"},
-    {'8', 0x08, "8", "8"},   {'9', 0x09, "9", "9"},   {VK_BACK, 0x0A, "Recall", "Backspace"},
-    {VK_UP, 0x0B, "Up", "Up"}, {VK_RIGHT, 0x0C, "Right", "Right"}, {VK_DOWN, 0x15, "Down", "Down"},
-    {VK_LEFT, 0x18, "Left", "Left"}, {VK_RETURN, 0x16, "OK", "Enter"}, {'P', 0x12, "Power", "P"},
-    {'M', 0x13, "Mute", "M"}, {VK_SPACE, 0x13, "Mute", "Space"}, {VK_F1, 0x14, "Menu", "F1"},
-    {VK_PRIOR, 0x1A, "Chan +", "PgUp"}, {VK_NEXT, 0x1E, "Chan -", "PgDn"},
-    {VK_ADD, 0x1B, "Vol +", "+"}, {VK_OEM_PLUS, 0x1B, "Vol +", "="},
-    {VK_SUBTRACT, 0x1F, "Vol -", "-"}, {VK_OEM_MINUS, 0x1F, "Vol -", "-"},
-    {'S', 0x0E, "Sleep", "S"}, {'A', 0x0F, "Audio", "A"}, {'I', 0x10, "Info", "I"}, {'T', 0x11, "TV/AV", "T"},
+    {'0', 0x00, "0", "0"},
+    {'1', 0x01, "1", "1"},
+    {'2', 0x02, "2", "2"},
+    {'3', 0x03, "3", "3"},
+    {'4', 0x04, "4", "4"},
+    {'5', 0x05, "5", "5"},
+    {'6', 0x06, "6", "6"},
+    {'7', 0x07, "7", "7"},
+    {'8', 0x08, "8", "8"},
+    {'9', 0x09, "9", "9"},
+    {VK_BACK, 0x0A, "Recall", "Backspace"},
+    {VK_UP, 0x0B, "Up", "Up"},
+    {VK_RIGHT, 0x0C, "Right", "Right"},
+    {VK_DOWN, 0x15, "Down", "Down"},
+    {VK_LEFT, 0x18, "Left", "Left"},
+    {VK_RETURN, 0x16, "OK", "Enter"},
+    {'P', 0x12, "Power", "P"},
+    {'M', 0x13, "Mute", "M"},
+    {VK_SPACE, 0x13, "Mute", "Space"},
+    {VK_F1, 0x14, "Menu", "F1"},
+    {VK_PRIOR, 0x1A, "Chan +", "PgUp"},
+    {VK_NEXT, 0x1E, "Chan -", "PgDn"},
+    {VK_ADD, 0x1B, "Vol +", "+"},
+    {VK_OEM_PLUS, 0x1B, "Vol +", "="},
+    {VK_SUBTRACT, 0x1F, "Vol -", "-"},
+    {VK_OEM_MINUS, 0x1F, "Vol -", "-"},
+    {'S', 0x0E, "Sleep", "S"},
+    {'A', 0x0F, "Audio", "A"},
+    {'I', 0x10, "Info", "I"},
+    {'T', 0x11, "TV/AV", "T"},
 };
 
 const KeyButton* FindKey(UINT key)
@@ -171,15 +190,16 @@ void OpenPlugin(HWND window, const std::string& source)
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_REMOTE_COMMAND:
-        LogCommand(wParam, lParam);
-        return 0;
+    case WM_REMOTE_COMMAND: LogCommand(wParam, lParam); return 0;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case ID_START: LogCall("Start", g_plugin.Start()); break;
         case ID_STOP: LogCall("Stop", g_plugin.Stop()); break;
         case ID_SETUP: LogCall("Setup", g_plugin.Setup()); break;
-        case ID_CLOSE: g_plugin.Close(); Log("Close"); break;
+        case ID_CLOSE:
+            g_plugin.Close();
+            Log("Close");
+            break;
         case ID_OPEN: OpenPlugin(window, "TV"); break;
         default: return DefWindowProcA(window, message, wParam, lParam);
         }
@@ -200,9 +220,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         }
         break;
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -216,8 +234,8 @@ HWND CreateMainWindow(bool visible)
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = "VantorixRCWorkbench";
     RegisterClassA(&wc);
-    HWND window = CreateWindowA(wc.lpszClassName, kTitle, WS_OVERLAPPEDWINDOW,
-                                20, 20, 760, 520, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND window = CreateWindowA(wc.lpszClassName, kTitle, WS_OVERLAPPEDWINDOW, 20, 20, 760, 520, nullptr, nullptr,
+                                wc.hInstance, nullptr);
     if (!window || !visible)
         return window;
 
@@ -226,13 +244,14 @@ HWND CreateMainWindow(bool visible)
         if (kTester && ID_START + i != ID_SETUP)
             continue;
         const int x = kTester ? 10 : 10 + i * 90;
-        g_buttons[i] = CreateWindowA("BUTTON", buttons[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, x, 10, 80, 26, window,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID_START + i)), wc.hInstance, nullptr);
+        g_buttons[i] =
+            CreateWindowA("BUTTON", buttons[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, x, 10, 80, 26, window,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID_START + i)), wc.hInstance, nullptr);
     }
-    g_keyMapText = CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE, 10, 44, 730, 70, window, nullptr,
-                                 wc.hInstance, nullptr);
-    g_logList = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOSEL,
-                                10, 118, 730, 360, window, reinterpret_cast<HMENU>(ID_LOG), wc.hInstance, nullptr);
+    g_keyMapText =
+        CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE, 10, 44, 730, 70, window, nullptr, wc.hInstance, nullptr);
+    g_logList = CreateWindowExA(WS_EX_CLIENTEDGE, "LISTBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOSEL, 10,
+                                118, 730, 360, window, reinterpret_cast<HMENU>(ID_LOG), wc.hInstance, nullptr);
     HFONT font = static_cast<HFONT>(GetStockObject(ANSI_FIXED_FONT));
     SendMessageA(g_logList, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     ShowWindow(window, SW_SHOW);
@@ -258,7 +277,10 @@ void ShowKeyboardRemote()
 }
 
 // The tester sits beside the plug-in; the workbench in <build>\tools.
-std::string DefaultPluginPath() { return ProgramFolder(kTester ? 1 : 2) + "\\VantorixRC.dll"; }
+std::string DefaultPluginPath()
+{
+    return ProgramFolder(kTester ? 1 : 2) + "\\VantorixRC.dll";
+}
 
 void PlayTimeline(const std::vector<SimStep>& steps)
 {
@@ -401,9 +423,10 @@ int main(int argc, char** argv)
             fprintf(stderr, "usage: RemoteTester [--plugin PATH] [--vendor QuelmoRC.dll]\n");
             return 2;
         } else {
-            fprintf(stderr, "usage: workbench [--plugin PATH] [--source NAME] [--remote-type N] [--card NAME]...\n"
-                            "                 [--settings INI] [--vendor QuelmoRC.dll] [--script FILE]\n"
-                            "                 [--window [--play [--screenshot FILE.bmp]] [--dialog-picture FILE.bmp]]\n");
+            fprintf(stderr,
+                    "usage: workbench [--plugin PATH] [--source NAME] [--remote-type N] [--card NAME]...\n"
+                    "                 [--settings INI] [--vendor QuelmoRC.dll] [--script FILE]\n"
+                    "                 [--window [--play [--screenshot FILE.bmp]] [--dialog-picture FILE.bmp]]\n");
             return 2;
         }
     }
@@ -452,8 +475,10 @@ int main(int argc, char** argv)
     }
     if (!g_plugin.Load(options.pluginPath)) {
         char text[MAX_PATH + 160];
-        snprintf(text, sizeof text, "Cannot load the plug-in %s (error %lu). If the TV software is running, close it "
-                 "first: only one copy of the plug-in can be loaded.", options.pluginPath.c_str(), GetLastError());
+        snprintf(text, sizeof text,
+                 "Cannot load the plug-in %s (error %lu). If the TV software is running, close it "
+                 "first: only one copy of the plug-in can be loaded.",
+                 options.pluginPath.c_str(), GetLastError());
         if (kTester)
             MessageBoxA(nullptr, text, kTitle, MB_ICONERROR);
         else
