@@ -18,6 +18,7 @@ command -v cmake >/dev/null || need+=(cmake)
 command -v zip >/dev/null || need+=(zip)
 command -v unzip >/dev/null || need+=(unzip)
 command -v cppcheck >/dev/null || need+=(cppcheck)
+command -v clang-format >/dev/null || need+=(clang-format)
 command -v python3 >/dev/null || need+=(python3)
 [ -d /usr/src/googletest ] || need+=(googletest)
 
