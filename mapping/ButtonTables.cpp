@@ -131,3 +131,9 @@ void ClearButtonCommands(ButtonTable& table)
     for (ButtonEntry& entry : table.entries)
         entry.command[0] = '\0';
 }
+
+void CopyButtonCommands(ButtonTable& to, const ButtonTable& from)
+{
+    for (int code = 0; code < BUTTON_COUNT; ++code)
+        memcpy(to.entries[code].command, from.entries[code].command, COMMAND_SIZE);
+}

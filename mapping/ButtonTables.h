@@ -158,5 +158,8 @@ int32_t CommandIndexForButton(const ButtonTable& table, int32_t index);
 // outside the table are ignored.
 void SetButtonCommand(ButtonTable& table, int code, const char* text);
 
+// Every command of from copied into the same code's entry of to; the labels stay.
+void CopyButtonCommands(ButtonTable& to, const ButtonTable& from);
+
 // Empties every command of table.
 void ClearButtonCommands(ButtonTable& table);

@@ -23,8 +23,7 @@ int32_t CurrentTableFamily()
 
 PluginState g_plugin = {
     nullptr, nullptr, nullptr, {}, "", DEFAULT_SETTINGS, nullptr, 0, &g_buttonTables[0], 0, IdleKeySession(kNoHost),
-    nullptr, 0,       0,       0,
-};
+    nullptr, 0,       0,       0,  0};
 
 void ResetPluginState()
 {
@@ -61,10 +60,14 @@ void ApplyDefaultBindings()
     ApplyFactoryBindings(*g_plugin.currentTable, CurrentTableFamily());
 }
 
-void SaveSettings()
+bool SaveSettings()
 {
     if (g_plugin.iniPath[0] == '\0')
-        return;
-    WriteSettingsFile(g_plugin.iniPath, g_plugin.settings, *g_plugin.currentTable);
+        return true;
+    // The flag stays set through the write: an edit made while the warning
+    // box of a failed write is up is still pending afterwards.
+    if (!WriteSettingsFile(g_plugin.iniPath, g_plugin.settings, *g_plugin.currentTable))
+        return false;
     g_plugin.settingsDirty = 0;
+    return true;
 }

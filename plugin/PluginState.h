@@ -28,12 +28,13 @@ struct PluginState {
     HWND dialogWindow;
     uint32_t dialogReady;
     uint32_t settingsDirty;
-    uint32_t setupRunning;  // 1 while Setup runs its dialog: a second Setup is refused
+    uint32_t setupRunning;        // 1 while Setup runs its dialog: a second Setup is refused
+    uint32_t hostStartedPolling;  // 1 while the polling in force is the host's Start: Setup leaves it on
 };
 
-// Sent to the open setup dialog once Open has read the settings file again,
-// so that the dialog shows the settings in force.
-constexpr UINT WM_SETTINGS_REREAD = WM_APP + 1;
+// Sent to the open setup dialog by Open and Close, once they have changed the
+// device, the table or the settings: the dialog then shows what is in force.
+constexpr UINT WM_SHOW_SETTINGS_IN_FORCE = WM_APP + 1;
 
 extern PluginState g_plugin;
 extern ButtonTable g_buttonTables[TABLE_COUNT];
@@ -53,6 +54,6 @@ void OpenCardAndSelectTable(uint32_t index);
 // DeviceIndex is left alone.
 void ApplyDefaultBindings();
 
-// Writes both sections of the settings file and clears settingsDirty;
-// nothing at all without a settings path.
-void SaveSettings();
+// Writes both sections of the settings file; clears settingsDirty only when
+// every write succeeded (a failed one has warned). True without a settings path.
+bool SaveSettings();

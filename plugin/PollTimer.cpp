@@ -28,7 +28,7 @@ void SetPollSetTimer(PollSetTimerFn setTimer)
     g_setTimer = setTimer ? setTimer : SetTimer;
 }
 
-extern "C" uint32_t __cdecl Start()
+uint32_t StartPolling()
 {
     if (!g_plugin.device || !g_plugin.cardOpen)
         return 0;
@@ -43,8 +43,18 @@ extern "C" uint32_t __cdecl Start()
     return static_cast<uint32_t>(id);
 }
 
+// The host's own Start: polling that runs from now on is the host's, also
+// when the setup dialog had started it, and outlives the dialog.
+extern "C" uint32_t __cdecl Start()
+{
+    const uint32_t result = StartPolling();
+    g_plugin.hostStartedPolling = result != 0;
+    return result;
+}
+
 extern "C" uint32_t __cdecl Stop()
 {
+    g_plugin.hostStartedPolling = 0;
     StopPolling();
     return 0;
 }

@@ -12,6 +12,11 @@ void KillPollTimer();
 // released to the receiver in charge.
 void StopPolling();
 
+// Starts the 30 ms poll as Start does, for the setup dialog: 0 without an
+// open card or a timer, 1 if already polling, else the timer id. Unlike the
+// export it leaves polling the dialog's, for Setup to stop at its end.
+uint32_t StartPolling();
+
 // TIMERPROC of the 30 ms thread timer: one vendor read and one clock read.
 void CALLBACK PollRemote(HWND window, UINT message, UINT_PTR timerId, DWORD time);
 

@@ -91,10 +91,10 @@ void ReadButtonBindings(const char* iniPath, ButtonTable& table)
     }
 }
 
-void WriteSettingsFile(const char* iniPath, const PluginSettings& settings, const ButtonTable& table)
+bool WriteSettingsFile(const char* iniPath, const PluginSettings& settings, const ButtonTable& table)
 {
     if (iniPath[0] == '\0')
-        return;
+        return true;
     bool failed = false;
     for (const HardwareKey& key : kHardwareKeys) {
         char value[16];
@@ -114,4 +114,5 @@ void WriteSettingsFile(const char* iniPath, const PluginSettings& settings, cons
         snprintf(text, sizeof text, "Unable to save settings to '%s'!", iniPath);
         MessageBoxA(nullptr, text, kWarningCaption, MB_ICONWARNING);
     }
+    return !failed;
 }

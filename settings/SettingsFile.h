@@ -22,5 +22,6 @@ void ReadHardwareSettings(const char* iniPath, PluginSettings& settings);
 void ReadButtonBindings(const char* iniPath, ButtonTable& table);
 
 // Writes all four "Hardware" keys and all 93 "Buttons" keys (unbound ones
-// empty). If any write fails, one warning box says so after all were tried.
-void WriteSettingsFile(const char* iniPath, const PluginSettings& settings, const ButtonTable& table);
+// empty). If any write fails, one warning box says so after all were tried,
+// and the result is false.
+bool WriteSettingsFile(const char* iniPath, const PluginSettings& settings, const ButtonTable& table);

@@ -56,10 +56,14 @@ void WriteTimingEdits(HWND window)
         SetDlgItemInt(window, control.editId, g_plugin.settings.*control.setting, FALSE);
 }
 
+// The cards of the device, the one in use selected; "< NONE >", disabled,
+// when there is no card to offer.
 void FillDeviceList(HWND window)
 {
+    SendItem(window, IDC_DEVICE_LIST, CB_RESETCONTENT, 0, 0);
     RemoteDevice* device = g_plugin.device;
     const uint32_t count = device ? device->CardCount() : 0;
+    EnableWindow(GetDlgItem(window, IDC_DEVICE_LIST), count > 0);
     if (count > 0) {
         for (uint32_t i = 0; i < count; ++i)
             SendItem(window, IDC_DEVICE_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(device->CardName(i)));
@@ -67,8 +71,32 @@ void FillDeviceList(HWND window)
     } else {
         SendItem(window, IDC_DEVICE_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kNoDeviceText));
         SendItem(window, IDC_DEVICE_LIST, CB_SETCURSEL, 0, 0);
-        EnableWindow(GetDlgItem(window, IDC_DEVICE_LIST), FALSE);
     }
+}
+
+// The labels of the table in force, in code order, with the item of label
+// selected (the first item if the table lacks it).
+void FillButtonList(HWND window, const char* label)
+{
+    SendItem(window, IDC_BUTTON_LIST, CB_RESETCONTENT, 0, 0);
+    LRESULT selected = 0;
+    for (const ButtonEntry& entry : g_plugin.currentTable->entries) {
+        if (entry.label[0] == '\0')
+            continue;
+        const LRESULT item = SendItem(window, IDC_BUTTON_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.label));
+        if (selected == 0 && strcmp(entry.label, label) == 0)
+            selected = item;
+    }
+    SendItem(window, IDC_BUTTON_LIST, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+}
+
+void ShowBinding(HWND window)
+{
+    char label[ITEM_TEXT_SIZE];
+    ReadSelectedItemText(window, IDC_BUTTON_LIST, label);
+    const int32_t index = FindButtonByLabel(*g_plugin.currentTable, label);
+    SendItem(window, IDC_COMMAND_LIST, CB_SETCURSEL,
+             static_cast<WPARAM>(CommandIndexForButton(*g_plugin.currentTable, index)), 0);
 }
 
 // The dialog takes the key events over: its live display hears them from now
@@ -90,17 +118,10 @@ void InitDialog(HWND window)
 {
     RouteKeyEventsToDialog(window);
     FillDeviceList(window);
-
-    for (const ButtonEntry& entry : g_plugin.currentTable->entries) {
-        if (entry.label[0] != '\0')
-            SendItem(window, IDC_BUTTON_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.label));
-    }
-    SendItem(window, IDC_BUTTON_LIST, CB_SETCURSEL, 0, 0);
-
+    FillButtonList(window, "");  // button 0, which every table has
     for (const char* word : CommandVocabulary)
         SendItem(window, IDC_COMMAND_LIST, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(word));
-    SendItem(window, IDC_COMMAND_LIST, CB_SETCURSEL,
-             static_cast<WPARAM>(CommandIndexForButton(*g_plugin.currentTable, 0)), 0);
+    ShowBinding(window);
 
     for (const TimingControl& control : kTimingControls)
         SendItem(window, control.spinId, UDM_SETRANGE, 0, MAKELPARAM(control.maximum, control.minimum));
@@ -125,22 +146,21 @@ void ExitDialog(HWND window)
 
 // Acts only on a choice of a card. A list without a selection (the stored
 // card is absent today) chooses nothing, whatever it notifies: the stored
-// card must survive a look at the dialog.
+// card must survive a look at the dialog. Nor does a list that offers no
+// card ("< NONE >", disabled).
 void ChangeDevice(HWND window)
 {
     const LRESULT sel = SendItem(window, IDC_DEVICE_LIST, CB_GETCURSEL, 0, 0);
-    if (sel == CB_ERR)
+    if (sel == CB_ERR || !IsWindowEnabled(GetDlgItem(window, IDC_DEVICE_LIST)))
         return;
     const uint32_t index = static_cast<uint32_t>(sel);
     if (index == g_plugin.settings.DeviceIndex)
         return;
     StopPolling();
     g_plugin.settings.DeviceIndex = index;
-    // After Close there is no device to open the card with: the table on
-    // screen, with the bindings the user made in it, stays.
-    if (g_plugin.device)
-        OpenCardAndSelectTable(index);
-    Start();
+    OpenCardAndSelectTable(index);
+    // Polling stays whoever's it was: the host's outlives the dialog.
+    StartPolling();
     g_plugin.settingsDirty = 1;
 }
 
@@ -156,15 +176,6 @@ void ChangeTiming(HWND window, int editId)
             g_plugin.settingsDirty = 1;
         }
     }
-}
-
-void ShowBinding(HWND window)
-{
-    char label[ITEM_TEXT_SIZE];
-    ReadSelectedItemText(window, IDC_BUTTON_LIST, label);
-    const int32_t index = FindButtonByLabel(*g_plugin.currentTable, label);
-    SendItem(window, IDC_COMMAND_LIST, CB_SETCURSEL,
-             static_cast<WPARAM>(CommandIndexForButton(*g_plugin.currentTable, index)), 0);
 }
 
 void Bind(HWND window)
@@ -185,16 +196,19 @@ void Bind(HWND window)
     g_plugin.settingsDirty = 1;
 }
 
-// After Open read the file again: the settings in force, and the binding of
-// the button selected. The lists keep their items. As while the dialog
-// opens, the notifications of its own filling change nothing.
-void ShowSettings(HWND window)
+// After the host's Open or Close: what the dialog would show if it opened
+// now (the cards, the labels of the table in force, the timings), keeping
+// the button selected where that table has it. As while the dialog opens,
+// the notifications of its own filling change nothing.
+void ShowSettingsInForce(HWND window)
 {
+    char label[ITEM_TEXT_SIZE];
+    ReadSelectedItemText(window, IDC_BUTTON_LIST, label);
     g_plugin.dialogReady = 0;
-    WriteTimingEdits(window);
-    if (IsWindowEnabled(GetDlgItem(window, IDC_DEVICE_LIST)))
-        SendItem(window, IDC_DEVICE_LIST, CB_SETCURSEL, static_cast<WPARAM>(g_plugin.settings.DeviceIndex), 0);
+    FillDeviceList(window);
+    FillButtonList(window, label);
     ShowBinding(window);
+    WriteTimingEdits(window);
     g_plugin.dialogReady = 1;
 }
 
@@ -264,12 +278,14 @@ INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     switch (message) {
     case WM_INITDIALOG: InitDialog(window); return TRUE;
     case WM_COMMAND: return HandleCommand(window, LOWORD(wParam), HIWORD(wParam));
-    case WM_SETTINGS_REREAD: ShowSettings(window); return TRUE;
+    case WM_SHOW_SETTINGS_IN_FORCE: ShowSettingsInForce(window); return TRUE;
     case WM_DESTROY:
         g_plugin.dialogReady = 0;
         RouteKeyEventsToHost();
-        if (g_plugin.settingsDirty)
-            SaveSettings();
+        // The last try: a failed save has warned, and the changes stay in
+        // force until the next Open reads the file.
+        if (g_plugin.settingsDirty && !SaveSettings())
+            g_plugin.settingsDirty = 0;
         FreeLogo(window);
         return TRUE;
     default: return FALSE;
@@ -286,9 +302,10 @@ extern "C" int32_t __cdecl Setup()
     if (g_plugin.setupRunning)
         return -1;
     g_plugin.setupRunning = 1;
-    const uint32_t wasPolling = g_plugin.session.polling;
-    if (!wasPolling)
-        Start();
+    // Polling for the dialog's live display, if the host's is not running.
+    // It is the dialog's: stopped at its end unless the host has called
+    // Start meanwhile (from a timer or handler inside the dialog's loop).
+    StartPolling();
 
     // The host may not have registered the up-down class; without it the
     // dialog cannot be created.
@@ -298,7 +315,7 @@ extern "C" int32_t __cdecl Setup()
     const INT_PTR result =
         DialogBoxParamA(g_plugin.moduleInstance, MAKEINTRESOURCEA(IDD_SETUP), g_plugin.hostWindow, SetupDialogProc, 0);
     g_plugin.setupRunning = 0;
-    if (wasPolling)
+    if (g_plugin.hostStartedPolling)
         return static_cast<int32_t>(result);
     return static_cast<int32_t>(Stop());
 }

@@ -412,7 +412,7 @@ TEST_F(SettingsFileTest, SaveOverAnExistingFileReplacesOurKeysAndKeepsTheRest)
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndStillClearsTheDirtyFlag)
+TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndKeepsTheChangesPending)
 {
     const std::string blocked = WorkDir() + "\\blocked.ini";
     ASSERT_TRUE(MakeDir(blocked));  // a directory where the file should be
@@ -430,8 +430,8 @@ TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndStillClearsTheDirtyFlag)
         SetButtonCommand(*g_plugin.currentTable, 0x12, "POWER");
         g_plugin.settingsDirty = 1;
         boxes.Clear();
-        SaveSettings();
-        EXPECT_EQ(g_plugin.settingsDirty, 0u) << path;
+        EXPECT_FALSE(SaveSettings()) << path;
+        EXPECT_EQ(g_plugin.settingsDirty, 1u) << path;
         boxes.ExpectOneWarning("Unable to save settings to '" + path + "'!");
         const DWORD attributes = GetFileAttributesA(path.c_str());
         if (path == blocked) {

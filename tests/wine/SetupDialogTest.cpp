@@ -937,16 +937,20 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsWhatItReadAndKeepsTheUsersE
     EXPECT_EQ(host.messages[0].Command(), "SCAN");
 }
 
-// After Close no device is left: a card picked then keeps the table on screen.
-TEST_F(SetupDialogTest, CloseWhileTheDialogIsOpenThenACardPickedKeepsTheUsersBindings)
+// After Close no card is open: the dialog offers none to pick, as it would
+// if opened now, so no binding is made with another remote's codes.
+TEST_F(SetupDialogTest, CloseWhileTheDialogIsOpenOffersNoCardAndBindsInTheTableInForce)
 {
-    TwoCards("Card Alpha", 2, "Card Beta", 2);
+    TwoCards("Card Alpha", 2, "Card Beta", 1);
     OpenPlugin();
     WorkDialog([&](HWND d) {
-        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Power"));
-        ASSERT_TRUE(PickText(d, ID_COMMANDS, "MUTE"));
         plugin.Close();
+        EXPECT_EQ(Items(d, ID_DEVICES), Texts{kNoDevice});
+        EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES)));
         Pick(d, ID_DEVICES, 1);
+        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
+        ASSERT_TRUE(PickText(d, ID_COMMANDS, "MUTE"));
     });
-    ExpectSavedFile(WRITE_ORDER, 1, 350, 100, 60, {{0x12, "MUTE"}});
+    ExpectSavedFile(WRITE_ORDER, 0, 350, 100, 60, {{0x11, "MUTE"}});
 }
