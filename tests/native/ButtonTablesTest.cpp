@@ -25,8 +25,9 @@ TEST(ButtonTables, LabelsMatchTheListsAndNoCommandIsBound)
             EXPECT_STREQ(entry.command, "");
         }
     }
+    ASSERT_EQ(kVocabulary.size(), static_cast<size_t>(VOCABULARY_SIZE));
     for (int i = 0; i < VOCABULARY_SIZE; ++i)
-        EXPECT_STREQ(CommandVocabulary[i], kVocabulary[i]) << i;
+        EXPECT_EQ(kVocabulary[i], CommandVocabulary[i]) << i;
 }
 
 TEST(ButtonTables, LookupsFollowTheRemoteTypeAndTheLabels)
