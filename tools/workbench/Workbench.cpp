@@ -33,6 +33,7 @@
 #include "tools/quelmo_sim/SimControl.h"
 #include "tools/workbench/TimelineScript.h"
 #include "tools/workbench/WindowPicture.h"
+#include "ui/resource.h"
 
 namespace {
 
@@ -336,7 +337,7 @@ VOID CALLBACK DialogPictureTick(HWND, UINT, UINT_PTR timer, DWORD)
     KillTimer(nullptr, timer);
     UpdateWindow(dialog);
     picture.saved = SaveWindowPicture(dialog, picture.path);
-    SendMessageA(GetDlgItem(dialog, 1000), BM_CLICK, 0, 0);  // its exit button
+    SendMessageA(GetDlgItem(dialog, IDC_EXIT), BM_CLICK, 0, 0);
 }
 
 int RunWindow(const Options& options, const std::vector<SimStep>& steps)
