@@ -5,6 +5,10 @@
 #include "device/RemoteDevice.h"
 #include "plugin/PluginState.h"
 
+// The vendor's code is handed to the key session as it is read: its "no
+// button" must be the session's.
+static_assert(VENDOR_NO_BUTTON == NO_KEY, "the vendor's no-button code is the key session's NO_KEY");
+
 namespace {
 
 constexpr UINT POLL_PERIOD_MS = 30;

@@ -98,7 +98,7 @@ void PrintNanosPerStep(const char* name, int runs, int steps, Step step)
 void BenchTicks()
 {
     const Mode modes[] = {
-        {"idle (no button)", 255, 255},
+        {"idle (no button)", VENDOR_NO_BUTTON, VENDOR_NO_BUTTON},
         {"held, unbound", 0x20, 0x20},
         {"held, bound (repeat every 3rd tick)", 0x1A, 0x1A},
         {"switching A/B every tick (release+press)", 0x1A, 0x12},
@@ -152,7 +152,7 @@ void CountEvent(void*, uint8_t, int32_t)
 void BenchCoreStep()
 {
     const Mode modes[] = {
-        {"idle (no button)", 255, 255},
+        {"idle (no button)", VENDOR_NO_BUTTON, VENDOR_NO_BUTTON},
         {"held (a repeat every 3rd step)", 0x1A, 0x1A},
         {"switching A/B every step (release+press)", 0x1A, 0x12},
     };
@@ -226,17 +226,17 @@ void BenchRealTimer()
     std::vector<SimStep> steps;
     std::vector<uint32_t> pressAt, releaseAt;
     uint32_t t = 300;
-    steps.push_back({0, 255});
+    steps.push_back({0, VENDOR_NO_BUTTON});
     for (int i = 0; i < kTaps; ++i) {
         steps.push_back({t, 0x1A});
-        steps.push_back({t + 150, 255});
+        steps.push_back({t + 150, VENDOR_NO_BUTTON});
         pressAt.push_back(t);
         releaseAt.push_back(t + 150);
         t += 310 + (i * 13) % 30;
     }
     for (int i = 0; i < kHolds; ++i) {
         steps.push_back({t, 0x1A});
-        steps.push_back({t + 1500, 255});
+        steps.push_back({t + 1500, VENDOR_NO_BUTTON});
         pressAt.push_back(t);
         releaseAt.push_back(t + 1500);
         t += 1900;

@@ -23,7 +23,7 @@ constexpr int SIM_LOG_SIZE = 512;
 enum SimCodeMode : uint32_t {
     SIM_HELD = 0,      // GetRemoteCode returns heldCode
     SIM_TIMELINE = 1,  // code of the last step whose time (ms after timelineStart) has passed
-    SIM_SEQUENCE = 2,  // one step per GetRemoteCode call; after the end, 255
+    SIM_SEQUENCE = 2,  // one step per GetRemoteCode call; after the end, VENDOR_NO_BUTTON
 };
 
 enum SimCall : uint8_t {
@@ -85,7 +85,7 @@ inline SimControl* SimAttachControl(HANDLE* mappingOut = nullptr)
             control->openResult[i] = 1;
         }
         control->codeMode = SIM_HELD;
-        control->heldCode = 255;
+        control->heldCode = VENDOR_NO_BUTTON;
     }
     if (mappingOut)
         *mappingOut = mapping;

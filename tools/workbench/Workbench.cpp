@@ -217,7 +217,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_KEYUP:
         if (FindKey(static_cast<UINT>(wParam)) && g_sim) {
-            g_sim->heldCode = 255;
+            g_sim->heldCode = VENDOR_NO_BUTTON;
             return 0;
         }
         break;
@@ -351,7 +351,7 @@ int RunWindow(const Options& options, const std::vector<SimStep>& steps)
     g_sim = FindSimulator();
     if (g_sim) {
         g_sim->codeMode = SIM_HELD;
-        g_sim->heldCode = 255;
+        g_sim->heldCode = VENDOR_NO_BUTTON;
     }
     ShowKeyboardRemote();
     const uint32_t started = g_plugin.Start();
