@@ -4,13 +4,13 @@
 #include <string.h>
 
 #include "device/ProcAddress.h"
+#include "mapping/PluginName.h"
 
 namespace {
 
 constexpr uint32_t MAX_CARD_COUNT = 64;  // the most cards a PC can hold
 
 const char kEmptyName[] = "";
-const char kWarningCaption[] = "VantorixRC";
 
 }  // namespace
 
@@ -51,7 +51,7 @@ void RemoteDevice::LoadVendorLibrary()
     if (!library) {
         char text[MAX_PATH + 64];
         snprintf(text, sizeof text, "Unable to load library '%s'!", path);
-        MessageBoxA(nullptr, text, kWarningCaption, MB_ICONWARNING);
+        MessageBoxA(nullptr, text, PLUGIN_NAME, MB_ICONWARNING);
         return;
     }
 

@@ -1,6 +1,7 @@
 // Process attach and detach of the plug-in module.
 #include <windows.h>
 
+#include "mapping/PluginName.h"
 #include "plugin/PluginState.h"
 #include "plugin/PollTimer.h"
 
@@ -13,7 +14,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         if (GetLastError() == ERROR_ALREADY_EXISTS) {
             if (mutex)
                 CloseHandle(mutex);
-            MessageBoxA(nullptr, "VantorixRC plugin is already loaded", "VantorixRC", MB_ICONWARNING);
+            MessageBoxA(nullptr, "VantorixRC plugin is already loaded", PLUGIN_NAME, MB_ICONWARNING);
             return FALSE;
         }
         g_plugin.instanceMutex = mutex;

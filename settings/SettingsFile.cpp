@@ -5,13 +5,13 @@
 #include <string.h>
 
 #include "mapping/CopyText.h"
+#include "mapping/PluginName.h"
 
 namespace {
 
 const char kHardwareSection[] = "Hardware";
 const char kButtonsSection[] = "Buttons";
 const char kFallbackIniName[] = "VantorixRC.ini";
-const char kWarningCaption[] = "VantorixRC";
 
 struct HardwareKey {
     const char* name;
@@ -112,7 +112,7 @@ bool WriteSettingsFile(const char* iniPath, const PluginSettings& settings, cons
         // Otherwise every change made in the dialog would be lost without a word.
         char text[PATH_SIZE + 64];
         snprintf(text, sizeof text, "Unable to save settings to '%s'!", iniPath);
-        MessageBoxA(nullptr, text, kWarningCaption, MB_ICONWARNING);
+        MessageBoxA(nullptr, text, PLUGIN_NAME, MB_ICONWARNING);
     }
     return !failed;
 }
