@@ -25,8 +25,8 @@ struct ButtonTable {
 };
 static_assert(sizeof(ButtonTable) == 4464, "button table layout is fixed");
 
-// The tables as shipped: labels, no commands. Index = family: 0 for any
-// remote type but 1 and 2, 1 for type 1, 2 for type 2.
+// The tables as shipped: labels, no commands. Index = family, as
+// ButtonTableForRemoteType gives it.
 inline constexpr ButtonTable SHIPPED_BUTTON_TABLES[TABLE_COUNT] = {
     {{
         {"Button 0", ""}, {"Button 1", ""}, {"Button 2", ""}, {"Button 3", ""}, {"Button 4", ""}, {"Button 5", ""},

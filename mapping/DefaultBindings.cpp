@@ -33,11 +33,25 @@ const FactoryBinding kOtherSet[] = {
     {26, "CH_UP"}, {27, "VOL_UP"}, {28, "RADIO"},     {30, "CH_DOWN"}, {31, "VOL_DOWN"},
 };
 
+struct FactorySet {
+    const FactoryBinding* bindings;
+    size_t count;
+};
+
 template <size_t N>
-void Bind(ButtonTable& table, const FactoryBinding (&set)[N])
+constexpr FactorySet SetOf(const FactoryBinding (&set)[N])
 {
-    for (const FactoryBinding& binding : set)
-        SetButtonCommand(table, binding.code, binding.command);
+    return {set, N};
+}
+
+// Indexed like the button tables, so the family rule stays in
+// ButtonTableForRemoteType alone.
+constexpr FactorySet kFamilySets[TABLE_COUNT] = {SetOf(kOtherSet), SetOf(kType1Set), SetOf(kType2Set)};
+
+void Bind(ButtonTable& table, const FactorySet& set)
+{
+    for (size_t i = 0; i < set.count; ++i)
+        SetButtonCommand(table, set.bindings[i].code, set.bindings[i].command);
 }
 
 }  // namespace
@@ -45,11 +59,6 @@ void Bind(ButtonTable& table, const FactoryBinding (&set)[N])
 void ApplyFactoryBindings(ButtonTable& table, int32_t family)
 {
     ClearButtonCommands(table);
-    Bind(table, kCommonSet);
-    if (family == 2)
-        Bind(table, kType2Set);
-    else if (family == 1)
-        Bind(table, kType1Set);
-    else
-        Bind(table, kOtherSet);
+    Bind(table, SetOf(kCommonSet));
+    Bind(table, kFamilySets[ButtonTableForRemoteType(family)]);
 }
