@@ -2,10 +2,10 @@
 
 #include <windows.h>
 #include <stdio.h>
-#include <string.h>
 
 #include "mapping/CopyText.h"
 #include "mapping/PluginName.h"
+#include "settings/IniPath.h"
 
 namespace {
 
@@ -40,22 +40,10 @@ bool BuildIniPathFromModule(HMODULE module, char (&iniPath)[PATH_SIZE])
         return false;
 
     char fullPath[PATH_SIZE];
-    char* fileName = nullptr;
-    const DWORD fullLength = GetFullPathNameA(modulePath, sizeof fullPath, fullPath, &fileName);
-    // cppcheck-suppress knownConditionTrueFalse ; GetFullPathNameA sets fileName
-    if (fullLength == 0 || fullLength >= sizeof fullPath || !fileName)
+    const DWORD fullLength = GetFullPathNameA(modulePath, sizeof fullPath, fullPath, nullptr);
+    if (fullLength == 0 || fullLength >= sizeof fullPath)
         return false;
-
-    const size_t nameLength = strlen(fileName);
-    if (nameLength < 4)
-        return false;
-    // Drop the extension (".dll") and append ".ini" in its place.
-    const size_t stemEnd = static_cast<size_t>(fileName - fullPath) + nameLength - 4;
-    if (stemEnd + sizeof ".ini" > sizeof iniPath)
-        return false;
-    memcpy(iniPath, fullPath, stemEnd);
-    memcpy(iniPath + stemEnd, ".ini", sizeof ".ini");
-    return true;
+    return IniPathBesideModule(fullPath, iniPath, sizeof iniPath);
 }
 
 }  // namespace

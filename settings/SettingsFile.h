@@ -10,8 +10,8 @@
 
 constexpr int PATH_SIZE = 260;
 
-// The module's path with ".ini" in place of its extension, or the bare
-// "VantorixRC.ini" (found in the Windows directory) when it cannot be had.
+// The module's full path made a settings path by IniPathBesideModule, or the
+// bare "VantorixRC.ini" (found in the Windows directory) when it cannot be had.
 void DeriveIniPath(HMODULE module, char (&iniPath)[PATH_SIZE]);
 
 // The four settings from "Hardware"; a missing file or key gives the default.

@@ -17,7 +17,7 @@ std::string PluginPath()
 
 std::string PluginIniPath()
 {
-    return BuildDir() + "\\VantorixRC.ini";
+    return IniPathBeside(PluginPath());
 }
 
 uint32_t g_testNow;
@@ -28,10 +28,7 @@ uint32_t TestClock()
 
 std::string OwnIniPath()
 {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string exe(path);
-    return exe.substr(0, exe.find_last_of('.')) + ".ini";
+    return IniPathBeside(ProgramFolder(0));
 }
 
 void ForgetCachedProfile(const std::string& path)

@@ -109,9 +109,7 @@ void BenchTicks()
         return;
     }
     // The linked-in plug-in reads the settings file named after this program: none.
-    const std::string self = ProgramFolder(0);
-    const std::string ini = self.substr(0, self.find_last_of('.')) + ".ini";
-    DeleteFileA(ini.c_str());
+    DeleteFileA(IniPathBeside(ProgramFolder(0)).c_str());
     ResetPluginState();
     Open("BENCH", window, 0);
     SetButtonCommand(*g_plugin.currentTable, 0x1A, "CH_UP");
@@ -193,7 +191,8 @@ double Mean(const std::vector<double>& v)
 void BenchRealTimer()
 {
     printf("\n== Built DLL, real 30 ms timer, simulator timeline (defaults 350/100/60)\n");
-    const std::string ini = ProgramFolder(2) + "\\VantorixRC.ini";
+    const std::string pluginPath = ProgramFolder(2) + "\\VantorixRC.dll";
+    const std::string ini = IniPathBeside(pluginPath);
     FILE* file = fopen(ini.c_str(), "wb");
     const bool written = file && fputs("[Buttons]\r\n1A=CH_UP\r\n", file) >= 0;
     if (file)
@@ -206,7 +205,7 @@ void BenchRealTimer()
     std::vector<Arrival> arrivals;
     g_arrivals = &arrivals;
     PluginDll plugin;
-    if (!plugin.Load(ProgramFolder(2) + "\\VantorixRC.dll")) {
+    if (!plugin.Load(pluginPath)) {
         printf("cannot load the plug-in\n");
         DeleteFileA(ini.c_str());
         return;

@@ -35,7 +35,7 @@ int main()
         return 1;
     }
     SimReset(sim);
-    DeleteFileA((build + "\\VantorixRC.ini").c_str());
+    DeleteFileA(IniPathBeside(plugin).c_str());
     // A host window that only has to exist: Open and Close send it nothing.
     const HWND host = CreateWindowA("STATIC", "bench host", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     const int rounds = 100;

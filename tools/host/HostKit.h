@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "settings/IniPath.h"
+
 // This program's own path with its last levels components taken off: 1 gives
 // its folder, 2 the folder above (the build folder, for a program in
 // <build>\tools or <build>\tests).
@@ -19,6 +21,13 @@ inline std::string ProgramFolder(int levels)
     for (int i = 0; i < levels && folder.find_last_of("\\/") != std::string::npos; ++i)
         folder.resize(folder.find_last_of("\\/"));
     return folder;
+}
+
+// The settings file that the plug-in at modulePath reads ("" if it has none).
+inline std::string IniPathBeside(const std::string& modulePath)
+{
+    char path[MAX_PATH];
+    return IniPathBesideModule(modulePath.c_str(), path, sizeof path) ? path : "";
 }
 
 // Dispatches this thread's messages (and so the plug-in's poll timer) until

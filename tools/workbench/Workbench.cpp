@@ -443,9 +443,7 @@ int main(int argc, char** argv)
     }
 
     if (!options.settingsPath.empty()) {
-        std::string ini = options.pluginPath;
-        const size_t dot = ini.find_last_of('.');
-        ini = (dot == std::string::npos ? ini : ini.substr(0, dot)) + ".ini";
+        const std::string ini = IniPathBeside(options.pluginPath);
         if (!CopyFileA(options.settingsPath.c_str(), ini.c_str(), FALSE)) {
             fprintf(stderr, "workbench: cannot copy %s to %s\n", options.settingsPath.c_str(), ini.c_str());
             return 2;
