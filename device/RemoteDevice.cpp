@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "device/ProcAddress.h"
+#include "mapping/CopyText.h"
 #include "mapping/PluginName.h"
 
 namespace {
@@ -81,11 +82,9 @@ const char* RemoteDevice::CardName(uint32_t index)
     const char* name = getCardName(index);
     if (!name)
         return kEmptyName;
-    // The vendor's name need not be terminated: never read past what is shown.
-    size_t length = 0;
-    for (; length < CARD_NAME_SIZE - 1 && name[length] != '\0'; ++length)
-        cardName[length] = name[length];
-    cardName[length] = '\0';
+    // The vendor's name need not be terminated: CopyText never reads past
+    // what is shown.
+    CopyText(cardName, CARD_NAME_SIZE, name);
     return cardName;
 }
 

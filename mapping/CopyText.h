@@ -1,5 +1,6 @@
-// Bounded copying of NUL-terminated text into fixed buffers: every copy of the
-// plug-in's texts (commands, the source name, paths) goes through it.
+// Bounded copying of NUL-terminated text into fixed buffers: every text the
+// plug-in copies (commands, the source name, card names, the settings path)
+// goes through it. Whole command slots and tables are copied as bytes.
 #pragma once
 
 #include <stddef.h>

@@ -52,10 +52,7 @@ extern "C" const char* __stdcall Open(const char* sourceName, HWND window, uint3
     g_plugin.hostStartedPolling = 0;
 
     memset(&g_plugin.commandRecord, 0, sizeof g_plugin.commandRecord);
-    if (sourceName)
-        strncpy(g_plugin.commandRecord.sourceName, sourceName, SOURCE_NAME_SIZE - 1);
-    else
-        CopyText(g_plugin.commandRecord.sourceName, SOURCE_NAME_SIZE, kDefaultSourceName);
+    CopyText(g_plugin.commandRecord.sourceName, SOURCE_NAME_SIZE, sourceName ? sourceName : kDefaultSourceName);
 
     DeriveIniPath(g_plugin.moduleInstance, g_plugin.iniPath);
     if (!keepEdits)
