@@ -10,9 +10,9 @@
 
 #include "settings/IniPath.h"
 
-// This program's own path with its last levels components taken off: 1 gives
-// its folder, 2 the folder above (the build folder, for a program in
-// <build>\tools or <build>\tests).
+// This program's own path less its last `levels` components: 0 gives the
+// path itself, 1 its folder, 2 the folder above (the build folder, for a
+// program in <build>\tools or <build>\tests).
 inline std::string ProgramFolder(int levels)
 {
     char path[MAX_PATH] = {};
