@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes ui/logo.bmp: the 32x32, 8 bits-per-pixel logo of the setup dialog
-(a stylised remote with a red power key on a blue-to-teal gradient)."""
+"""make_logo.py OUT.bmp: the 32x32, 8 bits-per-pixel logo of the setup dialog
+(a stylised remote with a red power key on a blue-to-teal gradient), bitmap
+105 of ui/SetupDialog.rc. The build draws it into build/generated."""
 import struct
 import sys
 
@@ -47,4 +48,6 @@ def main(path):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else "ui/logo.bmp")
+    if len(sys.argv) != 2:
+        sys.exit("usage: make_logo.py OUT.bmp")
+    main(sys.argv[1])
