@@ -242,8 +242,10 @@ HWND CreateHostWindow(const char* title, bool visible, HostButtons layout)
         if (setupOnly && ID_START + i != ID_SETUP)
             continue;
         const int x = setupOnly ? 10 : 10 + i * 90;
-        CreateWindowA("BUTTON", buttons[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, x, 10, 80, 26, window,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID_START + i)), wc.hInstance, nullptr);
+        // A click reaches the window as WM_COMMAND with the button's id; the
+        // handle is not kept.
+        (void)CreateWindowA("BUTTON", buttons[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, x, 10, 80, 26, window,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID_START + i)), wc.hInstance, nullptr);
     }
     g_keyMapText =
         CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE, 10, 44, 730, 70, window, nullptr, wc.hInstance, nullptr);
