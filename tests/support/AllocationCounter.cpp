@@ -24,52 +24,21 @@ decltype(&LocalAlloc) g_localAlloc;
 decltype(&GlobalAlloc) g_globalAlloc;
 int g_patched = -1;
 
-void CountCrt()
-{
-    if (g_counting)
-        g_crtCalls = g_crtCalls + 1;
-}
-void CountHeap()
-{
-    if (g_counting)
-        g_heapCalls = g_heapCalls + 1;
-}
-
-void* __cdecl CountMalloc(size_t n)
-{
-    CountCrt();
-    return g_malloc(n);
-}
-void* __cdecl CountCalloc(size_t n, size_t size)
-{
-    CountCrt();
-    return g_calloc(n, size);
-}
-void* __cdecl CountRealloc(void* p, size_t n)
-{
-    CountCrt();
-    return g_realloc(p, n);
-}
-LPVOID WINAPI CountHeapAlloc(HANDLE heap, DWORD flags, SIZE_T n)
-{
-    CountHeap();
-    return g_heapAlloc(heap, flags, n);
-}
-LPVOID WINAPI CountHeapReAlloc(HANDLE heap, DWORD flags, LPVOID p, SIZE_T n)
-{
-    CountHeap();
-    return g_heapReAlloc(heap, flags, p, n);
-}
-HLOCAL WINAPI CountLocalAlloc(UINT flags, SIZE_T n)
-{
-    CountHeap();
-    return g_localAlloc(flags, n);
-}
-HGLOBAL WINAPI CountGlobalAlloc(UINT flags, SIZE_T n)
-{
-    CountHeap();
-    return g_globalAlloc(flags, n);
-}
+// The replacements: each counts, then calls what the slot pointed at.
+struct Counting {
+    static void Crt() { (void)(g_counting && (g_crtCalls = g_crtCalls + 1)); }
+    static void Heap() { (void)(g_counting && (g_heapCalls = g_heapCalls + 1)); }
+    static void* __cdecl Malloc(size_t n) { return Crt(), g_malloc(n); }
+    static void* __cdecl Calloc(size_t n, size_t size) { return Crt(), g_calloc(n, size); }
+    static void* __cdecl Realloc(void* p, size_t n) { return Crt(), g_realloc(p, n); }
+    static LPVOID WINAPI HeapAlloc(HANDLE h, DWORD flags, SIZE_T n) { return Heap(), g_heapAlloc(h, flags, n); }
+    static LPVOID WINAPI HeapReAlloc(HANDLE h, DWORD flags, LPVOID p, SIZE_T n)
+    {
+        return Heap(), g_heapReAlloc(h, flags, p, n);
+    }
+    static HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T n) { return Heap(), g_localAlloc(flags, n); }
+    static HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T n) { return Heap(), g_globalAlloc(flags, n); }
+};
 
 }  // namespace
 
@@ -77,13 +46,13 @@ int InstallAllocationCounters()
 {
     if (g_patched >= 0)
         return g_patched;
-    g_patched = PatchImportTyped("malloc", &CountMalloc, &g_malloc) +
-                PatchImportTyped("calloc", &CountCalloc, &g_calloc) +
-                PatchImportTyped("realloc", &CountRealloc, &g_realloc) +
-                PatchImportTyped("HeapAlloc", &CountHeapAlloc, &g_heapAlloc) +
-                PatchImportTyped("HeapReAlloc", &CountHeapReAlloc, &g_heapReAlloc) +
-                PatchImportTyped("LocalAlloc", &CountLocalAlloc, &g_localAlloc) +
-                PatchImportTyped("GlobalAlloc", &CountGlobalAlloc, &g_globalAlloc);
+    g_patched = PatchImportTyped("malloc", &Counting::Malloc, &g_malloc) +
+                PatchImportTyped("calloc", &Counting::Calloc, &g_calloc) +
+                PatchImportTyped("realloc", &Counting::Realloc, &g_realloc) +
+                PatchImportTyped("HeapAlloc", &Counting::HeapAlloc, &g_heapAlloc) +
+                PatchImportTyped("HeapReAlloc", &Counting::HeapReAlloc, &g_heapReAlloc) +
+                PatchImportTyped("LocalAlloc", &Counting::LocalAlloc, &g_localAlloc) +
+                PatchImportTyped("GlobalAlloc", &Counting::GlobalAlloc, &g_globalAlloc);
     return g_patched;
 }
 

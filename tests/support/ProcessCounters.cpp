@@ -5,6 +5,7 @@
 #include <stdint.h>
 
 #include "support/AllocationCounter.h"
+#include "support/TestHost.h"
 
 namespace {
 
@@ -32,29 +33,6 @@ long WineGdiTableCount()
     for (int i = 0; i < kWineGdiHandles; ++i)
         used += table[i].type != 0;
     return used;
-}
-
-struct WindowCount {
-    DWORD process;
-    long count;
-};
-
-BOOL CALLBACK CountChild(HWND, LPARAM param)
-{
-    ++reinterpret_cast<WindowCount*>(param)->count;
-    return TRUE;
-}
-
-BOOL CALLBACK CountTopLevel(HWND window, LPARAM param)
-{
-    auto* count = reinterpret_cast<WindowCount*>(param);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == count->process) {
-        ++count->count;
-        EnumChildWindows(window, CountChild, param);
-    }
-    return TRUE;
 }
 
 // GetGuiResources' count of kind, or -1 where it is only a stub (Wine).
@@ -91,13 +69,23 @@ long UserObjectCount()
 {
     if (const long count = GuiResources(GR_USEROBJECTS); count >= 0)
         return count;
-    WindowCount windows = {GetCurrentProcessId(), 0};
-    EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
+    long windows = 0;
+    const auto count = [&](HWND window) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == GetCurrentProcessId()) {
+            ++windows;
+            ForEachWindow([window](WNDENUMPROC proc, LPARAM param) { return EnumChildWindows(window, proc, param); },
+                          [&](HWND) { return ++windows; });
+        }
+        return true;
+    };
+    ForEachWindow(EnumWindows, count);
     // Message-only windows are not enumerated with the others.
     for (HWND window = FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr); window;
          window = FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr))
-        CountTopLevel(window, reinterpret_cast<LPARAM>(&windows));
-    return windows.count;
+        count(window);
+    return windows;
 }
 
 long PrivateBytes()

@@ -85,6 +85,34 @@ bool RecordingHost::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs
     return PumpMessagesUntil(done, timeoutMs);
 }
 
+bool RecordingHost::PumpUntilCount(size_t count, DWORD timeoutMs)
+{
+    return PumpUntil([&] { return messages.size() >= count; }, timeoutMs);
+}
+
+bool RecordingHost::Hold(uint32_t code, size_t count, DWORD timeoutMs)
+{
+    if (count == 0)
+        count = messages.size() + 1;
+    SimHold(code);
+    return PumpUntilCount(count, timeoutMs);
+}
+
+size_t RecordingHost::Tap(uint32_t code)
+{
+    Hold(code);
+    SimHold(255);
+    return messages.size();
+}
+
+std::string RecordingHost::Log() const
+{
+    std::string log;
+    for (const HostMessage& m : messages)
+        log += (log.empty() ? "" : ", ") + m.Command() + " " + std::to_string(m.lParam);
+    return log;
+}
+
 BoxWatcher::BoxWatcher()
 {
     started_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -127,31 +155,26 @@ namespace {
 constexpr int kBoxTextId = 0xFFFF;
 constexpr int kBoxIconId = 0x0440;
 
-struct WindowSearch {
-    DWORD pid;
-    const char* className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM param)
+bool ClassIs(HWND window, const char* name)
 {
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
     char className[64] = {};
     GetClassNameA(window, className, sizeof className);
-    if (pid == search->pid && IsWindowVisible(window) && strcmp(className, search->className) == 0)
-        search->found.push_back(window);
-    return TRUE;
+    return strcmp(className, name) == 0;
 }
 
 }  // namespace
 
 std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className)
 {
-    WindowSearch search = {pid, className, {}};
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> found;
+    ForEachWindow(EnumWindows, [&](HWND window) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == pid && IsWindowVisible(window) && ClassIs(window, className))
+            found.push_back(window);
+        return true;
+    });
+    return found;
 }
 
 void BoxWatcher::Run()
@@ -187,33 +210,18 @@ void BoxWatcher::Run()
     }
 }
 
-namespace {
-
-struct DialogSearch {
-    bool visibleOnly;
-    HWND other;
-    HWND found;
-};
-
-BOOL CALLBACK MatchSetupDialog(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<DialogSearch*>(param);
-    char className[16] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (window == search->other || strcmp(className, "#32770") != 0 || !GetDlgItem(window, 1013) ||
-        (search->visibleOnly && !IsWindowVisible(window)))
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-}  // namespace
-
 HWND FindSetupDialog(bool visibleOnly, HWND other)
 {
-    DialogSearch search = {visibleOnly, other, nullptr};
-    EnumThreadWindows(GetCurrentThreadId(), MatchSetupDialog, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND found = nullptr;
+    ForEachWindow([](WNDENUMPROC proc, LPARAM param) { return EnumThreadWindows(GetCurrentThreadId(), proc, param); },
+                  [&](HWND window) {
+                      if (window == other || !ClassIs(window, "#32770") || !GetDlgItem(window, 1013) ||
+                          (visibleOnly && !IsWindowVisible(window)))
+                          return true;
+                      found = window;
+                      return false;
+                  });
+    return found;
 }
 
 void HostedPluginTest::SetUp()
@@ -236,4 +244,13 @@ void HostedPluginTest::OpenPlugin(const char* sourceName)
 {
     ASSERT_TRUE(plugin.Load(PluginPath()));
     ASSERT_STREQ(plugin.Open(sourceName, host.Window(), 0), kPluginDescription);
+}
+
+void HostedPluginTest::OpenAndStart(const std::string& ini, const char* sourceName)
+{
+    if (!ini.empty())
+        ASSERT_TRUE(PutSettingsFile(PluginIniPath(), ini));
+    OpenPlugin(sourceName);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NE(plugin.Start(), 0u);
 }

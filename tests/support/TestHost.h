@@ -41,6 +41,15 @@ public:
     static void PumpFor(DWORD ms);
     // Pumps until done() or timeout; returns done().
     static bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+    // Pumps until this host has count messages; false on timeout.
+    bool PumpUntilCount(size_t count, DWORD timeoutMs = 20000);
+    // Holds code on the simulated remote (255: none), then pumps until this
+    // host has count messages (0: one more than now); false on timeout.
+    bool Hold(uint32_t code, size_t count = 0, DWORD timeoutMs = 20000);
+    // Holds code until the next message comes, then lets go; the message count.
+    size_t Tap(uint32_t code);
+    // Every message as "COMMAND value", joined by ", ": a whole sequence in one check.
+    std::string Log() const;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
@@ -73,6 +82,17 @@ private:
     std::thread thread_;
 };
 
+// Calls visit(window) for each window enumerate(proc, param) passes to proc
+// (EnumWindows, EnumChildWindows with a bound parent, ...) while it returns true.
+template <typename Enumerate, typename Visit>
+void ForEachWindow(Enumerate enumerate, Visit visit)
+{
+    struct Thunk {
+        static BOOL CALLBACK Call(HWND window, LPARAM param) { return (*reinterpret_cast<Visit*>(param))(window); }
+    };
+    enumerate(&Thunk::Call, reinterpret_cast<LPARAM>(&visit));
+}
+
 // The visible top-level windows of class className in process pid.
 std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className);
 
@@ -90,6 +110,9 @@ protected:
     void TearDown() override;
     // Loads the built plug-in and opens it for this host.
     void OpenPlugin(const char* sourceName = "TV");
+    // The settings file ini (none if empty) beside the plug-in, then
+    // OpenPlugin and a Start that must succeed.
+    void OpenAndStart(const std::string& ini = "", const char* sourceName = "TV");
 
     RecordingHost host;
     BoxWatcher boxes;

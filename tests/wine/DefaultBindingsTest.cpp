@@ -1,16 +1,13 @@
 // The defaults as the dialog's button applies them: factory timings, the card
 // index kept, and the factory set of the table on screen (the sets themselves
 // are checked natively) — whatever remote the card has, and after Close too.
-#include <gtest/gtest.h>
-
-#include <string>
-
 #include "mapping/DefaultBindings.h"
-#include "support/TestEnv.h"
+#include "support/LinkedPlugin.h"
 
-TEST(DefaultBindings, FactoryTimingsAndTheSetOfTheTableOnScreenInThatTableOnly)
+typedef LinkedPluginTest DefaultBindings;
+
+TEST_F(DefaultBindings, FactoryTimingsAndTheSetOfTheTableOnScreenInThatTableOnly)
 {
-    ASSERT_TRUE(InstallVendor("full"));
     const struct {
         int32_t remoteType;
         int table;
@@ -21,7 +18,7 @@ TEST(DefaultBindings, FactoryTimingsAndTheSetOfTheTableOnScreenInThatTableOnly)
             ResetSim();
             Sim()->remoteType[0] = c.remoteType;
             ResetPluginState();
-            DeleteFileA(OwnIniPath().c_str());
+            RemoveSettingsFile(OwnIniPath());
             Open("TV", nullptr, 0);
             ASSERT_EQ(g_plugin.cardOpen, 1u);
             ASSERT_EQ(g_plugin.currentTable, &g_buttonTables[c.table]) << "the table of the card's remote";
@@ -34,10 +31,7 @@ TEST(DefaultBindings, FactoryTimingsAndTheSetOfTheTableOnScreenInThatTableOnly)
 
             ApplyDefaultBindings();
 
-            EXPECT_EQ(g_plugin.settings.DeviceIndex, 4u);
-            EXPECT_EQ(g_plugin.settings.DelayBeforeRepeat, 350u);
-            EXPECT_EQ(g_plugin.settings.RepeatInterval, 100u);
-            EXPECT_EQ(g_plugin.settings.ReleaseTime, 60u);
+            EXPECT_EQ(SettingsInForce(), (Timings{4, 350, 100, 60}));
             ButtonTable factory = SHIPPED_BUTTON_TABLES[c.table];
             ApplyFactoryBindings(factory, c.table);
             for (int t = 0; t < TABLE_COUNT; ++t) {

@@ -1,18 +1,9 @@
 // Dialog template 107 and logo bitmap 105 as stored in the built plug-in: the
 // resource is read from the file loaded as data, and every field is compared
 // with the layout the dialog is drawn to.
-#include <gtest/gtest.h>
+#include "support/LinkedPlugin.h"
 
-#include <windows.h>
 #include <commctrl.h>
-#include <stdint.h>
-#include <string.h>
-#include <stdio.h>
-
-#include <string>
-#include <vector>
-
-#include "support/TestEnv.h"
 
 namespace {
 
@@ -86,67 +77,6 @@ const ExpectedControl kControls[] = {
 
 const wchar_t kCaption[] = L"Настройка плагина VantorixRC";
 
-// A string or an ordinal, as resource templates store names, classes and texts.
-struct NameOrOrdinal {
-    bool isOrdinal = false;
-    int ordinal = 0;
-    std::wstring text;
-};
-
-// Sequential reader over a resource; any read past the end marks it failed.
-class TemplateReader {
-public:
-    TemplateReader(const uint8_t* data, size_t size) : base_(data), size_(size) {}
-    bool ok() const { return ok_; }
-
-    uint8_t Byte() { return Get<uint8_t>(); }
-    uint16_t Word() { return Get<uint16_t>(); }
-    int16_t Short() { return Get<int16_t>(); }
-    uint32_t Dword() { return Get<uint32_t>(); }
-    std::wstring String()
-    {
-        std::wstring s;
-        for (uint16_t c = Word(); ok_ && c != 0; c = Word())
-            s.push_back(static_cast<wchar_t>(c));
-        return s;
-    }
-    NameOrOrdinal Name()
-    {
-        NameOrOrdinal n;
-        const uint16_t first = Word();
-        if (first == 0xFFFF) {
-            n.isOrdinal = true;
-            n.ordinal = Word();
-        } else if (first != 0) {
-            n.text.push_back(static_cast<wchar_t>(first));
-            n.text += String();
-        }
-        return n;
-    }
-    void AlignDword() { offset_ = (offset_ + 3) & ~size_t(3); }
-    void Skip(size_t n)
-    {
-        offset_ += n;
-        ok_ = ok_ && offset_ <= size_;
-    }
-
-private:
-    template <typename T>
-    T Get()
-    {
-        T v = 0;
-        ok_ = ok_ && offset_ + sizeof v <= size_;
-        if (ok_)
-            memcpy(&v, base_ + offset_, sizeof v);
-        offset_ += sizeof v;
-        return v;
-    }
-    const uint8_t* base_;
-    size_t size_;
-    size_t offset_ = 0;
-    bool ok_ = true;
-};
-
 std::string Narrow(const std::wstring& s)
 {
     std::string out;
@@ -157,6 +87,43 @@ std::string Narrow(const std::wstring& s)
     }
     return out;
 }
+
+// Sequential reader over a resource; any read past the end marks it failed.
+struct TemplateReader {
+    template <typename T>
+    T Get()
+    {
+        T v = 0;
+        ok = ok && at + sizeof v <= bytes.size();
+        if (ok)
+            memcpy(&v, bytes.data() + at, sizeof v);
+        at += sizeof v;
+        return v;
+    }
+    uint16_t Word() { return Get<uint16_t>(); }
+    uint32_t Dword() { return Get<uint32_t>(); }
+    int16_t Short() { return Get<int16_t>(); }
+    // A string of UTF-16 characters up to its terminator, from its first character c.
+    std::string String(uint16_t c)
+    {
+        std::wstring s;
+        for (; ok && c != 0; c = Word())
+            s.push_back(static_cast<wchar_t>(c));
+        return Narrow(s);
+    }
+    std::string String() { return String(Word()); }
+    // A name, class or text: "#n" for an ordinal, else the string quoted ("" for none).
+    std::string Name()
+    {
+        const uint16_t first = Word();
+        return first == 0xFFFF ? "#" + std::to_string(Word()) : "\"" + String(first) + "\"";
+    }
+    void AlignDword() { at = (at + 3) & ~size_t(3); }
+
+    const std::vector<uint8_t>& bytes;
+    size_t at = 0;
+    bool ok = true;
+};
 
 std::string ControlLine(uint32_t id, const std::string& cls, const std::string& text, short x, short y, short cx,
                         short cy, uint32_t style, uint32_t exStyle)
@@ -198,7 +165,7 @@ TEST_F(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
 {
     const std::vector<uint8_t> bytes = Resource(RT_DIALOG, 107, kRussian);
     ASSERT_FALSE(bytes.empty()) << "no Russian dialog 107";
-    TemplateReader r(bytes.data(), bytes.size());
+    TemplateReader r{bytes};
 
     // Extended template header.
     EXPECT_EQ(r.Word(), 1) << "dlgVer";
@@ -210,16 +177,15 @@ TEST_F(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
     EXPECT_EQ(count, 28);
     for (const short expected : {0, 0, 260, 160})
         EXPECT_EQ(r.Short(), expected) << "x, y, width, height";
-    const auto none = [](const NameOrOrdinal& n) { return !n.isOrdinal && n.text.empty(); };
-    EXPECT_TRUE(none(r.Name())) << "menu";
-    EXPECT_TRUE(none(r.Name())) << "dialog class";
-    EXPECT_EQ(Narrow(r.String()), Narrow(kCaption));
+    EXPECT_EQ(r.Name(), "\"\"") << "menu";
+    EXPECT_EQ(r.Name(), "\"\"") << "dialog class";
+    EXPECT_EQ(r.String(), Narrow(kCaption));
     EXPECT_EQ(r.Word(), 8) << "point size";
     EXPECT_EQ(r.Word(), 0) << "weight";
-    EXPECT_EQ(r.Byte(), 0) << "italic";
-    EXPECT_EQ(r.Byte(), 1) << "character set";
-    EXPECT_EQ(Narrow(r.String()), "Tahoma");
-    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.Get<uint8_t>(), 0) << "italic";
+    EXPECT_EQ(r.Get<uint8_t>(), 1) << "character set";
+    EXPECT_EQ(r.String(), "Tahoma");
+    ASSERT_TRUE(r.ok);
 
     // Each control as one line of text, so a difference shows control and field.
     std::vector<std::string> expected, actual;
@@ -228,32 +194,26 @@ TEST_F(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
         const std::string text = exact ? "\"" + Narrow(e.text) + "\"" : Narrow(e.text);
         expected.push_back(ControlLine(e.id, Narrow(kClassNames[e.cls].name), text, e.x, e.y, e.cx, e.cy, e.style, 0));
     }
-    for (uint16_t i = 0; i < count && r.ok(); ++i) {
+    for (uint16_t i = 0; i < count && r.ok; ++i) {
         r.AlignDword();
         r.Dword();  // help id
         const uint32_t exStyle = r.Dword();
         const uint32_t style = r.Dword();
         const short x = r.Short(), y = r.Short(), cx = r.Short(), cy = r.Short();
         const uint32_t id = r.Dword();
-        const NameOrOrdinal cls = r.Name();
-        const NameOrOrdinal title = r.Name();
-        r.Skip(r.Word());  // creation data
-
+        std::string className = r.Name();
+        std::string text = r.Name();
+        r.at += r.Word();  // creation data
         // A predefined class may be written as its ordinal or its name.
-        std::string className = cls.isOrdinal ? "ordinal " + std::to_string(cls.ordinal) : Narrow(cls.text);
         for (const ClassName& known : kClassNames)
-            if (cls.isOrdinal ? cls.ordinal == known.ordinal : _wcsicmp(cls.text.c_str(), known.name) == 0)
+            if (className == "#" + std::to_string(known.ordinal) ||
+                _stricmp(className.c_str(), ("\"" + Narrow(known.name) + "\"").c_str()) == 0)
                 className = Narrow(known.name);
-        std::string text;
-        if (title.isOrdinal)
-            text = "#" + std::to_string(title.ordinal);
-        else if (id == 1014 && !title.text.empty() && title.text.find_first_of(L"\r\n") == std::wstring::npos)
+        if (id == 1014 && text.size() > 2 && text[0] == '"' && text.find_first_of("\r\n") == std::string::npos)
             text = Narrow(kAnyOneLine);
-        else
-            text = "\"" + Narrow(title.text) + "\"";
         actual.push_back(ControlLine(id, className, text, x, y, cx, cy, style, exStyle));
     }
-    EXPECT_TRUE(r.ok()) << "template ends early";
+    EXPECT_TRUE(r.ok && r.at <= bytes.size()) << "template ends early";
     EXPECT_EQ(actual, expected);
 }
 

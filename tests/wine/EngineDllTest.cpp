@@ -1,34 +1,13 @@
 // The engine through the built plug-in, as a host drives it: the real 30 ms
 // thread timer, the simulator following a timeline, and the host's message
 // loop. Order and numbering are exact; times only have generous bounds.
-#include <gtest/gtest.h>
+#include "support/LinkedPlugin.h"
 
-#include "support/SettingsFiles.h"
-#include "support/TestEnv.h"
-#include "support/TestHost.h"
-
-namespace {
-
-class EngineDllTest : public HostedPluginTest {
-protected:
-    void LoadAndStart(const std::string& ini)
-    {
-        ASSERT_TRUE(PutSettingsFile(PluginIniPath(), ini));
-        OpenPlugin();
-        ASSERT_NE(plugin.Start(), 0u);
-    }
-
-    bool PumpUntilCount(size_t count, DWORD timeoutMs)
-    {
-        return RecordingHost::PumpUntil([&] { return host.messages.size() >= count; }, timeoutMs);
-    }
-};
-
-}  // namespace
+typedef HostedPluginTest EngineDllTest;
 
 TEST_F(EngineDllTest, HeldButtonGivesPressNumberedRepeatsAndOneRelease)
 {
-    LoadAndStart("[Buttons]\r\n1A=CH_UP\r\n");
+    OpenAndStart("[Buttons]\r\n1A=CH_UP\r\n");
     const SimStep steps[] = {{0, 255}, {200, 0x1A}, {1700, 255}};
     SimTimeline(steps, 3);
     const DWORD start = Sim()->timelineStart;
@@ -63,57 +42,42 @@ TEST_F(EngineDllTest, HeldButtonGivesPressNumberedRepeatsAndOneRelease)
 TEST_F(EngineDllTest, SwitchStopAndCloseThroughTheExports)
 {
     // A long delay keeps repeats out, so the sequence does not depend on timing.
-    LoadAndStart("[Hardware]\r\nDelayBeforeRepeat=60000\r\n[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n");
+    OpenAndStart("[Hardware]\r\nDelayBeforeRepeat=60000\r\n[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n");
     const SimStep steps[] = {{0, 255}, {100, 0x1A}, {400, 0x12}, {700, 255}};
     SimTimeline(steps, 4);
-    ASSERT_TRUE(PumpUntilCount(4, 30000));
+    ASSERT_TRUE(host.PumpUntilCount(4, 30000));
     RecordingHost::PumpFor(300);
-    ASSERT_EQ(host.messages.size(), 4u);
-    const std::pair<std::string, int32_t> switched[] = {{"CH_UP", 0}, {"CH_UP", -1}, {"POWER", 0}, {"POWER", -1}};
-    for (size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(host.messages[i].Command(), switched[i].first) << i;
-        EXPECT_EQ(host.messages[i].lParam, switched[i].second) << i;
-    }
+    const std::string switched = "CH_UP 0, CH_UP -1, POWER 0, POWER -1";
+    ASSERT_EQ(host.Log(), switched);
 
     // Stop while held: the release comes back before Stop returns.
-    SimHold(0x1A);
-    ASSERT_TRUE(PumpUntilCount(5, 20000));
+    ASSERT_TRUE(host.Hold(0x1A, 5));
     plugin.Stop();
-    ASSERT_EQ(host.messages.size(), 6u);
-    EXPECT_EQ(host.messages[4].lParam, 0);
-    EXPECT_EQ(host.messages[5].lParam, -1);
-    EXPECT_EQ(host.messages[5].Command(), "CH_UP");
+    ASSERT_EQ(host.Log(), switched + ", CH_UP 0, CH_UP -1");
     RecordingHost::PumpFor(300);
     EXPECT_EQ(host.messages.size(), 6u) << "the timer is gone";
 
     // Close while held: no release.
     ASSERT_NE(plugin.Start(), 0u);
-    SimHold(0x12);
-    ASSERT_TRUE(PumpUntilCount(7, 20000));
-    EXPECT_EQ(host.messages[6].Command(), "POWER");
-    EXPECT_EQ(host.messages[6].lParam, 0);
+    ASSERT_TRUE(host.Hold(0x12, 7));
     plugin.Close();
     RecordingHost::PumpFor(300);
-    EXPECT_EQ(host.messages.size(), 7u);
+    EXPECT_EQ(host.Log(), switched + ", CH_UP 0, CH_UP -1, POWER 0");
     for (const HostMessage& each : host.messages)
         EXPECT_EQ(each.wParam, host.messages[0].wParam);
 }
 
 TEST_F(EngineDllTest, StopFromTheHostsHandlerEndsPollingAfterOneRelease)
 {
-    LoadAndStart("[Buttons]\r\n1A=CH_UP\r\n");
+    OpenAndStart("[Buttons]\r\n1A=CH_UP\r\n");
     host.onCommand = [this](const HostMessage& m) {
         if (m.lParam == 1)
             plugin.Stop();
     };
-    SimHold(0x1A);
-    ASSERT_TRUE(PumpUntilCount(3, 30000));
+    ASSERT_TRUE(host.Hold(0x1A, 3, 30000));
     RecordingHost::PumpFor(400);
     host.onCommand = nullptr;
-    ASSERT_EQ(host.messages.size(), 3u);
-    EXPECT_EQ(host.messages[0].lParam, 0);
-    EXPECT_EQ(host.messages[1].lParam, 1);
-    EXPECT_EQ(host.messages[2].lParam, -1);
+    EXPECT_EQ(host.Log(), "CH_UP 0, CH_UP 1, CH_UP -1");
 }
 
 // A host whose handler runs a modal loop of its own (a message box, its
@@ -122,18 +86,12 @@ TEST_F(EngineDllTest, StopFromTheHostsHandlerEndsPollingAfterOneRelease)
 // nothing stale.
 TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
 {
-    LoadAndStart("[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n");
+    OpenAndStart("[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n");
     const auto last = [this](const char* command, int32_t value) {
         return !host.messages.empty() && host.messages.back().Command() == command &&
                host.messages.back().lParam == value;
     };
     typedef std::pair<std::string, int32_t> Cmd;
-    const auto commands = [this] {
-        std::vector<Cmd> seen;
-        for (const HostMessage& m : host.messages)
-            seen.emplace_back(m.Command(), static_cast<int32_t>(m.lParam));
-        return seen;
-    };
 
     // The release of Chan + (the remote went straight to Power) opens a loop
     // in which the user taps Power: one press and one release, both inside.
@@ -146,9 +104,9 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
     };
     const SimStep tap[] = {{0, 255}, {100, 0x1A}, {400, 0x12}, {700, 255}};
     SimTimeline(tap, 4);
-    ASSERT_TRUE(PumpUntilCount(4, 10000));
+    ASSERT_TRUE(host.PumpUntilCount(4, 10000));
     RecordingHost::PumpFor(400);
-    EXPECT_EQ(commands(), (std::vector<Cmd>{{"CH_UP", 0}, {"CH_UP", -1}, {"POWER", 0}, {"POWER", -1}}));
+    EXPECT_EQ(host.Log(), "CH_UP 0, CH_UP -1, POWER 0, POWER -1");
 
     // The first repeat of Chan + opens a loop in which the user moves to
     // Power and holds it: Power repeats only DelayBeforeRepeat after its press.
@@ -167,7 +125,9 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
     host.onCommand = nullptr;
     // Chan + repeats on inside the loop, each number once; then its release,
     // Power's press and Power's first repeat.
-    const std::vector<Cmd> seen = commands();
+    std::vector<Cmd> seen;
+    for (const HostMessage& m : host.messages)
+        seen.emplace_back(m.Command(), static_cast<int32_t>(m.lParam));
     size_t i = 1;
     while (i < seen.size() && seen[i] == Cmd("CH_UP", static_cast<int32_t>(i)))
         ++i;

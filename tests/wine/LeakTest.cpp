@@ -2,17 +2,9 @@
 // times and its setup dialog opened and closed dozens of times in one
 // process: what the process holds of the system must come back to where it
 // was, and the vendor library must be gone after every Close.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-#include <stdio.h>
-
-#include <string>
-
 #include "support/DialogScript.h"
+#include "support/LinkedPlugin.h"
 #include "support/ProcessCounters.h"
-#include "support/TestEnv.h"
-#include "support/TestHost.h"
 
 namespace {
 
@@ -71,7 +63,7 @@ protected:
     {
         ASSERT_TRUE(InstallVendor("full"));
         ResetSim();
-        DeleteFileA(PluginIniPath().c_str());
+        RemoveSettingsFile(PluginIniPath());
         ASSERT_TRUE(plugin.Load(PluginPath()));
     }
     void TearDown() override
@@ -79,7 +71,7 @@ protected:
         SimHold(255);
         plugin.Close();
         plugin.Unload();
-        DeleteFileA(PluginIniPath().c_str());
+        RemoveSettingsFile(PluginIniPath());
     }
 
     RecordingHost host;

@@ -2,19 +2,9 @@
 // plug-in's code linked in, a fake clock and the simulator reporting random
 // presses and holds. Nothing may be allocated on the poll path, the heaps may
 // not grow, and the host must see well-formed holds all day.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <string.h>
-
-#include "plugin/PollTimer.h"
-#include "plugin/PluginState.h"
 #include "support/AllocationCounter.h"
+#include "support/LinkedPlugin.h"
 #include "support/ProcessCounters.h"
-#include "support/TestEnv.h"
-#include "support/TestHost.h"
 #include "tests/HoldChecker.h"
 #include "tests/SeededRandom.h"
 
@@ -22,7 +12,9 @@ namespace {
 
 constexpr uint32_t kTicksPerDay = 24u * 60u * 60u * 1000u / 30u;  // 2,880,000
 
-TEST(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
+typedef LinkedPluginTest LongRun;
+
+TEST_F(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
 {
     // What the host saw, without allocating: the holds, well formed or not.
     RecordingHost host;
@@ -33,10 +25,6 @@ TEST(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
         malformed += day.Accept(0, static_cast<int32_t>(m.lParam)) != nullptr;
     };
     ASSERT_GT(InstallAllocationCounters(), 0) << "no allocator is imported: nothing would be counted";
-    ASSERT_TRUE(InstallVendor("full"));
-    ResetSim();
-    ResetPluginState();
-    ClearAllBindings();
 
     g_testNow = 0xFFFFFFFFu - 3600u * 1000u;  // the millisecond counter wraps an hour in
     SetPollClock(TestClock);
@@ -93,11 +81,6 @@ TEST(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
     const long blocksAfter = HeapBusyBlocks();
     const long privateAfter = PrivateBytes();
     const uint32_t reads = sim->callCount[CALL_GET_REMOTE_CODE] - readsBefore;
-
-    Close();
-    SetPollClock(nullptr);
-    ResetPluginState();
-    ClearAllBindings();
 
     printf("[ long run ] %u polls (a day at 30 ms), %ld presses, %ld repeats, %ld releases; allocations %ld;"
            " heap busy blocks %ld -> %ld; private bytes %ld -> %ld\n",

@@ -1,9 +1,6 @@
 // The plug-in as shipped: the release zip, unpacked by the "package" test
 // into build\unpacked, holds a DLL that a host loads, opens and starts.
-#include <gtest/gtest.h>
-
-#include "support/TestEnv.h"
-#include "support/TestHost.h"
+#include "support/LinkedPlugin.h"
 
 typedef HostedPluginTest PackagedPlugin;
 
@@ -31,14 +28,6 @@ HWND WaitForWindow(DWORD pid, const char* className, DWORD timeoutMs)
             return found.empty() ? nullptr : found[0];
         Sleep(100);
     }
-}
-
-BOOL CALLBACK CollectText(HWND child, LPARAM param)
-{
-    char text[512] = {};
-    GetWindowTextA(child, text, sizeof text);
-    *reinterpret_cast<std::string*>(param) += std::string(text) + "\n";
-    return TRUE;
 }
 
 }  // namespace
@@ -74,7 +63,13 @@ TEST_F(PackagedPlugin, RemoteTesterWithoutTheVendorLibraryWarnsAndKeepsRunning)
         Sleep(100);
     EXPECT_NE(SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer), 0) << "the tester hangs";
     std::string texts;
-    EnumChildWindows(main, CollectText, reinterpret_cast<LPARAM>(&texts));
+    ForEachWindow([main](WNDENUMPROC proc, LPARAM param) { return EnumChildWindows(main, proc, param); },
+                  [&](HWND child) {
+                      char text[512] = {};
+                      GetWindowTextA(child, text, sizeof text);
+                      texts += std::string(text) + "\n";
+                      return true;
+                  });
     EXPECT_NE(texts.find("Keyboard remote: not available."), std::string::npos) << texts;
     EXPECT_NE(texts.find("Setup"), std::string::npos) << texts;
 

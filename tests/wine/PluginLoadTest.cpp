@@ -1,35 +1,11 @@
 // The plug-in as a host loads it: exports, imports, single instance, Open and
 // Close against the simulated vendor library, and the record sent to the host.
-#include <gtest/gtest.h>
-
-#include <string.h>
-
+#include "support/LinkedPlugin.h"
 #include "support/PeImage.h"
-#include "support/SettingsFiles.h"
-#include "support/TestEnv.h"
-#include "support/TestHost.h"
 
 namespace {
 
-class PluginLoadTest : public HostedPluginTest {
-protected:
-    // Loads the plug-in, binds code 0x12 to POWER and opens it with the host.
-    void OpenWithPowerBound(const char* sourceName)
-    {
-        ASSERT_TRUE(PutSettingsFile(PluginIniPath(), "[Buttons]\r\n12=POWER\r\n"));
-        OpenPlugin(sourceName);
-    }
-
-    // Holds code 0x12 until the press arrives; returns the number of messages.
-    size_t PressPower()
-    {
-        const size_t before = host.messages.size();
-        SimHold(0x12);
-        RecordingHost::PumpUntil([&] { return host.messages.size() > before; }, 20000);
-        SimHold(255);
-        return host.messages.size();
-    }
-};
+typedef HostedPluginTest PluginLoadTest;
 
 // Every byte of the record behind the source name's and the command's terminators is zero.
 void ExpectZeroBehindTexts(const HostMessage& m)
@@ -38,13 +14,6 @@ void ExpectZeroBehindTexts(const HostMessage& m)
         EXPECT_EQ(m.record[i], 0) << "source byte " << i;
     for (size_t i = SOURCE_NAME_SIZE + m.Command().size(); i < sizeof m.record; ++i)
         EXPECT_EQ(m.record[i], 0) << "command byte " << i;
-}
-
-std::string Lower(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 }  // namespace
@@ -60,7 +29,7 @@ TEST(PluginImage, ExportsTheFivePlainNamesAndImportsOnlySystemDlls)
     for (const std::string& dll : names.imports) {
         bool known = false;
         for (const std::string& s : system)
-            known = known || Lower(dll) == s;
+            known = known || _stricmp(dll.c_str(), s.c_str()) == 0;
         EXPECT_TRUE(known) << "imports " << dll;
     }
 }
@@ -125,9 +94,8 @@ TEST_F(PluginLoadTest, MissingVendorLibraryWarnsAndOpenStillSucceeds)
 
 TEST_F(PluginLoadTest, NullSourceNameIsStoredAsRemoteAndRecordIsZeroedBehindTexts)
 {
-    OpenWithPowerBound(nullptr);
-    ASSERT_NE(plugin.Start(), 0u);
-    ASSERT_EQ(PressPower(), 1u);
+    OpenAndStart("[Buttons]\r\n12=POWER\r\n", nullptr);
+    ASSERT_EQ(host.Tap(0x12), 1u);
     const HostMessage& m = host.messages[0];
     EXPECT_EQ(m.lParam, 0);
     EXPECT_EQ(m.Source(), "REMOTE");
@@ -139,9 +107,8 @@ TEST_F(PluginLoadTest, NullSourceNameIsStoredAsRemoteAndRecordIsZeroedBehindText
 TEST_F(PluginLoadTest, LongSourceNameIsCutTo63AndReopenZeroesTheRecord)
 {
     const std::string longName(100, 'N');
-    OpenWithPowerBound(longName.c_str());
-    ASSERT_NE(plugin.Start(), 0u);
-    ASSERT_EQ(PressPower(), 1u);
+    OpenAndStart("[Buttons]\r\n12=POWER\r\n", longName.c_str());
+    ASSERT_EQ(host.Tap(0x12), 1u);
     EXPECT_EQ(host.messages[0].Source(), std::string(63, 'N'));
     EXPECT_EQ(host.messages[0].record[63], 0);
 
@@ -151,8 +118,7 @@ TEST_F(PluginLoadTest, LongSourceNameIsCutTo63AndReopenZeroesTheRecord)
     ASSERT_STREQ(plugin.Open(nullptr, host.Window(), 0), kPluginDescription);
     ASSERT_NE(plugin.Start(), 0u);
     RecordingHost::PumpFor(300);  // the release of the first press is not sent
-    const size_t count = PressPower();
-    ASSERT_GE(count, 2u);
+    ASSERT_GE(host.Tap(0x12), 2u);
     const HostMessage& m = host.messages.back();
     EXPECT_EQ(m.Source(), "REMOTE");
     EXPECT_EQ(m.Command(), "OK");
@@ -194,21 +160,17 @@ TEST_F(PluginLoadTest, CloseTwiceOrWithoutOpenIsHarmless)
 
 TEST_F(PluginLoadTest, ConfiguredCardIndexIsOpenedAndOutOfRangeIndexRefusesStart)
 {
-    Sim()->cardCount = 2;
-    ASSERT_TRUE(PutSettingsFile(PluginIniPath(), "[Hardware]\r\nDeviceIndex=1\r\n"));
     ASSERT_TRUE(plugin.Load(PluginPath()));
-    plugin.Open("TV", host.Window(), 0);
-    EXPECT_EQ(Sim()->lastOpenIndex, 1u);
-    EXPECT_NE(plugin.Start(), 0u);
-    plugin.Close();
-
-    ResetSim();
-    Sim()->cardCount = 2;
-    ASSERT_TRUE(PutSettingsFile(PluginIniPath(), "[Hardware]\r\nDeviceIndex=2\r\n"));
-    plugin.Open("TV", host.Window(), 0);
-    EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], 0u);
-    EXPECT_EQ(plugin.Start(), 0u);
-    plugin.Close();
+    for (const uint32_t index : {1u, 2u}) {  // of two cards
+        ResetSim();
+        Sim()->cardCount = 2;
+        ASSERT_TRUE(PutSettingsFile(PluginIniPath(), "[Hardware]\r\nDeviceIndex=" + std::to_string(index) + "\r\n"));
+        plugin.Open("TV", host.Window(), 0);
+        EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], index == 1 ? 1u : 0u) << index;
+        EXPECT_TRUE(index != 1 || Sim()->lastOpenIndex == 1) << "card 1 was not the one opened";
+        EXPECT_EQ(plugin.Start() != 0, index == 1) << index;
+        plugin.Close();
+    }
 }
 
 TEST_F(PluginLoadTest, RefusedOpenCardLeavesPollingOff)

@@ -3,20 +3,9 @@
 // recording host window. The key session's own rules (timing, receivers,
 // hosts that call back) are tested natively; here: the timer, the vendor
 // read, and the command record that reaches the host.
-#include <gtest/gtest.h>
-
-#include <string.h>
-
 #include <functional>
-#include <ostream>
-#include <string>
-#include <vector>
 
-#include "mapping/CopyText.h"
-#include "plugin/PluginState.h"
-#include "plugin/PollTimer.h"
-#include "support/TestEnv.h"
-#include "support/TestHost.h"
+#include "support/LinkedPlugin.h"
 
 namespace {
 
@@ -24,19 +13,6 @@ constexpr uint8_t A = 0x1A;     // bound to CH_UP
 constexpr uint8_t B = 0x12;     // bound to POWER
 constexpr uint8_t FREE = 0x20;  // never bound
 constexpr uint8_t NONE = 255;
-
-// What the host saw: when (ms after the run's base), which command, which value.
-struct Event {
-    uint32_t t;
-    std::string command;
-    int32_t value;
-    bool operator==(const Event& o) const { return t == o.t && command == o.command && value == o.value; }
-};
-void PrintTo(const Event& e, std::ostream* os)
-{
-    *os << "{" << e.t << ", " << e.command << ", " << e.value << "}";
-}
-typedef std::vector<Event> Events;
 
 struct Segment {
     uint32_t from;  // ms after the run's base
@@ -55,35 +31,21 @@ UINT_PTR WINAPI FakeSetTimer(HWND window, UINT_PTR id, UINT period, TIMERPROC pr
     return g_fakeTimerResult;
 }
 
-class PollingTest : public ::testing::Test {
+class PollingTest : public LinkedPluginTest {
 protected:
     void SetUp() override
     {
-        ResetPluginState();
-        ASSERT_TRUE(InstallVendor("full"));
-        ResetSim();
+        LinkedPluginTest::SetUp();
         // Open reads the file named after this program: the bindings of A and B.
-        ASSERT_TRUE(WriteFileText(OwnIniPath(), "[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n"));
-        ForgetCachedProfile(OwnIniPath());
+        ASSERT_TRUE(PutSettingsFile(OwnIniPath(), "[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n"));
         g_testNow = base;
         SetPollClock(TestClock);
-        host.onCommand = [this](const HostMessage& m) { OnCommand(m); };
-    }
-
-    void TearDown() override
-    {
-        host.onCommand = nullptr;
-        Close();
-        SetPollClock(nullptr);
-        SetPollSetTimer(nullptr);
-        ResetPluginState();
-        DeleteFileA(OwnIniPath().c_str());
-    }
-
-    void OnCommand(const HostMessage& m)
-    {
-        EXPECT_EQ(m.wParam, reinterpret_cast<WPARAM>(&g_plugin.commandRecord));
-        events.push_back({g_testNow - base, m.Command(), static_cast<int32_t>(m.lParam)});
+        // What the host saw: when (ms after the run's base), which command, which value.
+        host.onCommand = [this](const HostMessage& m) {
+            EXPECT_EQ(m.wParam, reinterpret_cast<WPARAM>(&g_plugin.commandRecord));
+            events += (events.empty() ? "" : ", ") + std::to_string(g_testNow - base) + " " + m.Command() + " " +
+                      std::to_string(m.lParam);
+        };
     }
 
     void OpenAndStart()
@@ -114,7 +76,7 @@ protected:
 
     uint32_t base = 1000000;
     RecordingHost host;
-    Events events;
+    std::string events;
 };
 
 }  // namespace
@@ -139,15 +101,8 @@ TEST_F(PollingTest, OnlyBoundButtonsUpTo92ReachTheHostWithTheirCommandLookedUpAt
         if (t == 1080)
             strcpy(g_plugin.commandRecord.command, "SCRIBBLED_OVER_THE_RECORD");
     });
-    EXPECT_EQ(events, (Events{{0, "CH_UP", 0},
-                              {390, "CH_UP", 1},
-                              {480, "MUTE", 2},
-                              {570, "MUTE", 3},
-                              {660, "MUTE", 4},
-                              {750, "MUTE", 5},
-                              {840, "MUTE", 6},
-                              {930, "MUTE", 7},
-                              {1080, "MUTE", -1}}));
+    EXPECT_EQ(events, "0 CH_UP 0, 390 CH_UP 1, 480 MUTE 2, 570 MUTE 3, 660 MUTE 4, 750 MUTE 5, 840 MUTE 6, "
+                      "930 MUTE 7, 1080 MUTE -1");
 
     // Unbound and above-92 buttons are held silently; a switch from one
     // only presses the bound one; a shorter command after a longer one
@@ -155,12 +110,7 @@ TEST_F(PollingTest, OnlyBoundButtonsUpTo92ReachTheHostWithTheirCommandLookedUpAt
     events.clear();
     base += 2000;
     Run({{0, FREE}, {510, 93}, {900, 200}, {1290, 92}, {1320, NONE}, {1500, 0x05}, {1560, 0x06}, {1590, NONE}}, 1800);
-    EXPECT_EQ(events, (Events{{1290, "MENU", 0},
-                              {1380, "MENU", -1},
-                              {1500, "VOL_DOWN", 0},
-                              {1560, "VOL_DOWN", -1},
-                              {1560, "OK", 0},
-                              {1650, "OK", -1}}));
+    EXPECT_EQ(events, "1290 MENU 0, 1380 MENU -1, 1500 VOL_DOWN 0, 1560 VOL_DOWN -1, 1560 OK 0, 1650 OK -1");
     EXPECT_STREQ(g_plugin.commandRecord.command, "OK");
     EXPECT_STREQ(g_plugin.commandRecord.sourceName, "TV");
 }
@@ -211,12 +161,12 @@ TEST_F(PollingTest, StopReleasesAHeldBoundButtonAndCloseDoesNot)
     Run({{0, A}}, 480);
     EXPECT_EQ(Start(), 1u);  // changes nothing while held
     Stop();
-    EXPECT_EQ(events, (Events{{0, "CH_UP", 0}, {390, "CH_UP", 1}, {480, "CH_UP", 2}, {480, "CH_UP", -1}}));
+    EXPECT_EQ(events, "0 CH_UP 0, 390 CH_UP 1, 480 CH_UP 2, 480 CH_UP -1");
     EXPECT_EQ(g_plugin.session.polling, 0u);
     EXPECT_EQ(g_plugin.timerId, 0u);
     Stop();
     Run({{0, A}}, 120);  // late polls of the killed timer
-    EXPECT_EQ(events.size(), 4u);
+    EXPECT_EQ(host.messages.size(), 4u);
 
     // Close while held: nothing, then nothing more at all; the device is gone.
     events.clear();
@@ -225,7 +175,7 @@ TEST_F(PollingTest, StopReleasesAHeldBoundButtonAndCloseDoesNot)
     Run({{0, A}}, 60);
     Close();
     Run({{0, B}}, 300);
-    EXPECT_EQ(events, (Events{{0, "CH_UP", 0}}));
+    EXPECT_EQ(events, "0 CH_UP 0");
     EXPECT_EQ(g_plugin.hostWindow, nullptr);
     EXPECT_EQ(g_plugin.device, nullptr);
     EXPECT_EQ(g_plugin.session.tracker.heldCode, NONE);
@@ -250,7 +200,7 @@ TEST_F(PollingTest, PollIsIgnoredUnlessTimerDevicePollingAndHostAreAllThere)
     };
     OpenAndStart();
     Run({{0, A}}, 420);  // held and repeating
-    ASSERT_EQ(events.size(), 2u);
+    ASSERT_EQ(host.messages.size(), 2u);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         for (const uint8_t code : {NONE, B, A}) {  // a release, a switch, a repeat would all be due
@@ -264,11 +214,11 @@ TEST_F(PollingTest, PollIsIgnoredUnlessTimerDevicePollingAndHostAreAllThere)
             c.restore();
             EXPECT_EQ(ReadCodeCalls(), reads) << "the vendor library was asked";
             EXPECT_EQ(memcmp(&before, &g_plugin.session.tracker, sizeof before), 0);
-            EXPECT_EQ(events.size(), 2u);
+            EXPECT_EQ(host.messages.size(), 2u);
         }
     }
     SimHold(NONE);
     g_testNow += 1000;
     PollRemote(nullptr, WM_TIMER, g_plugin.timerId, 0);
-    EXPECT_EQ(events.size(), 3u) << "with everything in place the same poll works";
+    EXPECT_EQ(host.messages.size(), 3u) << "with everything in place the same poll works";
 }

@@ -1,16 +1,15 @@
 // RemoteDevice against each simulator variant: neutral values for missing
 // entry points, the call order around OpenCard, and the library path.
-#include <gtest/gtest.h>
-
 #include "device/RemoteDevice.h"
 #include "support/ImportPatch.h"
-#include "support/TestEnv.h"
-#include "support/TestHost.h"
+#include "support/LinkedPlugin.h"
 
 namespace {
 
+// The full library unless a test installs another variant.
 class RemoteDeviceTest : public ::testing::Test {
 protected:
+    void SetUp() override { Install("full"); }
     void Install(const char* variant)
     {
         ASSERT_TRUE(InstallVendor(variant));
@@ -36,7 +35,6 @@ protected:
 
 TEST_F(RemoteDeviceTest, FullLibraryOpensCardsAndReadsCodes)
 {
-    Install("full");
     Sim()->cardCount = 2;
     strcpy(Sim()->cardNames[1], "Second card");
     Sim()->remoteType[1] = 1;
@@ -66,7 +64,6 @@ TEST_F(RemoteDeviceTest, FullLibraryOpensCardsAndReadsCodes)
 
 TEST_F(RemoteDeviceTest, CardNameOutOfRangeIsEmptyWithoutAskingTheVendor)
 {
-    Install("full");
     Sim()->cardCount = 2;
     RemoteDevice device;
     EXPECT_STREQ(device.CardName(2), "");
@@ -77,7 +74,6 @@ TEST_F(RemoteDeviceTest, CardNameOutOfRangeIsEmptyWithoutAskingTheVendor)
 
 TEST_F(RemoteDeviceTest, NullCardNameReadsAsEmpty)
 {
-    Install("full");
     Sim()->nullName[0] = 1;
     RemoteDevice device;
     EXPECT_STREQ(device.CardName(0), "");  // a null pointer fails this too
@@ -87,7 +83,6 @@ TEST_F(RemoteDeviceTest, NullCardNameReadsAsEmpty)
 
 TEST_F(RemoteDeviceTest, ReopeningTheSameIndexUnInitsFirst)
 {
-    Install("full");
     RemoteDevice device;
     EXPECT_EQ(device.OpenCard(0), 1);
     EXPECT_EQ(device.OpenCard(0), 1);
@@ -97,7 +92,6 @@ TEST_F(RemoteDeviceTest, ReopeningTheSameIndexUnInitsFirst)
 
 TEST_F(RemoteDeviceTest, RefusedOrOutOfRangeOpenLeavesCardClosed)
 {
-    Install("full");
     Sim()->openResult[0] = 0;
     RemoteDevice device;
     EXPECT_EQ(device.OpenCard(0), 0);
@@ -155,7 +149,6 @@ TEST_F(RemoteDeviceTest, MissingLibraryWarnsOnceAndGivesNeutralValues)
 // the count taken on reaches the vendor.
 TEST_F(RemoteDeviceTest, ErrorCountIsNoCardsAndImpossibleCountIsTakenAs64)
 {
-    Install("full");
     const struct {
         uint32_t reported, taken;
     } cases[] = {{0xFFFFFFFFu, 0}, {0x80000000u, 0}, {0x7FFFFFFFu, 64}, {65, 64}, {64, 64}, {1, 1}};
@@ -196,7 +189,6 @@ HMODULE WINAPI CountingLoadLibrary(LPCSTR path)
 
 TEST_F(RemoteDeviceTest, UnknownSystemDirectoryWarnsWithoutLoadingAnything)
 {
-    Install("full");
     decltype(&GetSystemDirectoryA) realDirectory = nullptr;
     ASSERT_GT(PatchImportTyped("GetSystemDirectoryA", &FakeSystemDirectory, &realDirectory), 0);
     ASSERT_GT(PatchImportTyped("LoadLibraryA", &CountingLoadLibrary, &g_realLoadLibrary), 0);

@@ -2,26 +2,13 @@
 // it, and how hand-edited or unwritable files are survived. Every file is real
 // and goes through the Windows profile functions; written files are read back
 // as text.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-#include <stdint.h>
-#include <string.h>
-
-#include <map>
-#include <string>
-#include <vector>
-
-#include "mapping/CopyText.h"
-#include "plugin/PluginState.h"
 #include "support/ImportPatch.h"
-#include "support/SettingsFiles.h"
-#include "support/TestEnv.h"
-#include "support/TestHost.h"
+#include "support/LinkedPlugin.h"
 
 namespace {
 
 typedef std::map<int, std::string> Commands;  // code -> command; a code not listed is unbound
+const Timings kFactory = {0, 350, 100, 60};
 
 std::string WorkDir()
 {
@@ -38,22 +25,11 @@ size_t CountOf(const std::string& text, const std::string& part)
     return count;
 }
 
-void SetPath(const std::string& path)
+// Each part occurs in text as often as given.
+void ExpectCounts(const std::string& text, const std::vector<std::pair<std::string, size_t>>& parts)
 {
-    CopyText(g_plugin.iniPath, sizeof g_plugin.iniPath, path.c_str());
-}
-
-void SetSettings(uint32_t device, uint32_t delay, uint32_t interval, uint32_t release)
-{
-    g_plugin.settings = {device, delay, interval, release};
-}
-
-void ExpectSettings(uint32_t device, uint32_t delay, uint32_t interval, uint32_t release, const std::string& what)
-{
-    EXPECT_EQ(g_plugin.settings.DeviceIndex, device) << what;
-    EXPECT_EQ(g_plugin.settings.DelayBeforeRepeat, delay) << what;
-    EXPECT_EQ(g_plugin.settings.RepeatInterval, interval) << what;
-    EXPECT_EQ(g_plugin.settings.ReleaseTime, release) << what;
+    for (const auto& part : parts)
+        EXPECT_EQ(CountOf(text, part.first), part.second) << part.first << " in " << text;
 }
 
 void ExpectCommands(const ButtonTable& table, const Commands& expected, const std::string& what)
@@ -65,11 +41,16 @@ void ExpectCommands(const ButtonTable& table, const Commands& expected, const st
     }
 }
 
-// Something in every command slot, so a read has to replace it.
-void FillCurrentTable(const char* text)
+// Stale settings and something in every command slot of table, so a read
+// has to replace them; then the file at path read into table.
+void ReadOverStale(const std::string& path, int table)
 {
+    SelectButtonTable(table);
+    g_plugin.settings = {11, 22, 33, 44};
     for (int code = 0; code < BUTTON_COUNT; ++code)
-        SetButtonCommand(*g_plugin.currentTable, code, text);
+        SetButtonCommand(*g_plugin.currentTable, code, "STALE");
+    SetIniPath(path);
+    ReadSettingsFile();
 }
 
 decltype(&WritePrivateProfileStringA) g_realWriteProfile;
@@ -81,13 +62,8 @@ BOOL WINAPI FailOneButtonWrite(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR 
     return g_realWriteProfile(section, key, value, path);
 }
 
-class SettingsFileTest : public ::testing::Test {
+class SettingsFileTest : public LinkedPluginTest {
 protected:
-    void SetUp() override
-    {
-        ResetPluginState();
-        ClearAllBindings();
-    }
     void TearDown() override
     {
         EXPECT_EQ(BrokenSlot(), "") << "after the test";
@@ -95,17 +71,17 @@ protected:
             RemoveSettingsFile(path);
         for (auto it = dirs.rbegin(); it != dirs.rend(); ++it)
             RemoveDirectoryA(it->c_str());
-        g_plugin.moduleInstance = nullptr;
-        ResetPluginState();
-        ClearAllBindings();
+        LinkedPluginTest::TearDown();
     }
 
-    // A path in the work folder, with no file there yet; removed after the test.
-    std::string FreshPath(const std::string& name)
+    // A path in the work folder, with no file there yet (text: written
+    // there, if not null); removed after the test.
+    std::string FreshPath(const std::string& name, const char* text = nullptr)
     {
         const std::string path = WorkDir() + "\\" + name;
         RemoveSettingsFile(path);
         files.push_back(path);
+        EXPECT_TRUE(!text || PutSettingsFile(path, text)) << name;
         return path;
     }
     std::string Track(const std::string& path)
@@ -142,31 +118,26 @@ TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
         // Only the last four characters go, whatever the dots and the case.
         {"C:\\Plugins\\v1.2\\My.Remote.DLL", "C:\\Plugins\\v1.2\\My.Remote.ini"},
     };
+    const auto derived = [](HMODULE module) {
+        g_plugin.moduleInstance = module;
+        SetIniPath("stale");
+        DeriveIniPath(g_plugin.moduleInstance, g_plugin.iniPath);
+        g_plugin.moduleInstance = nullptr;
+        return std::string(g_plugin.iniPath);
+    };
     for (const auto& c : cases) {
         ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track(c.module).c_str(), FALSE)) << c.module;
         HMODULE module = LoadLibraryA(c.module);
         ASSERT_NE(module, nullptr) << c.module;
-        g_plugin.moduleInstance = module;
-        SetPath("stale");
-        DeriveIniPath(g_plugin.moduleInstance, g_plugin.iniPath);
-        EXPECT_STREQ(g_plugin.iniPath, c.ini);
-        g_plugin.moduleInstance = nullptr;
+        EXPECT_EQ(derived(module), c.ini);
         FreeLibrary(module);
     }
-
     // No module handle: the module is the test program itself.
-    SetPath("stale");
-    DeriveIniPath(g_plugin.moduleInstance, g_plugin.iniPath);
-    EXPECT_EQ(std::string(g_plugin.iniPath), OwnIniPath());
-
+    EXPECT_EQ(derived(nullptr), OwnIniPath());
     // A handle that names no module: the bare fallback name.
-    g_plugin.moduleInstance = reinterpret_cast<HMODULE>(1);
     char probe[MAX_PATH];
-    ASSERT_EQ(GetModuleFileNameA(g_plugin.moduleInstance, probe, sizeof probe), 0u);
-    SetPath("stale");
-    DeriveIniPath(g_plugin.moduleInstance, g_plugin.iniPath);
-    EXPECT_STREQ(g_plugin.iniPath, "VantorixRC.ini");
-    g_plugin.moduleInstance = nullptr;
+    ASSERT_EQ(GetModuleFileNameA(reinterpret_cast<HMODULE>(1), probe, sizeof probe), 0u);
+    EXPECT_EQ(derived(reinterpret_cast<HMODULE>(1)), "VantorixRC.ini");
 
     // The bare name is looked up in the Windows directory.
     char windowsDir[MAX_PATH] = {};
@@ -174,10 +145,9 @@ TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
     const std::string inWindows = Track(std::string(windowsDir) + "\\VantorixRC.ini");
     ASSERT_TRUE(PutSettingsFile(inWindows, "[Hardware]\r\nReleaseTime=71\r\n[Buttons]\r\n12=WINDIR\r\n"));
     ForgetCachedProfile("VantorixRC.ini");
-    SetPath("VantorixRC.ini");
-    ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
-    ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
-    ExpectSettings(0, 350, 100, 71, "bare name");
+    SetIniPath("VantorixRC.ini");
+    ReadSettingsFile();
+    EXPECT_EQ(SettingsInForce(), (Timings{0, 350, 100, 71})) << "bare name";
     ExpectCommands(*g_plugin.currentTable, {{0x12, "WINDIR"}}, "bare name");
     EXPECT_TRUE(boxes.Boxes().empty());
 }
@@ -186,32 +156,31 @@ TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
 // after its module in that folder and no other.
 TEST_F(SettingsFileTest, LoadedPluginReadsTheFileBesideItsOwnModule)
 {
-    ASSERT_TRUE(InstallVendor("full"));
     ASSERT_TRUE(MakeDir("C:\\Plugins"));
-    ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track("C:\\Plugins\\VantorixRC.dll").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track("C:\\Plugins\\Remote2.dll").c_str(), FALSE));
+    const auto file = [](int card, const std::string& command) {
+        return "[Hardware]\r\nDeviceIndex=" + std::to_string(card) + "\r\n[Buttons]\r\n12=" + command + "\r\n";
+    };
     // Decoys: the file beside the original build, and the test program's own.
-    ASSERT_TRUE(PutSettingsFile(Track(PluginIniPath()), "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n12=DECOY\r\n"));
-    ASSERT_TRUE(PutSettingsFile(Track(OwnIniPath()), "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n12=DECOY\r\n"));
-    ASSERT_TRUE(PutSettingsFile(Track("C:\\Plugins\\VantorixRC.ini"),
-                                "[Hardware]\r\nDeviceIndex=2\r\n[Buttons]\r\n12=POWER\r\n"));
-    ASSERT_TRUE(
-        PutSettingsFile(Track("C:\\Plugins\\Remote2.ini"), "[Hardware]\r\nDeviceIndex=1\r\n[Buttons]\r\n12=ZAP\r\n"));
-
+    for (const std::string& decoy : {PluginIniPath(), OwnIniPath()})
+        ASSERT_TRUE(PutSettingsFile(Track(decoy), file(0, "DECOY")));
     const struct {
-        const char* module;
+        std::string module;
         uint32_t cardIndex;
         const char* command;
     } cases[] = {
-        {"C:\\Plugins\\VantorixRC.dll", 2, "POWER"},
-        {"C:\\Plugins\\Remote2.dll", 1, "ZAP"},
+        {"C:\\Plugins\\VantorixRC", 2, "POWER"},
+        {"C:\\Plugins\\Remote2", 1, "ZAP"},
     };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track(c.module + ".dll").c_str(), FALSE));
+        ASSERT_TRUE(PutSettingsFile(Track(c.module + ".ini"), file(c.cardIndex, c.command)));
+    }
     RecordingHost host;
     for (const auto& c : cases) {
         ResetSim();
         Sim()->cardCount = 3;
         PluginDll plugin;
-        ASSERT_TRUE(plugin.Load(c.module)) << c.module;
+        ASSERT_TRUE(plugin.Load(c.module + ".dll")) << c.module;
         ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
         // DeviceIndex came from this file.
         ASSERT_EQ(Sim()->callCount[CALL_OPEN_CARD], 1u) << c.module;
@@ -219,11 +188,8 @@ TEST_F(SettingsFileTest, LoadedPluginReadsTheFileBesideItsOwnModule)
         // And so did the binding of 0x12.
         ASSERT_NE(plugin.Start(), 0u) << c.module;
         host.messages.clear();
-        SimHold(0x12);
-        ASSERT_TRUE(RecordingHost::PumpUntil([&] { return !host.messages.empty(); }, 20000)) << c.module;
-        SimHold(255);
-        EXPECT_EQ(host.messages[0].Command(), c.command) << c.module;
-        EXPECT_EQ(host.messages[0].lParam, 0);
+        ASSERT_EQ(host.Tap(0x12), 1u) << c.module;
+        EXPECT_EQ(host.Log(), c.command + std::string(" 0")) << c.module;
         plugin.Close();
         plugin.Unload();
     }
@@ -238,15 +204,12 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
     const struct {
         const char* what;
         const char* text;  // null: no file at all
-        uint32_t hardware[4];
+        Timings hardware;
         Commands commands;
     } cases[] = {
-        {"no file", nullptr, {0, 350, 100, 60}, {}},
-        {"empty file", "", {0, 350, 100, 60}, {}},
-        {"only Buttons",
-         "[Buttons]\r\n12=POWER\r\n1A=CH_UP\r\n",
-         {0, 350, 100, 60},
-         {{0x12, "POWER"}, {0x1A, "CH_UP"}}},
+        {"no file", nullptr, kFactory, {}},
+        {"empty file", "", kFactory, {}},
+        {"only Buttons", "[Buttons]\r\n12=POWER\r\n1A=CH_UP\r\n", kFactory, {{0x12, "POWER"}, {0x1A, "CH_UP"}}},
         {"only Hardware",
          "[Hardware]\r\nDeviceIndex=2\r\nDelayBeforeRepeat=500\r\nRepeatInterval=150\r\nReleaseTime=90\r\n",
          {2, 500, 150, 90},
@@ -260,40 +223,31 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
          "[hardware]\r\nreleasetime=75\r\n[buttons]\r\n0a=recall\r\n5c=freeze\r\n1f=vol_down\r\n",
          {0, 350, 100, 75},
          {{0x0A, "recall"}, {0x5C, "freeze"}, {0x1F, "vol_down"}}},
-        {"word outside the vocabulary", "[Buttons]\r\n12=ZAP\r\n", {0, 350, 100, 60}, {{0x12, "ZAP"}}},
+        {"word outside the vocabulary", "[Buttons]\r\n12=ZAP\r\n", kFactory, {{0x12, "ZAP"}}},
         // "18" is code 0x18, not 18; other spellings of a code are not keys.
         {"only two hex digits name a code",
          "[Buttons]\r\nA=ten\r\n0x0B=eleven\r\n012=lead\r\n5D=beyond\r\nFF=ff\r\n18=hex18\r\n",
-         {0, 350, 100, 60},
+         kFactory,
          {{0x18, "hex18"}}},
         {"blanks around names and values",
          "[Buttons]\r\n  12  =  POWER  \r\n13=A B\r\n14=\r\n",
-         {0, 350, 100, 60},
+         kFactory,
          {{0x12, "POWER"}, {0x13, "A B"}}},
         {"other sections are not read",
          "[Other]\r\n12=NO\r\nDeviceIndex=9\r\n[Buttons]\r\n13=YES\r\n",
-         {0, 350, 100, 60},
+         kFactory,
          {{0x13, "YES"}}},
         {"bare line feeds, no final line end",
          "[Hardware]\nDeviceIndex=1\n[Buttons]\n12=POWER",
          {1, 350, 100, 60},
          {{0x12, "POWER"}}},
-        {"comment lines", "; settings\r\n[Buttons]\r\n;12=POWER\r\n13=MUTE\r\n", {0, 350, 100, 60}, {{0x13, "MUTE"}}},
+        {"comment lines", "; settings\r\n[Buttons]\r\n;12=POWER\r\n13=MUTE\r\n", kFactory, {{0x13, "MUTE"}}},
     };
     int caseIndex = 0;
     for (const auto& c : cases) {
-        const std::string path = FreshPath("read" + std::to_string(caseIndex) + ".ini");
-        if (c.text) {
-            ASSERT_TRUE(PutSettingsFile(path, c.text)) << c.what;
-        }
-        const int table = caseIndex++ % 3;
-        SelectButtonTable(table);
-        SetSettings(11, 22, 33, 44);
-        FillCurrentTable("STALE");
-        SetPath(path);
-        ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
-        ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
-        ExpectSettings(c.hardware[0], c.hardware[1], c.hardware[2], c.hardware[3], c.what);
+        const int table = caseIndex % 3;
+        ReadOverStale(FreshPath("read" + std::to_string(caseIndex++) + ".ini", c.text), table);
+        EXPECT_EQ(SettingsInForce(), c.hardware) << c.what;
         ExpectCommands(g_buttonTables[table], c.commands, c.what);
         if (c.commands.count(0x12) && c.commands.at(0x12) == "ZAP") {
             EXPECT_EQ(CommandIndexForButton(*g_plugin.currentTable, 0x12), 1);  // kept, and shown as "< Other >"
@@ -312,12 +266,7 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
             text += KeyOf(code, lower) + "=C" + KeyOf(code) + "\r\n";
             expected[code] = "C" + KeyOf(code);
         }
-        const std::string path = FreshPath(lower ? "all93lower.ini" : "all93.ini");
-        ASSERT_TRUE(PutSettingsFile(path, text));
-        SelectButtonTable(2);
-        FillCurrentTable("STALE");
-        SetPath(path);
-        ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
+        ReadOverStale(FreshPath(lower ? "all93lower.ini" : "all93.ini", text.c_str()), 2);
         ExpectCommands(g_buttonTables[2], expected, lower ? "93 lower-case keys" : "93 keys");
     }
     EXPECT_TRUE(boxes.Boxes().empty());
@@ -325,15 +274,14 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
 
 TEST_F(SettingsFileTest, EmptyPathReadsAndWritesNothing)
 {
-    SetPath("");
-    SetSettings(1, 2, 3, 4);
+    SetIniPath("");
+    g_plugin.settings = {1, 2, 3, 4};
     SelectButtonTable(1);
     SetButtonCommand(*g_plugin.currentTable, 5, "KEEP");
     g_plugin.settingsDirty = 1;
-    ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
-    ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
+    ReadSettingsFile();
     SaveSettings();
-    ExpectSettings(1, 2, 3, 4, "empty path");
+    EXPECT_EQ(SettingsInForce(), (Timings{1, 2, 3, 4})) << "empty path";
     ExpectCommands(g_buttonTables[1], {{5, "KEEP"}}, "empty path");
     EXPECT_EQ(g_plugin.settingsDirty, 1u);
     EXPECT_TRUE(boxes.Boxes().empty());
@@ -353,30 +301,27 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
     SelectButtonTable(2);
     for (const auto& b : bound)
         SetButtonCommand(*g_plugin.currentTable, b.first, b.second.c_str());
-    SetSettings(3, 500, 120, 4294967295u);
+    g_plugin.settings = {3, 500, 120, 4294967295u};
     g_plugin.settingsDirty = 1;
-    SetPath(path);
+    SetIniPath(path);
 
     SaveSettings();
     EXPECT_EQ(g_plugin.settingsDirty, 0u);
     EXPECT_TRUE(boxes.Boxes().empty());
 
     ExpectSavedFile(path, WRITE_ORDER, 3, 500, 120, 4294967295u, bound);
-    const std::string text = ReadFileText(path);
-    EXPECT_EQ(CountOf(text, "\r\n5C=LAST"), 1u);
-    EXPECT_EQ(CountOf(text, "\r\n1F=" + longest + "\r\n"), 1u);
-    EXPECT_EQ(CountOf(text, "\r\n14=\r\n"), 1u);  // unbound: key, equals sign, nothing
+    // Unbound: key, equals sign, nothing.
+    ExpectCounts(ReadFileText(path), {{"\r\n5C=LAST", 1}, {"\r\n1F=" + longest + "\r\n", 1}, {"\r\n14=\r\n", 1}});
 
     // Back from disk, into cleared state: the same settings and bindings.
     ForgetCachedProfile(path);
     ResetPluginState();
     ClearAllBindings();
-    SetSettings(9, 9, 9, 9);
-    SetPath(path);
+    g_plugin.settings = {9, 9, 9, 9};
+    SetIniPath(path);
     SelectButtonTable(2);
-    ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
-    ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
-    ExpectSettings(3, 500, 120, 4294967295u, "round trip");
+    ReadSettingsFile();
+    EXPECT_EQ(SettingsInForce(), (Timings{3, 500, 120, 4294967295u})) << "round trip";
     ExpectCommands(g_buttonTables[2], bound, "round trip");
     EXPECT_EQ(g_buttonTables[2].entries[0x1F].command[31], '\0');
     // The bindings belong to no table: table 0 reads the same.
@@ -393,22 +338,21 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
 
 TEST_F(SettingsFileTest, SaveOverAnExistingFileReplacesOurKeysAndKeepsTheRest)
 {
-    const std::string path = FreshPath("existing.ini");
-    ASSERT_TRUE(PutSettingsFile(path, "[Buttons]\r\n12=OLD\r\n13=OLD13\r\n[Other]\r\nKeep=1\r\n"
-                                      "[Hardware]\r\nDeviceIndex=7\r\n"));
+    const std::string path = FreshPath(
+        "existing.ini", "[Buttons]\r\n12=OLD\r\n13=OLD13\r\n[Other]\r\nKeep=1\r\n[Hardware]\r\nDeviceIndex=7\r\n");
     SelectButtonTable(0);
     SetButtonCommand(*g_plugin.currentTable, 0x12, "NEW");
-    SetSettings(1, 350, 100, 60);
-    SetPath(path);
+    g_plugin.settings = {1, 350, 100, 60};
+    SetIniPath(path);
     SaveSettings();
-    const std::string text = ReadFileText(path);
-    EXPECT_EQ(CountOf(text, "12="), 1u) << text;
-    EXPECT_EQ(CountOf(text, "12=NEW\r\n"), 1u) << text;
-    EXPECT_EQ(CountOf(text, "OLD"), 0u) << text;  // 13 is unbound now: written empty
-    EXPECT_EQ(CountOf(text, "\r\n13=\r\n"), 1u) << text;
-    EXPECT_EQ(CountOf(text, "DeviceIndex=1\r\n"), 1u) << text;
-    EXPECT_EQ(CountOf(text, "DeviceIndex="), 1u) << text;
-    EXPECT_EQ(CountOf(text, "[Other]\r\nKeep=1\r\n"), 1u) << text;
+    // 13 is unbound now: written empty.
+    ExpectCounts(ReadFileText(path), {{"12=", 1},
+                                      {"12=NEW\r\n", 1},
+                                      {"OLD", 0},
+                                      {"\r\n13=\r\n", 1},
+                                      {"DeviceIndex=1\r\n", 1},
+                                      {"DeviceIndex=", 1},
+                                      {"[Other]\r\nKeep=1\r\n", 1}});
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
@@ -418,13 +362,9 @@ TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndKeepsTheChangesPending)
     ASSERT_TRUE(MakeDir(blocked));  // a directory where the file should be
     const std::string noFolder = WorkDir() + "\\no_such_folder\\settings.ini";
     for (const std::string& path : {blocked, noFolder}) {
-        SetPath(path);
         // Reading what cannot be read gives the defaults and no bindings.
-        SetSettings(5, 6, 7, 8);
-        FillCurrentTable("STALE");
-        ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
-        ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
-        ExpectSettings(0, 350, 100, 60, path);
+        ReadOverStale(path, 0);
+        EXPECT_EQ(SettingsInForce(), kFactory) << path;
         ExpectCommands(*g_plugin.currentTable, {}, path);
 
         SetButtonCommand(*g_plugin.currentTable, 0x12, "POWER");
@@ -433,19 +373,17 @@ TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndKeepsTheChangesPending)
         EXPECT_FALSE(SaveSettings()) << path;
         EXPECT_EQ(g_plugin.settingsDirty, 1u) << path;
         boxes.ExpectOneWarning("Unable to save settings to '" + path + "'!");
+        // The directory is still there; nothing was made in the missing folder.
         const DWORD attributes = GetFileAttributesA(path.c_str());
-        if (path == blocked) {
-            EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
-        } else {
-            EXPECT_EQ(attributes, INVALID_FILE_ATTRIBUTES);
-        }
+        EXPECT_EQ(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY), path == blocked);
+        EXPECT_EQ(attributes == INVALID_FILE_ATTRIBUTES, path != blocked);
     }
 }
 
 TEST_F(SettingsFileTest, AFailedWriteOfOneButtonAloneWarnsToo)
 {
     const std::string path = FreshPath("one_button_fails.ini");
-    SetPath(path);
+    SetIniPath(path);
     ASSERT_GT(PatchImportTyped("WritePrivateProfileStringA", &FailOneButtonWrite, &g_realWriteProfile), 0);
     SaveSettings();
     PatchImportTyped("WritePrivateProfileStringA", g_realWriteProfile, &g_realWriteProfile);
@@ -467,9 +405,8 @@ TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
     std::string text = "[Buttons]\r\n";
     for (const auto& c : cases)
         text += KeyOf(c.code) + "=" + alphabet.substr(0, c.length) + "\r\n";
-    const std::string path = FreshPath("long.ini");
-    ASSERT_TRUE(PutSettingsFile(path, text));
-    SetPath(path);
+    SetIniPath(FreshPath("long.ini", text.c_str()));
+    const std::string path = g_plugin.iniPath;
     for (int table = 0; table < 3; ++table) {
         SelectButtonTable(table);
         ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
@@ -486,8 +423,7 @@ TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
     // save and a reload; a longer one was already cut when read.
     g_plugin.currentTable = &g_buttonTables[2];
     SaveSettings();
-    const std::string saved = ReadFileText(path);
-    EXPECT_EQ(CountOf(saved, "16=" + alphabet.substr(0, 31) + "\r\n"), 1u) << saved;
+    ExpectCounts(ReadFileText(path), {{"16=" + alphabet.substr(0, 31) + "\r\n", 1}});
     ClearAllBindings();
     ForgetCachedProfile(path);
     ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
@@ -503,7 +439,7 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
     for (int b = 1; b < 256; ++b)
         if (b != '\r' && b != '\n')
             allBytes += static_cast<char>(b);
-    static const uint32_t kNegative[4] = {4294967291u, 4294967295u, 2147483648u, 0u};
+    static const Timings kNegative = {4294967291u, 4294967295u, 2147483648u, 0u};
     std::string utf16 = "\xFF\xFE";
     for (char c : std::string("[Buttons]\r\n12=WIDE\r\n[Hardware]\r\nReleaseTime=66\r\n")) {
         utf16 += c;
@@ -513,7 +449,7 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
     const struct {
         const char* what;
         std::string text;
-        const uint32_t* exact;
+        const Timings* exact;
     } cases[] = {
         {"binary value", "[Buttons]\r\n12=" + allBytes + "\r\n13=AB" + std::string(1, '\0') + "CD\r\n", nullptr},
         {"binary everywhere", std::string(kBinaryHead, sizeof kBinaryHead - 1) + allBytes + "\r\n", nullptr},
@@ -530,7 +466,7 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
         // A negative number reads as the unsigned value of what the profile function returns.
         {"negative numbers",
          "[Hardware]\r\nDeviceIndex=-5\r\nDelayBeforeRepeat=-1\r\nRepeatInterval=-2147483648\r\nReleaseTime=-0\r\n",
-         kNegative},
+         &kNegative},
         {"huge numbers",
          "[Hardware]\r\nDeviceIndex=4294967295\r\nDelayBeforeRepeat=4294967296\r\n"
          "RepeatInterval=99999999999999999999\r\nReleaseTime=2147483648\r\n",
@@ -550,24 +486,15 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
     for (const auto& c : cases) {
         const std::string path = FreshPath("garbage" + std::to_string(caseIndex) + ".ini");
         ASSERT_TRUE(PutSettingsFile(path, c.text)) << c.what;
-        SelectButtonTable(caseIndex++ % 3);
-        SetSettings(11, 22, 33, 44);
-        FillCurrentTable("STALE");
-        SetPath(path);
-        ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
-        ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
-        const uint32_t read[4] = {g_plugin.settings.DeviceIndex, g_plugin.settings.DelayBeforeRepeat,
-                                  g_plugin.settings.RepeatInterval, g_plugin.settings.ReleaseTime};
+        ReadOverStale(path, caseIndex++ % 3);
+        const Timings read = SettingsInForce();
         const ButtonEntry* entries = g_plugin.currentTable->entries;
         printf("  %-26s -> %u %u %u %u, 0A='%s' 12='%s' 13='%s' 14='%s'\n", c.what, read[0], read[1], read[2], read[3],
                Printable(entries[0x0A].command).c_str(), Printable(entries[0x12].command).c_str(),
                Printable(entries[0x13].command).c_str(), Printable(entries[0x14].command).c_str());
-        for (int k = 0; k < 4; ++k) {
+        for (int k = 0; k < 4; ++k)
             EXPECT_EQ(read[k], ProfileSetting(path, keys[k])) << c.what << ", " << keys[k];
-            if (c.exact) {
-                EXPECT_EQ(read[k], c.exact[k]) << c.what << ", " << keys[k];
-            }
-        }
+        EXPECT_EQ(read, c.exact ? *c.exact : read) << c.what;
         for (int code = 0; code < BUTTON_COUNT; ++code)
             EXPECT_EQ(std::string(entries[code].command), ProfileCommand(path, code))
                 << c.what << ", code " << KeyOf(code);
@@ -582,8 +509,6 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
 
 TEST_F(SettingsFileTest, HostRecordNeverCarriesMoreThan31Characters)
 {
-    ASSERT_TRUE(InstallVendor("full"));
-    ResetSim();
     std::string lower, upper;
     for (int i = 0; i < 8000; ++i) {
         lower += static_cast<char>('a' + i % 26);
@@ -597,13 +522,8 @@ TEST_F(SettingsFileTest, HostRecordNeverCarriesMoreThan31Characters)
     ASSERT_TRUE(plugin.Load(PluginPath()));
     ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
     ASSERT_NE(plugin.Start(), 0u);
-    for (const uint32_t code : {0x12u, 0x13u}) {
-        const size_t before = host.messages.size();
-        SimHold(code);
-        ASSERT_TRUE(RecordingHost::PumpUntil(
-            [&] { return host.messages.size() > before && host.messages.back().lParam == 0; }, 20000))
-            << code;
-    }
+    ASSERT_TRUE(host.Hold(0x12));
+    ASSERT_TRUE(host.Hold(0x13, 3));  // the release of 0x12 and the press of 0x13
     SimHold(255);
     RecordingHost::PumpFor(300);
     plugin.Close();

@@ -1,22 +1,7 @@
 // Random and mutated settings files through the reader: no slot is ever run
 // over, nothing but the settings and the current table's commands changes,
 // and every value is what the profile functions themselves return.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-#include <mmsystem.h>
-#include <stddef.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <string.h>
-
-#include <string>
-#include <vector>
-
-#include "mapping/CopyText.h"
-#include "plugin/PluginState.h"
-#include "support/SettingsFiles.h"
-#include "support/TestEnv.h"
+#include "support/LinkedPlugin.h"
 #include "tests/SeededRandom.h"
 
 namespace {
@@ -35,49 +20,32 @@ const char* Pick(Rng& rng, const char* const (&items)[N])
 {
     return items[rng.Below(N)];
 }
+const std::string& Pick(Rng& rng, const std::vector<std::string>& items)
+{
+    return items[rng.Below(static_cast<uint32_t>(items.size()))];
+}
 
 const char* const kSections[] = {"Hardware", "Buttons", "hardware", "BUTTONS", "Other", "", "Buttons ", " Hardware"};
 const char* const kHardwareKeys[] = {"DeviceIndex", "DelayBeforeRepeat", "RepeatInterval", "ReleaseTime",
                                      "deviceindex", "RELEASETIME",       "Delay",          "RepeatIntervalX"};
-const char* const kNumbers[] = {"0",
-                                "1",
-                                "2",
-                                "350",
-                                "100",
-                                "60",
-                                "-5",
-                                "-1",
-                                "4294967295",
-                                "4294967296",
-                                "99999999999999999999",
-                                "0x10",
-                                "12abc",
-                                "+7",
-                                " 42 ",
-                                "",
-                                "abc",
-                                "-2147483648",
-                                "2147483648",
-                                "007",
-                                "0b101",
-                                "0o17",
-                                "--3",
-                                "1e3"};
-const char* const kWords[] = {"POWER",
-                              "ZAP",
-                              "power",
-                              "CH_UP",
-                              "0",
-                              "9",
-                              "RECALL",
-                              "A=B",
-                              "< None >",
-                              "LEFTMOUSEDOUBLECLICK",
-                              "RIGHTMOUSEDOUBLECLICK!",
-                              "\"quoted\"",
-                              "  spaced  ",
-                              ";not a comment",
-                              "[x]"};
+// Items split at '|'.
+std::vector<std::string> Items(const char* list)
+{
+    std::vector<std::string> items(1);
+    for (const char* c = list; *c; ++c) {
+        if (*c == '|')
+            items.emplace_back();
+        else
+            items.back() += *c;
+    }
+    return items;
+}
+
+const std::vector<std::string> kNumbers =
+    Items("0|1|2|350|100|60|-5|-1|4294967295|4294967296|99999999999999999999|0x10|"
+          "12abc|+7| 42 ||abc|-2147483648|2147483648|007|0b101|0o17|--3|1e3");
+const std::vector<std::string> kWords = Items("POWER|ZAP|power|CH_UP|0|9|RECALL|A=B|< None >|LEFTMOUSEDOUBLECLICK|"
+                                              "RIGHTMOUSEDOUBLECLICK!|\"quoted\"|  spaced  |;not a comment|[x]");
 const char* const kLineEnds[] = {"\r\n", "\r\n", "\r\n", "\n", "\r", "\n\r"};
 
 std::string Bytes(Rng& rng, size_t count, bool binary)
@@ -112,7 +80,7 @@ std::string RandomValue(Rng& rng)
     case 4: return Bytes(rng, 25 + rng.Below(50), false);  // around 31 and 63
     case 5: return Bytes(rng, rng.Below(40), true);
     case 6: return rng.Chance(20) ? Bytes(rng, 200 + rng.Below(1500), rng.Chance(50)) : "";
-    default: return std::string(Pick(rng, kWords)) + Bytes(rng, rng.Below(8), true);
+    default: return Pick(rng, kWords) + Bytes(rng, rng.Below(8), true);
     }
 }
 
@@ -201,8 +169,7 @@ void CheckFile(const std::string& path, const Snapshot& before, int table)
         EXPECT_TRUE(t == table || memcmp(&g_buttonTables[t], &before.tables[t], sizeof before.tables[t]) == 0)
             << "table " << t << ", not the current one, changed";
     // Every value is the profile functions' answer.
-    const uint32_t read[4] = {g_plugin.settings.DeviceIndex, g_plugin.settings.DelayBeforeRepeat,
-                              g_plugin.settings.RepeatInterval, g_plugin.settings.ReleaseTime};
+    const Timings read = SettingsInForce();
     for (int k = 0; k < 4; ++k)
         EXPECT_EQ(read[k], ProfileSetting(path, kHardwareKeys[k])) << kHardwareKeys[k];
     for (int code = 0; code < BUTTON_COUNT; ++code) {
@@ -213,14 +180,14 @@ void CheckFile(const std::string& path, const Snapshot& before, int table)
 
 }  // namespace
 
-TEST(SettingsFuzz, RandomAndMutatedFilesAreReadSafelyAndAsTheProfileFunctionsSeeThem)
+typedef LinkedPluginTest SettingsFuzz;
+
+TEST_F(SettingsFuzz, RandomAndMutatedFilesAreReadSafelyAndAsTheProfileFunctionsSeeThem)
 {
-    ResetPluginState();
-    ClearAllBindings();
     const std::string dir = BuildDir() + "\\tests\\settings_work";
     CreateDirectoryA(dir.c_str(), nullptr);
     const std::string path = dir + "\\fuzz.ini";
-    CopyText(g_plugin.iniPath, sizeof g_plugin.iniPath, path.c_str());
+    SetIniPath(path);
 
     const struct {
         const char* kind;
@@ -250,8 +217,7 @@ TEST(SettingsFuzz, RandomAndMutatedFilesAreReadSafelyAndAsTheProfileFunctionsSee
             const Snapshot before;
 
             const DWORD start = timeGetTime();
-            ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
-            ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
+            ReadSettingsFile();
             const DWORD read = timeGetTime();
             CheckFile(path, before, table);
             checkMs += timeGetTime() - read;
@@ -275,6 +241,4 @@ TEST(SettingsFuzz, RandomAndMutatedFilesAreReadSafelyAndAsTheProfileFunctionsSee
     // Equal to the profile functions' answers proves nothing if neither found anything.
     EXPECT_GE(withValues, (kRandomFiles + kMutatedFiles) / 2) << "the reader found next to nothing";
     RemoveSettingsFile(path);
-    ResetPluginState();
-    ClearAllBindings();
 }

@@ -1,0 +1,69 @@
+// The plug-in's code linked into the test program: what a test of it
+// includes, its fixture, and the settings file read into its state.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <mmsystem.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <array>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "mapping/CopyText.h"
+#include "plugin/PluginState.h"
+#include "plugin/PollTimer.h"
+#include "support/SettingsFiles.h"
+#include "support/TestEnv.h"
+#include "support/TestHost.h"
+
+// The four settings in force, in file order.
+typedef std::array<uint32_t, 4> Timings;
+inline Timings SettingsInForce()
+{
+    const PluginSettings& s = g_plugin.settings;
+    return {s.DeviceIndex, s.DelayBeforeRepeat, s.RepeatInterval, s.ReleaseTime};
+}
+
+// Points the state at the settings file path.
+inline void SetIniPath(const std::string& path)
+{
+    CopyText(g_plugin.iniPath, sizeof g_plugin.iniPath, path.c_str());
+}
+
+// Reads both sections of the file in force: [Buttons] into the current table.
+inline void ReadSettingsFile()
+{
+    ReadHardwareSettings(g_plugin.iniPath, g_plugin.settings);
+    ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
+}
+
+// The full simulator as the vendor library and the state as loaded, no
+// binding anywhere; afterwards closed, with the real clock and timer, the
+// state as loaded and no settings file of this program's own.
+class LinkedPluginTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(InstallVendor("full"));
+        ResetSim();
+        ResetPluginState();
+        ClearAllBindings();
+    }
+    void TearDown() override
+    {
+        SimHold(255);
+        Close();
+        SetPollClock(nullptr);
+        SetPollSetTimer(nullptr);
+        g_plugin.moduleInstance = nullptr;
+        ResetPluginState();
+        ClearAllBindings();
+        RemoveSettingsFile(OwnIniPath());
+    }
+};
