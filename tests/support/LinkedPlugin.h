@@ -43,27 +43,29 @@ inline void ReadSettingsFile()
     ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
 }
 
-// The full simulator as the vendor library and the state as loaded, no
-// binding anywhere; afterwards closed, with the real clock and timer, the
-// state as loaded and no settings file of this program's own.
+// Closed, with the real clock and timer, the state as loaded, no binding
+// anywhere and no settings file of this program's own.
+inline void ResetLinkedPlugin()
+{
+    SimHold(255);
+    Close();
+    SetPollClock(nullptr);
+    SetPollSetTimer(nullptr);
+    g_plugin.moduleInstance = nullptr;
+    ResetPluginState();
+    ClearAllBindings();
+    RemoveSettingsFile(OwnIniPath());
+}
+
+// The full simulator as the vendor library and the plug-in reset, before
+// and after.
 class LinkedPluginTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(InstallVendor("full"));
         ResetSim();
-        ResetPluginState();
-        ClearAllBindings();
+        ResetLinkedPlugin();
     }
-    void TearDown() override
-    {
-        SimHold(255);
-        Close();
-        SetPollClock(nullptr);
-        SetPollSetTimer(nullptr);
-        g_plugin.moduleInstance = nullptr;
-        ResetPluginState();
-        ClearAllBindings();
-        RemoveSettingsFile(OwnIniPath());
-    }
+    void TearDown() override { ResetLinkedPlugin(); }
 };

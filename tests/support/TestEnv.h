@@ -3,23 +3,39 @@
 #pragma once
 
 #include <windows.h>
+#include <stdio.h>
 #include <string.h>
 
 #include <string>
 
 #include "plugin/PluginState.h"
+#include "tools/host/HostKit.h"
 #include "tools/quelmo_sim/SimControl.h"
 
 // The build directory (the parent of the folder that holds the test executable).
-std::string BuildDir();
+inline std::string BuildDir()
+{
+    return ProgramFolder(2);
+}
 // Full path of the built plug-in.
-std::string PluginPath();
+inline std::string PluginPath()
+{
+    return BuildDir() + "\\VantorixRC.dll";
+}
 // The settings file the built plug-in uses: beside it, named after it.
-std::string PluginIniPath();
+inline std::string PluginIniPath()
+{
+    return IniPathBeside(PluginPath());
+}
 // What Open must return, as the host contract fixes it.
-extern const char kPluginDescription[];
+constexpr char kPluginDescription[] = "Remote Control plugin for TV tuners Vantorix";
 // "<system directory>\QuelmoRC.dll".
-std::string VendorLibraryPath();
+inline std::string VendorLibraryPath()
+{
+    char dir[MAX_PATH] = {};
+    GetSystemDirectoryA(dir, MAX_PATH);
+    return std::string(dir) + "\\" + VENDOR_LIBRARY_NAME;
+}
 
 // Whether the vendor library is loaded in this process now.
 inline bool VendorLoaded()
@@ -29,37 +45,84 @@ inline bool VendorLoaded()
 
 // Copies sim\QuelmoRC_<variant>.dll over the system's vendor library
 // ("full", "no_name", "no_type", "no_uninit", "count_code", "none").
-bool InstallVendor(const char* variant);
+inline bool InstallVendor(const char* variant)
+{
+    return SimInstallAsVendor((BuildDir() + "\\sim\\QuelmoRC_" + variant + ".dll").c_str());
+}
 // Deletes the system's vendor library, so loading it fails.
-bool RemoveVendor();
+inline bool RemoveVendor()
+{
+    return DeleteFileA(VendorLibraryPath().c_str()) != 0 ||
+           GetFileAttributesA(VendorLibraryPath().c_str()) == INVALID_FILE_ATTRIBUTES;
+}
 
 // The simulator's control block, mapped for the life of the process.
-SimControl* Sim();
+inline SimControl* Sim()
+{
+    static SimControl* control = SimAttachControl();
+    return control;
+}
 // Defaults and cleared counters: one card, remote type 2, no button held.
-void ResetSim();
+inline void ResetSim()
+{
+    SimReset(Sim());
+}
 // The simulator reports code (255: no button) until told otherwise.
-void SimHold(uint32_t code);
-// One code per GetRemoteCode call, then 255.
-void SimSequence(const uint32_t* codes, uint32_t count);
+inline void SimHold(uint32_t code)
+{
+    Sim()->codeMode = SIM_HELD;
+    Sim()->heldCode = code;
+}
 // Timeline starting now: step i reports codes[i] from timesMs[i] on.
-void SimTimeline(const SimStep* steps, uint32_t count);
+inline void SimTimeline(const SimStep* steps, uint32_t count)
+{
+    SimPlayTimeline(Sim(), steps, count);
+}
 
 // The clock of the plug-in's code linked into this program, set by hand:
 // SetPollClock(TestClock) makes every poll read g_testNow.
-extern uint32_t g_testNow;
-uint32_t TestClock();
+inline uint32_t g_testNow;
+inline uint32_t TestClock()
+{
+    return g_testNow;
+}
 
 // The settings file of the plug-in's code linked into this program: the
 // program's own path with ".ini".
-std::string OwnIniPath();
+inline std::string OwnIniPath()
+{
+    return IniPathBeside(ProgramFolder(0));
+}
 // The profile functions cache parsed files by write time; a file rewritten
 // or removed within one tick would be read stale. Flushing drops the copy.
-void ForgetCachedProfile(const std::string& path);
+inline void ForgetCachedProfile(const std::string& path)
+{
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+}
 
 // Writes text as the whole content of a file; true on success.
-bool WriteFileText(const std::string& path, const std::string& text);
+inline bool WriteFileText(const std::string& path, const std::string& text)
+{
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
+    return fclose(f) == 0 && ok;
+}
 // Reads a whole file; empty if it cannot be read.
-std::string ReadFileText(const std::string& path);
+inline std::string ReadFileText(const std::string& path)
+{
+    std::string text;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return text;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
+        text.append(buffer, n);
+    fclose(f);
+    return text;
+}
 
 // Empties the commands of the three tables of the plug-in's code linked into
 // this program; labels and the rest of the state stay.

@@ -5,30 +5,20 @@
 
 #include "support/SettingsFiles.h"
 #include "support/TestEnv.h"
-#include "tools/host/HostKit.h"
 
-std::string HostMessage::Command() const
+std::string HostMessage::Text(size_t at, size_t size) const
 {
-    const char* text = reinterpret_cast<const char*>(record + SOURCE_NAME_SIZE);
-    return std::string(text, strnlen(text, RECORD_COMMAND_SIZE));
-}
-
-std::string HostMessage::Source() const
-{
-    const char* text = reinterpret_cast<const char*>(record);
-    return std::string(text, strnlen(text, SOURCE_NAME_SIZE));
+    const char* text = reinterpret_cast<const char*>(record + at);
+    return std::string(text, strnlen(text, size));
 }
 
 namespace {
 const char kHostClass[] = "VrcRecordingHost";
-}
-
 // Host windows are kept for the life of the process and handed to the next
 // RecordingHost of the thread: creating and destroying X windows for every
 // case only adds work (and races) for Wine's X driver.
-namespace {
 thread_local std::vector<HWND> t_spareWindows;
-}
+}  // namespace
 
 RecordingHost::RecordingHost()
 {
@@ -75,21 +65,6 @@ LRESULT CALLBACK RecordingHost::WindowProc(HWND window, UINT message, WPARAM wPa
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void RecordingHost::PumpFor(DWORD ms)
-{
-    PumpUntil([] { return false; }, ms);
-}
-
-bool RecordingHost::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
-{
-    return PumpMessagesUntil(done, timeoutMs);
-}
-
-bool RecordingHost::PumpUntilCount(size_t count, DWORD timeoutMs)
-{
-    return PumpUntil([&] { return messages.size() >= count; }, timeoutMs);
-}
-
 bool RecordingHost::Hold(uint32_t code, size_t count, DWORD timeoutMs)
 {
     if (count == 0)
@@ -125,18 +100,6 @@ BoxWatcher::~BoxWatcher()
     stop_ = true;
     thread_.join();
     CloseHandle(started_);
-}
-
-std::vector<BoxRecord> BoxWatcher::Boxes()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return boxes_;
-}
-
-void BoxWatcher::Clear()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    boxes_.clear();
 }
 
 void BoxWatcher::ExpectOneWarning(const std::string& text)
@@ -224,14 +187,14 @@ HWND FindSetupDialog(bool visibleOnly, HWND other)
     return found;
 }
 
-void HostedPluginTest::SetUp()
+void PluginHostTest::SetUp()
 {
     ASSERT_TRUE(InstallVendor("full"));
     ResetSim();
     RemoveSettingsFile(PluginIniPath());
 }
 
-void HostedPluginTest::TearDown()
+void PluginHostTest::TearDown()
 {
     SimHold(255);
     if (plugin.module)
@@ -240,13 +203,13 @@ void HostedPluginTest::TearDown()
     RemoveSettingsFile(PluginIniPath());
 }
 
-void HostedPluginTest::OpenPlugin(const char* sourceName)
+void PluginHostTest::OpenPlugin(const char* sourceName)
 {
     ASSERT_TRUE(plugin.Load(PluginPath()));
     ASSERT_STREQ(plugin.Open(sourceName, host.Window(), 0), kPluginDescription);
 }
 
-void HostedPluginTest::OpenAndStart(const std::string& ini, const char* sourceName)
+void PluginHostTest::OpenAndStart(const std::string& ini, const char* sourceName)
 {
     if (!ini.empty())
         ASSERT_TRUE(PutSettingsFile(PluginIniPath(), ini));

@@ -16,14 +16,16 @@
 #include <vector>
 
 #include "plugin/PluginDll.h"
+#include "tools/host/HostKit.h"
 
 struct HostMessage {
     WPARAM wParam;
     LPARAM lParam;
     uint8_t record[sizeof(HostCommandRecord)];
-    DWORD time;                   // timeGetTime when it arrived
-    std::string Command() const;  // command text at bytes 64..
-    std::string Source() const;   // source name at bytes 0..
+    DWORD time;                                                                          // timeGetTime when it arrived
+    std::string Command() const { return Text(SOURCE_NAME_SIZE, RECORD_COMMAND_SIZE); }  // at bytes 64..
+    std::string Source() const { return Text(0, SOURCE_NAME_SIZE); }                     // at bytes 0..
+    std::string Text(size_t at, size_t size) const;  // up to the terminator or size bytes
 };
 
 class RecordingHost {
@@ -38,11 +40,20 @@ public:
     std::function<void(const HostMessage&)> onCommand;
 
     // Dispatches this thread's messages (and so the poll timer) for ms.
-    static void PumpFor(DWORD ms);
+    static void PumpFor(DWORD ms)
+    {
+        PumpUntil([] { return false; }, ms);
+    }
     // Pumps until done() or timeout; returns done().
-    static bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+    static bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+    {
+        return PumpMessagesUntil(done, timeoutMs);
+    }
     // Pumps until this host has count messages; false on timeout.
-    bool PumpUntilCount(size_t count, DWORD timeoutMs = 20000);
+    bool PumpUntilCount(size_t count, DWORD timeoutMs = 20000)
+    {
+        return PumpUntil([&] { return messages.size() >= count; }, timeoutMs);
+    }
     // Holds code on the simulated remote (255: none), then pumps until this
     // host has count messages (0: one more than now); false on timeout.
     bool Hold(uint32_t code, size_t count = 0, DWORD timeoutMs = 20000);
@@ -67,8 +78,16 @@ class BoxWatcher {
 public:
     BoxWatcher();   // starts the thread; returns once it runs
     ~BoxWatcher();  // stops it
-    std::vector<BoxRecord> Boxes();
-    void Clear();
+    std::vector<BoxRecord> Boxes()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return boxes_;
+    }
+    void Clear()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        boxes_.clear();
+    }
     // Exactly one box was shown: the plug-in's warning with this text, caption
     // "VantorixRC", no owner and the warning icon.
     void ExpectOneWarning(const std::string& text);
@@ -100,11 +119,11 @@ std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className);
 // command list (1013); null if there is none.
 HWND FindSetupDialog(bool visibleOnly = true, HWND other = nullptr);
 
-// A test as a host runs it: this window, the box watcher, the built plug-in
-// to load, the full simulator as the vendor library and no settings file
-// beside the plug-in. Afterwards the plug-in is closed and unloaded, no
-// button is held and the settings file is gone.
-class HostedPluginTest : public ::testing::Test {
+// A test as a host runs it: this window, the built plug-in to load, the
+// full simulator as the vendor library and no settings file beside the
+// plug-in. Afterwards the plug-in is closed and unloaded, no button is held
+// and the settings file is gone.
+class PluginHostTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -115,6 +134,11 @@ protected:
     void OpenAndStart(const std::string& ini = "", const char* sourceName = "TV");
 
     RecordingHost host;
-    BoxWatcher boxes;
     PluginDll plugin;
+};
+
+// The same with the box watcher.
+class HostedPluginTest : public PluginHostTest {
+protected:
+    BoxWatcher boxes;
 };

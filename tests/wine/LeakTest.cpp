@@ -57,25 +57,13 @@ void ExpectNoGrowth(const char* what, int cycles, Cycle cycle, const char* bad)
 }
 
 // No box watcher here: its thread would allocate while the heaps are counted.
-class LeakTest : public ::testing::Test {
+class LeakTest : public PluginHostTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(InstallVendor("full"));
-        ResetSim();
-        RemoveSettingsFile(PluginIniPath());
+        PluginHostTest::SetUp();
         ASSERT_TRUE(plugin.Load(PluginPath()));
     }
-    void TearDown() override
-    {
-        SimHold(255);
-        plugin.Close();
-        plugin.Unload();
-        RemoveSettingsFile(PluginIniPath());
-    }
-
-    RecordingHost host;
-    PluginDll plugin;
 };
 
 TEST_F(LeakTest, OpenCloseCyclesGiveEverythingBack)

@@ -16,21 +16,13 @@ TEST_F(PackagedPlugin, LoadsFromTheUnpackedZipAndOpens)
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-namespace {
-
 // A visible top-level window of the class in process pid; null on timeout.
-HWND WaitForWindow(DWORD pid, const char* className, DWORD timeoutMs)
+static HWND WaitForWindow(DWORD pid, const char* className)
 {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        const std::vector<HWND> found = VisibleTopWindows(pid, className);
-        if (!found.empty() || GetTickCount() - start >= timeoutMs)
-            return found.empty() ? nullptr : found[0];
-        Sleep(100);
-    }
+    std::vector<HWND> found;
+    RecordingHost::PumpUntil([&] { return !(found = VisibleTopWindows(pid, className)).empty(); }, 30000);
+    return found.empty() ? nullptr : found[0];
 }
-
-}  // namespace
 
 // The release's tester run as a user runs it on a PC without the card
 // maker's library: the plug-in's own warning shows, the tester goes on
@@ -47,7 +39,7 @@ TEST_F(PackagedPlugin, RemoteTesterWithoutTheVendorLibraryWarnsAndKeepsRunning)
     ASSERT_TRUE(
         CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &startup, &process))
         << command;
-    const HWND box = WaitForWindow(process.dwProcessId, "#32770", 30000);
+    const HWND box = WaitForWindow(process.dwProcessId, "#32770");
     ASSERT_NE(box, nullptr) << "no warning box";
     char caption[64] = {}, text[512] = {};
     GetWindowTextA(box, caption, sizeof caption);
@@ -56,11 +48,10 @@ TEST_F(PackagedPlugin, RemoteTesterWithoutTheVendorLibraryWarnsAndKeepsRunning)
     EXPECT_EQ(std::string(text), "Unable to load library '" + VendorLibraryPath() + "'!");
     PostMessageA(box, WM_COMMAND, IDOK, 0);
 
-    const HWND main = WaitForWindow(process.dwProcessId, "VantorixRCWorkbench", 30000);
+    const HWND main = WaitForWindow(process.dwProcessId, "VantorixRCWorkbench");
     ASSERT_NE(main, nullptr);
     DWORD_PTR answer = 0;
-    for (int i = 0; i < 50 && IsWindow(box); ++i)
-        Sleep(100);
+    RecordingHost::PumpUntil([&] { return !IsWindow(box); }, 5000);
     EXPECT_NE(SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer), 0) << "the tester hangs";
     std::string texts;
     ForEachWindow([main](WNDENUMPROC proc, LPARAM param) { return EnumChildWindows(main, proc, param); },

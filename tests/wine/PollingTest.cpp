@@ -81,7 +81,6 @@ protected:
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
 // What reaches the host.
 
 TEST_F(PollingTest, OnlyBoundButtonsUpTo92ReachTheHostWithTheirCommandLookedUpAtEachEvent)
@@ -115,7 +114,6 @@ TEST_F(PollingTest, OnlyBoundButtonsUpTo92ReachTheHostWithTheirCommandLookedUpAt
     EXPECT_STREQ(g_plugin.commandRecord.sourceName, "TV");
 }
 
-// ---------------------------------------------------------------------------
 // Start, Stop, Close and the poll's guard.
 
 TEST_F(PollingTest, StartNeedsAnOpenCardAsksForA30msThreadTimerAndReturnsItsId)

@@ -17,6 +17,14 @@ std::string WorkDir()
     return dir;
 }
 
+// The text with each '|' as a line end (CR LF).
+std::string Crlf(std::string text)
+{
+    for (size_t at = text.find('|'); at != std::string::npos; at = text.find('|', at))
+        text.replace(at, 1, "\r\n");
+    return text;
+}
+
 size_t CountOf(const std::string& text, const std::string& part)
 {
     size_t count = 0;
@@ -62,8 +70,14 @@ BOOL WINAPI FailOneButtonWrite(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR 
     return g_realWriteProfile(section, key, value, path);
 }
 
-class SettingsFileTest : public LinkedPluginTest {
+// The host's fixture with the linked-in plug-in reset too.
+class SettingsFileTest : public HostedPluginTest {
 protected:
+    void SetUp() override
+    {
+        HostedPluginTest::SetUp();
+        ResetLinkedPlugin();
+    }
     void TearDown() override
     {
         EXPECT_EQ(BrokenSlot(), "") << "after the test";
@@ -71,17 +85,18 @@ protected:
             RemoveSettingsFile(path);
         for (auto it = dirs.rbegin(); it != dirs.rend(); ++it)
             RemoveDirectoryA(it->c_str());
-        LinkedPluginTest::TearDown();
+        HostedPluginTest::TearDown();
+        ResetLinkedPlugin();
     }
 
-    // A path in the work folder, with no file there yet (text: written
-    // there, if not null); removed after the test.
+    // A path in the work folder, with no file there yet (text, '|' for line
+    // ends: written there, if not null); removed after the test.
     std::string FreshPath(const std::string& name, const char* text = nullptr)
     {
         const std::string path = WorkDir() + "\\" + name;
         RemoveSettingsFile(path);
         files.push_back(path);
-        EXPECT_TRUE(!text || PutSettingsFile(path, text)) << name;
+        EXPECT_TRUE(!text || PutSettingsFile(path, Crlf(text))) << name;
         return path;
     }
     std::string Track(const std::string& path)
@@ -97,12 +112,10 @@ protected:
 
     std::vector<std::string> files;
     std::vector<std::string> dirs;
-    BoxWatcher boxes;
 };
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
 // Where the file is.
 
 TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
@@ -175,11 +188,9 @@ TEST_F(SettingsFileTest, LoadedPluginReadsTheFileBesideItsOwnModule)
         ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track(c.module + ".dll").c_str(), FALSE));
         ASSERT_TRUE(PutSettingsFile(Track(c.module + ".ini"), file(c.cardIndex, c.command)));
     }
-    RecordingHost host;
     for (const auto& c : cases) {
         ResetSim();
         Sim()->cardCount = 3;
-        PluginDll plugin;
         ASSERT_TRUE(plugin.Load(c.module + ".dll")) << c.module;
         ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
         // DeviceIndex came from this file.
@@ -196,7 +207,6 @@ TEST_F(SettingsFileTest, LoadedPluginReadsTheFileBesideItsOwnModule)
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-// ---------------------------------------------------------------------------
 // Reading.
 
 TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
@@ -209,39 +219,36 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
     } cases[] = {
         {"no file", nullptr, kFactory, {}},
         {"empty file", "", kFactory, {}},
-        {"only Buttons", "[Buttons]\r\n12=POWER\r\n1A=CH_UP\r\n", kFactory, {{0x12, "POWER"}, {0x1A, "CH_UP"}}},
+        {"only Buttons", "[Buttons]|12=POWER|1A=CH_UP|", kFactory, {{0x12, "POWER"}, {0x1A, "CH_UP"}}},
         {"only Hardware",
-         "[Hardware]\r\nDeviceIndex=2\r\nDelayBeforeRepeat=500\r\nRepeatInterval=150\r\nReleaseTime=90\r\n",
+         "[Hardware]|DeviceIndex=2|DelayBeforeRepeat=500|RepeatInterval=150|ReleaseTime=90|",
          {2, 500, 150, 90},
          {}},
         {"some keys",
-         "[Hardware]\r\nRepeatInterval=70\r\n[Buttons]\r\n00=0\r\n5C=Freeze\r\n",
+         "[Hardware]|RepeatInterval=70|[Buttons]|00=0|5C=Freeze|",
          {0, 350, 70, 60},
          {{0, "0"}, {92, "Freeze"}}},
         // Profile section and key names match without regard to case.
         {"lower-case names",
-         "[hardware]\r\nreleasetime=75\r\n[buttons]\r\n0a=recall\r\n5c=freeze\r\n1f=vol_down\r\n",
+         "[hardware]|releasetime=75|[buttons]|0a=recall|5c=freeze|1f=vol_down|",
          {0, 350, 100, 75},
          {{0x0A, "recall"}, {0x5C, "freeze"}, {0x1F, "vol_down"}}},
-        {"word outside the vocabulary", "[Buttons]\r\n12=ZAP\r\n", kFactory, {{0x12, "ZAP"}}},
+        {"word outside the vocabulary", "[Buttons]|12=ZAP|", kFactory, {{0x12, "ZAP"}}},
         // "18" is code 0x18, not 18; other spellings of a code are not keys.
         {"only two hex digits name a code",
-         "[Buttons]\r\nA=ten\r\n0x0B=eleven\r\n012=lead\r\n5D=beyond\r\nFF=ff\r\n18=hex18\r\n",
+         "[Buttons]|A=ten|0x0B=eleven|012=lead|5D=beyond|FF=ff|18=hex18|",
          kFactory,
          {{0x18, "hex18"}}},
         {"blanks around names and values",
-         "[Buttons]\r\n  12  =  POWER  \r\n13=A B\r\n14=\r\n",
+         "[Buttons]|  12  =  POWER  |13=A B|14=|",
          kFactory,
          {{0x12, "POWER"}, {0x13, "A B"}}},
-        {"other sections are not read",
-         "[Other]\r\n12=NO\r\nDeviceIndex=9\r\n[Buttons]\r\n13=YES\r\n",
-         kFactory,
-         {{0x13, "YES"}}},
+        {"other sections are not read", "[Other]|12=NO|DeviceIndex=9|[Buttons]|13=YES|", kFactory, {{0x13, "YES"}}},
         {"bare line feeds, no final line end",
          "[Hardware]\nDeviceIndex=1\n[Buttons]\n12=POWER",
          {1, 350, 100, 60},
          {{0x12, "POWER"}}},
-        {"comment lines", "; settings\r\n[Buttons]\r\n;12=POWER\r\n13=MUTE\r\n", kFactory, {{0x13, "MUTE"}}},
+        {"comment lines", "; settings|[Buttons]|;12=POWER|13=MUTE|", kFactory, {{0x13, "MUTE"}}},
     };
     int caseIndex = 0;
     for (const auto& c : cases) {
@@ -287,7 +294,6 @@ TEST_F(SettingsFileTest, EmptyPathReadsAndWritesNothing)
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-// ---------------------------------------------------------------------------
 // Writing.
 
 TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
@@ -338,8 +344,8 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
 
 TEST_F(SettingsFileTest, SaveOverAnExistingFileReplacesOurKeysAndKeepsTheRest)
 {
-    const std::string path = FreshPath(
-        "existing.ini", "[Buttons]\r\n12=OLD\r\n13=OLD13\r\n[Other]\r\nKeep=1\r\n[Hardware]\r\nDeviceIndex=7\r\n");
+    const std::string path =
+        FreshPath("existing.ini", "[Buttons]|12=OLD|13=OLD13|[Other]|Keep=1|[Hardware]|DeviceIndex=7|");
     SelectButtonTable(0);
     SetButtonCommand(*g_plugin.currentTable, 0x12, "NEW");
     g_plugin.settings = {1, 350, 100, 60};
@@ -390,7 +396,6 @@ TEST_F(SettingsFileTest, AFailedWriteOfOneButtonAloneWarnsToo)
     boxes.ExpectOneWarning("Unable to save settings to '" + path + "'!");
 }
 
-// ---------------------------------------------------------------------------
 // Values that do not fit, and hand-edited garbage.
 
 TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
@@ -449,37 +454,28 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
     const struct {
         const char* what;
         std::string text;
-        const Timings* exact;
+        const Timings* exact = nullptr;
     } cases[] = {
-        {"binary value", "[Buttons]\r\n12=" + allBytes + "\r\n13=AB" + std::string(1, '\0') + "CD\r\n", nullptr},
-        {"binary everywhere", std::string(kBinaryHead, sizeof kBinaryHead - 1) + allBytes + "\r\n", nullptr},
-        {"nothing but zero bytes", std::string(300, '\0'), nullptr},
-        {"very long lines",
-         "[Buttons]\r\n" + huge + "=x\r\n12=" + huge + "\r\n" + huge + "\r\n[" + huge +
-             "]\r\n13=in long section\r\n[Buttons]\r\n14=after\r\n",
-         nullptr},
-        {"duplicated sections",
-         "[Buttons]\r\n12=FIRST\r\n[Hardware]\r\nDeviceIndex=1\r\n[Buttons]\r\n12=SECOND\r\n13=ONLY_SECOND\r\n"
-         "[Hardware]\r\nDeviceIndex=2\r\nReleaseTime=77\r\n",
-         nullptr},
-        {"duplicated keys", "[Buttons]\r\n12=FIRST\r\n12=SECOND\r\n0a=lower\r\n0A=upper\r\n", nullptr},
+        {"binary value", "[Buttons]\r\n12=" + allBytes + "\r\n13=AB" + std::string(1, '\0') + "CD\r\n"},
+        {"binary everywhere", std::string(kBinaryHead, sizeof kBinaryHead - 1) + allBytes + "\r\n"},
+        {"nothing but zero bytes", std::string(300, '\0')},
+        {"very long lines", "[Buttons]\r\n" + huge + "=x\r\n12=" + huge + "\r\n" + huge + "\r\n[" + huge +
+                                "]\r\n13=in long section\r\n[Buttons]\r\n14=after\r\n"},
+        {"duplicated sections", Crlf("[Buttons]|12=FIRST|[Hardware]|DeviceIndex=1|[Buttons]|12=SECOND|13=ONLY_SECOND|"
+                                     "[Hardware]|DeviceIndex=2|ReleaseTime=77|")},
+        {"duplicated keys", Crlf("[Buttons]|12=FIRST|12=SECOND|0a=lower|0A=upper|")},
         // A negative number reads as the unsigned value of what the profile function returns.
         {"negative numbers",
-         "[Hardware]\r\nDeviceIndex=-5\r\nDelayBeforeRepeat=-1\r\nRepeatInterval=-2147483648\r\nReleaseTime=-0\r\n",
-         &kNegative},
-        {"huge numbers",
-         "[Hardware]\r\nDeviceIndex=4294967295\r\nDelayBeforeRepeat=4294967296\r\n"
-         "RepeatInterval=99999999999999999999\r\nReleaseTime=2147483648\r\n",
-         nullptr},
-        {"odd numbers",
-         "[Hardware]\r\nDeviceIndex=0x10\r\nDelayBeforeRepeat=12abc\r\nRepeatInterval=\r\nReleaseTime=+7\r\n", nullptr},
-        {"words for numbers", "[Hardware]\r\nDeviceIndex=abc\r\nDelayBeforeRepeat= 42 \r\nReleaseTime=1e3\r\n",
-         nullptr},
-        {"unclosed section", "[Buttons\r\n12=POWER\r\n[Hardware\r\nDeviceIndex=3\r\n", nullptr},
-        {"carriage returns only", "[Buttons]\r12=POWER\r13=MUTE\r[Hardware]\rReleaseTime=80\r", nullptr},
-        {"lines without equals sign", "[Buttons]\r\n12\r\n13 POWER\r\n=14\r\n==\r\n", nullptr},
-        {"UTF-8 byte order mark", "\xEF\xBB\xBF[Buttons]\r\n12=POWER\r\n[Hardware]\r\nReleaseTime=65\r\n", nullptr},
-        {"UTF-16 file", utf16, nullptr},
+         Crlf("[Hardware]|DeviceIndex=-5|DelayBeforeRepeat=-1|RepeatInterval=-2147483648|ReleaseTime=-0|"), &kNegative},
+        {"huge numbers", Crlf("[Hardware]|DeviceIndex=4294967295|DelayBeforeRepeat=4294967296|"
+                              "RepeatInterval=99999999999999999999|ReleaseTime=2147483648|")},
+        {"odd numbers", Crlf("[Hardware]|DeviceIndex=0x10|DelayBeforeRepeat=12abc|RepeatInterval=|ReleaseTime=+7|")},
+        {"words for numbers", Crlf("[Hardware]|DeviceIndex=abc|DelayBeforeRepeat= 42 |ReleaseTime=1e3|")},
+        {"unclosed section", Crlf("[Buttons|12=POWER|[Hardware|DeviceIndex=3|")},
+        {"carriage returns only", "[Buttons]\r12=POWER\r13=MUTE\r[Hardware]\rReleaseTime=80\r"},
+        {"lines without equals sign", Crlf("[Buttons]|12|13 POWER|=14|==|")},
+        {"UTF-8 byte order mark", Crlf("\xEF\xBB\xBF[Buttons]|12=POWER|[Hardware]|ReleaseTime=65|")},
+        {"UTF-16 file", utf16},
     };
     const char* const keys[4] = {"DeviceIndex", "DelayBeforeRepeat", "RepeatInterval", "ReleaseTime"};
     int caseIndex = 0;
@@ -504,7 +500,6 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-// ---------------------------------------------------------------------------
 // The record the built plug-in sends never carries more than a command slot holds.
 
 TEST_F(SettingsFileTest, HostRecordNeverCarriesMoreThan31Characters)
@@ -514,14 +509,7 @@ TEST_F(SettingsFileTest, HostRecordNeverCarriesMoreThan31Characters)
         lower += static_cast<char>('a' + i % 26);
         upper += static_cast<char>('A' + i % 26);
     }
-    const std::string ini = Track(PluginIniPath());
-    ASSERT_TRUE(PutSettingsFile(ini, "[Buttons]\r\n12=" + lower.substr(0, 40) + "\r\n13=" + upper + "\r\n"));
-
-    RecordingHost host;
-    PluginDll plugin;
-    ASSERT_TRUE(plugin.Load(PluginPath()));
-    ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
-    ASSERT_NE(plugin.Start(), 0u);
+    OpenAndStart("[Buttons]\r\n12=" + lower.substr(0, 40) + "\r\n13=" + upper + "\r\n");
     ASSERT_TRUE(host.Hold(0x12));
     ASSERT_TRUE(host.Hold(0x13, 3));  // the release of 0x12 and the press of 0x13
     SimHold(255);

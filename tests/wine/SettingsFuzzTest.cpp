@@ -15,19 +15,11 @@ constexpr int kMutatedFiles = 50;
 
 typedef SeededRandom Rng;
 
-template <size_t N>
-const char* Pick(Rng& rng, const char* const (&items)[N])
-{
-    return items[rng.Below(N)];
-}
 const std::string& Pick(Rng& rng, const std::vector<std::string>& items)
 {
     return items[rng.Below(static_cast<uint32_t>(items.size()))];
 }
 
-const char* const kSections[] = {"Hardware", "Buttons", "hardware", "BUTTONS", "Other", "", "Buttons ", " Hardware"};
-const char* const kHardwareKeys[] = {"DeviceIndex", "DelayBeforeRepeat", "RepeatInterval", "ReleaseTime",
-                                     "deviceindex", "RELEASETIME",       "Delay",          "RepeatIntervalX"};
 // Items split at '|'.
 std::vector<std::string> Items(const char* list)
 {
@@ -46,7 +38,10 @@ const std::vector<std::string> kNumbers =
           "12abc|+7| 42 ||abc|-2147483648|2147483648|007|0b101|0o17|--3|1e3");
 const std::vector<std::string> kWords = Items("POWER|ZAP|power|CH_UP|0|9|RECALL|A=B|< None >|LEFTMOUSEDOUBLECLICK|"
                                               "RIGHTMOUSEDOUBLECLICK!|\"quoted\"|  spaced  |;not a comment|[x]");
-const char* const kLineEnds[] = {"\r\n", "\r\n", "\r\n", "\n", "\r", "\n\r"};
+const std::vector<std::string> kSections = Items("Hardware|Buttons|hardware|BUTTONS|Other||Buttons | Hardware");
+const std::vector<std::string> kHardwareKeys =
+    Items("DeviceIndex|DelayBeforeRepeat|RepeatInterval|ReleaseTime|deviceindex|RELEASETIME|Delay|RepeatIntervalX");
+const std::vector<std::string> kLineEnds = Items("\r\n|\r\n|\r\n|\n|\r|\n\r");
 
 std::string Bytes(Rng& rng, size_t count, bool binary)
 {
@@ -114,7 +109,7 @@ std::string WellFormedFile(Rng& rng)
 {
     std::string text = "[Hardware]\r\n";
     for (int k = 0; k < 4; ++k)
-        text += std::string(kHardwareKeys[k]) + "=" + Pick(rng, kNumbers) + "\r\n";
+        text += kHardwareKeys[k] + "=" + Pick(rng, kNumbers) + "\r\n";
     text += "[Buttons]\r\n";
     for (uint32_t code = 0; code < BUTTON_COUNT; ++code)
         if (rng.Chance(30))
@@ -171,7 +166,7 @@ void CheckFile(const std::string& path, const Snapshot& before, int table)
     // Every value is the profile functions' answer.
     const Timings read = SettingsInForce();
     for (int k = 0; k < 4; ++k)
-        EXPECT_EQ(read[k], ProfileSetting(path, kHardwareKeys[k])) << kHardwareKeys[k];
+        EXPECT_EQ(read[k], ProfileSetting(path, kHardwareKeys[k].c_str())) << kHardwareKeys[k];
     for (int code = 0; code < BUTTON_COUNT; ++code) {
         EXPECT_EQ(Printable(g_buttonTables[table].entries[code].command), Printable(ProfileCommand(path, code)))
             << "code " << KeyOf(code);
