@@ -3,6 +3,8 @@
 #include <mmsystem.h>
 #include <string.h>
 
+#include <algorithm>
+
 #include "support/SettingsFiles.h"
 #include "support/TestEnv.h"
 
@@ -118,6 +120,17 @@ namespace {
 constexpr int kBoxTextId = 0xFFFF;
 constexpr int kBoxIconId = 0x0440;
 
+}  // namespace
+
+std::string WindowText(HWND window)
+{
+    char text[1024] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+namespace {
+
 bool ClassIs(HWND window, const char* name)
 {
     char className[64] = {};
@@ -147,21 +160,13 @@ void BoxWatcher::Run()
     std::vector<HWND> answered;
     while (!stop_) {
         for (HWND box : VisibleTopWindows(GetCurrentProcessId(), "#32770")) {
-            bool seen = !GetDlgItem(box, kBoxTextId);  // a dialog, not a message box
-            for (HWND h : answered)
-                seen = seen || h == box;
-            if (seen)
+            // No text static: a dialog, not a message box.
+            if (!GetDlgItem(box, kBoxTextId) || std::count(answered.begin(), answered.end(), box))
                 continue;
-            BoxRecord record;
-            char text[1024] = {};
-            GetWindowTextA(box, text, sizeof text);
-            record.caption = text;
-            memset(text, 0, sizeof text);
-            GetDlgItemTextA(box, kBoxTextId, text, sizeof text);
-            record.text = text;
-            record.hasOwner = GetWindow(box, GW_OWNER) != nullptr;
             const HWND icon = GetDlgItem(box, kBoxIconId);
-            record.warningIcon = icon && reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0)) == warning;
+            const BoxRecord record = {
+                WindowText(box), WindowText(GetDlgItem(box, kBoxTextId)), GetWindow(box, GW_OWNER) != nullptr,
+                icon && reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0)) == warning};
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 boxes_.push_back(record);

@@ -112,6 +112,8 @@ void ForEachWindow(Enumerate enumerate, Visit visit)
     enumerate(&Thunk::Call, reinterpret_cast<LPARAM>(&visit));
 }
 
+// The window's text (a message box's caption, a control's label).
+std::string WindowText(HWND window);
 // The visible top-level windows of class className in process pid.
 std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className);
 

@@ -41,11 +41,8 @@ TEST_F(PackagedPlugin, RemoteTesterWithoutTheVendorLibraryWarnsAndKeepsRunning)
         << command;
     const HWND box = WaitForWindow(process.dwProcessId, "#32770");
     ASSERT_NE(box, nullptr) << "no warning box";
-    char caption[64] = {}, text[512] = {};
-    GetWindowTextA(box, caption, sizeof caption);
-    GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-    EXPECT_STREQ(caption, "VantorixRC");
-    EXPECT_EQ(std::string(text), "Unable to load library '" + VendorLibraryPath() + "'!");
+    EXPECT_EQ(WindowText(box), "VantorixRC");
+    EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), "Unable to load library '" + VendorLibraryPath() + "'!");
     PostMessageA(box, WM_COMMAND, IDOK, 0);
 
     const HWND main = WaitForWindow(process.dwProcessId, "VantorixRCWorkbench");
@@ -56,9 +53,7 @@ TEST_F(PackagedPlugin, RemoteTesterWithoutTheVendorLibraryWarnsAndKeepsRunning)
     std::string texts;
     ForEachWindow([main](WNDENUMPROC proc, LPARAM param) { return EnumChildWindows(main, proc, param); },
                   [&](HWND child) {
-                      char text[512] = {};
-                      GetWindowTextA(child, text, sizeof text);
-                      texts += std::string(text) + "\n";
+                      texts += WindowText(child) + "\n";
                       return true;
                   });
     EXPECT_NE(texts.find("Keyboard remote: not available."), std::string::npos) << texts;
