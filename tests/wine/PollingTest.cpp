@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "support/LinkedPlugin.h"
+#include "support/PollSegments.h"
 
 namespace {
 
@@ -13,11 +14,6 @@ constexpr uint8_t A = 0x1A;     // bound to CH_UP
 constexpr uint8_t B = 0x12;     // bound to POWER
 constexpr uint8_t FREE = 0x20;  // never bound
 constexpr uint8_t NONE = 255;
-
-struct Segment {
-    uint32_t from;  // ms after the run's base
-    uint8_t code;   // reported from then on
-};
 
 UINT_PTR g_fakeTimerResult;
 int g_fakeTimerCalls;
@@ -59,17 +55,13 @@ protected:
     // the last segment begun, carrying the timer id of the moment.
     void Run(const std::vector<Segment>& segments, uint32_t end, const std::function<void(uint32_t)>& beforePoll = {})
     {
-        for (uint32_t t = 0; t <= end; t += 30) {
-            uint8_t code = NONE;
-            for (const Segment& s : segments)
-                if (s.from <= t)
-                    code = s.code;
+        PollSegments(segments, end, [&](uint8_t code, uint32_t t) {
             SimHold(code);
             g_testNow = base + t;
             if (beforePoll)
                 beforePoll(t);
             PollRemote(nullptr, WM_TIMER, g_plugin.timerId, 0);
-        }
+        });
     }
 
     uint32_t ReadCodeCalls() const { return Sim()->callCount[CALL_GET_REMOTE_CODE]; }

@@ -25,19 +25,15 @@ std::string Crlf(std::string text)
     return text;
 }
 
-size_t CountOf(const std::string& text, const std::string& part)
-{
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
 // Each part occurs in text as often as given.
 void ExpectCounts(const std::string& text, const std::vector<std::pair<std::string, size_t>>& parts)
 {
-    for (const auto& part : parts)
-        EXPECT_EQ(CountOf(text, part.first), part.second) << part.first << " in " << text;
+    for (const auto& part : parts) {
+        size_t count = 0;
+        for (size_t at = text.find(part.first); at != std::string::npos; at = text.find(part.first, at + 1))
+            ++count;
+        EXPECT_EQ(count, part.second) << part.first << " in " << text;
+    }
 }
 
 void ExpectCommands(const ButtonTable& table, const Commands& expected, const std::string& what)
