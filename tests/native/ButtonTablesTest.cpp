@@ -32,11 +32,9 @@ TEST(ButtonTables, LabelsMatchTheListsAndNoCommandIsBound)
 
 TEST(ButtonTables, LookupsFollowTheRemoteTypeAndTheLabels)
 {
-    const struct {
-        int32_t type, table;
-    } types[] = {{2, 2}, {1, 1}, {0, 0}, {-1, 0}, {3, 0}, {5, 0}, {INT32_MIN, 0}};
-    for (const auto& c : types)
-        EXPECT_EQ(ButtonTableForRemoteType(c.type), c.table) << "type " << c.type;
+    const int32_t types[][2] = {{2, 2}, {1, 1}, {0, 0}, {-1, 0}, {3, 0}, {5, 0}, {INT32_MIN, 0}};
+    for (const auto& [type, table] : types)  // remote type, table
+        EXPECT_EQ(ButtonTableForRemoteType(type), table) << "type " << type;
 
     const struct {
         int table;

@@ -54,11 +54,7 @@ struct Rig {
     Rig(const Rig&) = delete;
     KeyEventSink Display() { return {&Rig::Receive<'D'>, this}; }
     // As a host with a window opens and starts the plug-in.
-    void OpenAndStart()
-    {
-        OpenKeySession(session, true);
-        StartKeySession(session);
-    }
+    void OpenAndStart() { OpenKeySession(session, true), StartKeySession(session); }
 
     template <char To>
     static void Receive(void* self, uint8_t code, int32_t value)
@@ -71,11 +67,7 @@ struct Rig {
             r.react(r, e);
         --r.depth;
     }
-    void Poll(uint8_t code, uint32_t t)
-    {
-        now = base + t;
-        PollKeySession(session, timings, code, now);
-    }
+    void Poll(uint8_t code, uint32_t t) { PollKeySession(session, timings, code, now = base + t); }
     // Polls every 30 ms from `from` to `end`, each seeing the code the remote
     // reports then: "0 A, 1020 -" is A from 0 ms on, nothing from 1020 on.
     void Run(const char* segments, uint32_t end, uint32_t from = 0)
@@ -156,18 +148,18 @@ TEST(KeySessionScripts, GiveExactlyTheseEvents)
 
 TEST(KeySessionScripts, RepeatsComeOnTheFirstPollAtLeastIntervalMinus20AfterTheLast)
 {
-    // Below 20 the threshold wraps to a huge value: never (spacing 0).
-    const struct {
-        uint32_t interval, spacing;
-    } cases[] = {{0, 0}, {1, 0}, {19, 0}, {20, 30}, {50, 30}, {51, 60}, {100, 90}, {110, 90}, {111, 120}, {200, 180}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.interval);
+    // RepeatInterval and the spacing of the repeats. Below 20 the threshold
+    // wraps to a huge value: never (spacing 0).
+    const uint32_t cases[][2] = {{0, 0},   {1, 0},    {19, 0},   {20, 30},   {50, 30},
+                                 {51, 60}, {100, 90}, {110, 90}, {111, 120}, {200, 180}};
+    for (const auto& [interval, spacing] : cases) {
+        SCOPED_TRACE(interval);
         Rig r;
-        r.timings = Timings(0, c.interval, 60);  // armed at 30, first repeat at 60
+        r.timings = Timings(0, interval, 60);  // armed at 30, first repeat at 60
         r.Run("0 A, 1000 -", 1200);
         std::string expected = "0 A+";
         int32_t n = 1;
-        for (uint32_t t = 60; c.spacing && t <= 990; t += c.spacing)
+        for (uint32_t t = 60; spacing && t <= 990; t += spacing)
             expected += ", " + Ev{t, A, n++}.Text();
         EXPECT_EQ(r.heard, expected + ", 1080 A-");
     }

@@ -21,10 +21,7 @@ TEST(TimelineScript, ReadsDecimalHexNoneCommentsAndBlankLines)
 
 TEST(TimelineScript, RejectsMistakesNamingTheLine)
 {
-    const struct {
-        const char* text;
-        const char* error;
-    } cases[] = {
+    const char* const cases[][2] = {
         {"0 1\nabc 2\n", "line 2: bad time \"abc\" (milliseconds, 0-4294967295)"},
         {"-5 2\n", "line 1: bad time \"-5\" (milliseconds, 0-4294967295)"},
         {"4294967296 2\n", "line 1: bad time \"4294967296\" (milliseconds, 0-4294967295)"},
@@ -39,8 +36,8 @@ TEST(TimelineScript, RejectsMistakesNamingTheLine)
         {"0 1 2\n", "line 1: expected \"TIME CODE\", got \"0 1 2\""},
         {"10\n", "line 1: expected \"TIME CODE\", got \"10\""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ParseTimeline(c.text).error, c.error) << c.text;
+    for (const auto& [text, error] : cases)  // text, what it is told
+        EXPECT_EQ(ParseTimeline(text).error, error) << text;
     std::string full;
     for (int i = 0; i <= 1024; ++i)
         full += std::to_string(i) + " none\n";
