@@ -113,9 +113,7 @@ struct Due {  // an event that must come
 
 std::string Say(const Due& d)
 {
-    const std::string what = d.value == EVENT_PRESS ? "press"
-                             : d.value < 0          ? "release"
-                                                    : "repeat " + std::to_string(d.value);
+    const std::string what = d.value > 0 ? "repeat " + std::to_string(d.value) : d.value ? "release" : "press";
     return what + " of " + std::to_string(d.code) + " to the " + kReceivers[d.to];
 }
 

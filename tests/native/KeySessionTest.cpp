@@ -26,14 +26,9 @@ struct Ev {
     // "390 A1": repeat 1 of A at 390 ms; "+" a press, "-" a release; " D" when the dialog hears it.
     std::string Text() const
     {
-        return std::to_string(t) + " " +
-               (code == A   ? "A"
-                : code == B ? "B"
-                            : std::to_string(code)) +
-               (value == 0  ? "+"
-                : value < 0 ? "-"
-                            : std::to_string(value)) +
-               (to == 'D' ? " D" : "");
+        const std::string name = code == A ? "A" : code == B ? "B" : std::to_string(code);
+        const std::string event = value == 0 ? "+" : value < 0 ? "-" : std::to_string(value);
+        return std::to_string(t) + " " + name + event + (to == 'D' ? " D" : "");
     }
 };
 
