@@ -445,6 +445,7 @@ TEST(KeyModel, FailingSessionIsShrunkToTheStepsThatMatter)
     uint64_t seed = 1;
     while (seed < 500 && RunSession(RandomSession(seed), true).empty())
         ++seed;
+    ASSERT_LT(seed, 500u) << "no session reached a third repeat";
     const std::string report = Report(seed, RandomSession(seed), true);
     const unsigned long shortest = strtoul(strstr(report.c_str(), "steps (") + 7, nullptr, 10);
     EXPECT_NE(report.find("no third repeat"), std::string::npos) << report;
