@@ -156,9 +156,7 @@ struct Model {
     HoldChecker<int> views[2];  // what the host and the dialog were told
     Hold hold;
     std::vector<Frame> frames;
-    int reaction = -1;  // pending: action, on which event, with which code
-    uint32_t reactOn = 0;
-    uint8_t reactCode = 0;
+    const Step* reaction = nullptr;  // pending: an action in the handler of the next event of a kind
     std::string failure;
 
     explicit Model(Figures& counted) : figures(counted), session(IdleKeySession({&Model::To<HOST>, this}))
@@ -254,10 +252,10 @@ struct Model {
         f.heard += due != nullptr;
         if (due && f.poll)
             Apply(*due, f.now);
-        if (reaction >= 0 && (value == EVENT_PRESS ? 0u : value > 0 ? 1u : 2u) == reactOn) {
-            const Action action = static_cast<Action>(reaction);
-            reaction = -1;
-            Do(action, reactCode);  // frames may move: f is not used after this
+        if (reaction && (value == EVENT_PRESS ? 0u : value > 0 ? 1u : 2u) == reaction->b) {
+            const Step r = *reaction;
+            reaction = nullptr;
+            Do(static_cast<Action>(r.a), static_cast<uint8_t>(r.c));  // frames may move: f is not used after this
         }
     }
 
@@ -382,7 +380,7 @@ struct Model {
         case CLOCK: now = s.a; break;
         case TIMINGS: timings = {0, s.a, s.b, s.c}; break;
         case ACT: Do(static_cast<Action>(s.a), static_cast<uint8_t>(s.c)); break;
-        case REACT: reaction = static_cast<int>(s.a), reactOn = s.b, reactCode = static_cast<uint8_t>(s.c); break;
+        case REACT: reaction = &s; break;
         }
         CheckBooks(&s, 0);
     }
@@ -397,7 +395,7 @@ std::string RunSession(const std::vector<Step>& steps, bool failOnThirdRepeat, F
     for (size_t i = 0; i < steps.size() && m.failure.empty(); ++i)
         m.Run(steps[i]);
     // The end of every session: a stop releases what the receiver in charge holds.
-    m.reaction = -1;
+    m.reaction = nullptr;
     if (m.failure.empty())
         m.Do(STOP, NO_KEY);
     return m.failure;
