@@ -954,3 +954,90 @@ TEST_F(SetupDialogTest, CloseWhileTheDialogIsOpenOffersNoCardAndBindsInTheTableI
     });
     ExpectSavedFile(WRITE_ORDER, 0, 350, 100, 60, {{0x11, "MUTE"}});
 }
+
+// The host's Start inside the dialog, also after an Open there, makes the
+// polling the host's: it outlives the dialog.
+TEST_F(SetupDialogTest, StartWhileTheDialogIsOpenKeepsTheRemoteAliveAfterIt)
+{
+    const struct {
+        const char* name;
+        bool reopen;
+    } rows[] = {{"Start inside", false}, {"Open then Start inside", true}};
+    ASSERT_TRUE(PutIni("[Buttons]\r\n12=POWER\r\n"));
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    for (const auto& r : rows) {
+        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription) << r.name;
+        host.messages.clear();
+        WorkDialog([&](HWND) {
+            if (r.reopen)
+                plugin.Open("TV", host.Window(), 0);
+            EXPECT_NE(plugin.Start(), 0u) << r.name;
+        });
+        EXPECT_TRUE(HostReceives(0x12, 1) && host.messages[0].lParam == 0 && host.messages[0].Command() == "POWER")
+            << r.name << ": no press reached the host after the dialog";
+        SimHold(255);
+        plugin.Close();
+    }
+}
+
+// A save that fails while the host opens again loses no edit: the edits stay
+// in force, on screen and pending, and the dialog's end saves them.
+TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenWithAFailedSaveKeepsTheEditsForItsEnd)
+{
+    OpenPlugin();
+    const std::string path = PluginIniPath();
+    const std::string warning = "Unable to save settings to '" + path + "'!";
+    WorkDialog([&](HWND d) {
+        Type(d, ID_DELAY, "450");
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Power"));
+        ASSERT_TRUE(PickText(d, ID_COMMANDS, "SCAN"));
+        ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));  // a directory where the file should be
+        plugin.Open("TV", host.Window(), 0);
+        boxes.ExpectOneWarning(warning);
+        EXPECT_EQ(Text(d, ID_DELAY), "450");
+        EXPECT_EQ(SelText(d, ID_BUTTONS), "Power");
+        EXPECT_EQ(SelText(d, ID_COMMANDS), "SCAN");
+        EXPECT_TRUE(RemoveDirectoryA(path.c_str()));
+    });
+    RemoveDirectoryA(path.c_str());  // should a step have failed before
+    boxes.ExpectOneWarning(warning);
+    ExpectSavedFile(WRITE_ORDER, 0, 450, 100, 60, {{0x12, "SCAN"}});
+}
+
+// After the host's Open the lists show the cards and the labels in force:
+// cards gone since the dialog opened, or cards come.
+TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsTheCardsAndLabelsInForce)
+{
+    struct Lists {
+        uint32_t cards;
+        Texts devices;
+        bool enabled;
+        int sel, table;
+    };
+    const Lists none = {0, {kNoDevice}, false, 0, 0};
+    const Lists cards = {2, {"Card Alpha", "Card Beta"}, true, 1, 1};
+    const struct {
+        const char* name;
+        const Lists &atSetup, &atOpen;
+    } rows[] = {{"cards gone", cards, none}, {"cards come", none, cards}};
+    const auto expectLists = [](HWND d, const Lists& l, const std::string& what) {
+        EXPECT_EQ(Items(d, ID_DEVICES), l.devices) << what;
+        EXPECT_EQ(IsWindowEnabled(Item(d, ID_DEVICES)) != FALSE, l.enabled) << what;
+        EXPECT_EQ(Sel(d, ID_DEVICES), l.sel) << what;
+        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(l.table)) << what;
+    };
+    ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=1\r\n"));
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    for (const auto& r : rows) {
+        TwoCards("Card Alpha", 2, "Card Beta", 1);
+        Sim()->cardCount = r.atSetup.cards;
+        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription) << r.name;
+        WorkDialog([&](HWND d) {
+            expectLists(d, r.atSetup, std::string(r.name) + ", at Setup");
+            Sim()->cardCount = r.atOpen.cards;
+            plugin.Open("TV", host.Window(), 0);
+            expectLists(d, r.atOpen, std::string(r.name) + ", after Open");
+        });
+        plugin.Close();
+    }
+}
