@@ -1,8 +1,8 @@
 #include "support/DialogScript.h"
 
 #include <stdio.h>
-#include <string.h>
 
+#include <algorithm>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -35,8 +35,7 @@ Texts Items(HWND dialog, int id)
         const LRESULT length = SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, i, 0);
         std::string text(length > 0 ? length + 1 : 1, '\0');
         SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
-        text.resize(strlen(text.c_str()));
-        items.push_back(text);
+        items.push_back(text.c_str());
     }
     return items;
 }
@@ -67,13 +66,10 @@ void Pick(HWND dialog, int id, int index)
 bool PickText(HWND dialog, int id, const std::string& text)
 {
     const Texts items = Items(dialog, id);
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (items[i] == text) {
-            Pick(dialog, id, static_cast<int>(i));
-            return true;
-        }
-    }
-    return false;
+    const auto found = std::find(items.begin(), items.end(), text);
+    if (found != items.end())
+        Pick(dialog, id, static_cast<int>(found - items.begin()));
+    return found != items.end();
 }
 
 void Type(HWND dialog, int id, const char* text)
@@ -129,16 +125,10 @@ namespace {
 
 struct ScriptRun {
     const Script* script = nullptr;
-    DWORD start = 0;
+    DWORD start = 0, waitStart = 0, doneTime = 0;
     HWND dialog = nullptr;
     size_t next = 0;
-    bool waiting = false;
-    DWORD waitStart = 0;
-    bool aborted = false;
-    bool stepsDone = false;
-    DWORD doneTime = 0;
-    bool forcedEnd = false;
-    bool busy = false;
+    bool waiting = false, aborted = false, stepsDone = false, forcedEnd = false, busy = false;
 };
 ScriptRun* g_run = nullptr;
 
@@ -156,15 +146,13 @@ VOID CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
         return;
     run->busy = true;
     const DWORD now = GetTickCount();
-    if (!run->dialog) {
+    if (!run->dialog)
         run->dialog = FindSetupDialog(true);
-        if (!run->dialog && !run->aborted && now - run->start >= kDialogAppearMs) {
-            ADD_FAILURE() << "the setup dialog did not appear";
-            run->aborted = true;
-            run->stepsDone = true;
-            if (HWND hidden = FindSetupDialog(false))
-                ForceEnd(*run, hidden);
-        }
+    if (!run->dialog && !run->aborted && now - run->start >= kDialogAppearMs) {
+        ADD_FAILURE() << "the setup dialog did not appear";
+        run->aborted = run->stepsDone = true;
+        if (HWND hidden = FindSetupDialog(false))
+            ForceEnd(*run, hidden);
     }
     const HWND dialog = run->dialog;
     if (dialog && IsWindow(dialog) && !run->stepsDone) {
@@ -174,10 +162,8 @@ VOID CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
             if (step.act) {
                 step.act(dialog);
             } else {
-                if (!run->waiting) {
-                    run->waiting = true;
+                if (!std::exchange(run->waiting, true))
                     run->waitStart = now;
-                }
                 if (!step.done(dialog)) {
                     if (GetTickCount() - run->waitStart >= step.timeoutMs) {
                         ADD_FAILURE() << "timed out waiting for: " << step.what;
@@ -222,9 +208,7 @@ HWND ScriptDialog()
 
 SetupRun RunSetup(const Script& script, const std::function<int32_t()>& setup)
 {
-    ScriptRun state;
-    state.script = &script;
-    state.start = GetTickCount();
+    ScriptRun state = {&script, GetTickCount()};
     ScriptRun* const outer = g_run;  // a Setup called from inside another script's dialog
     g_run = &state;
     const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, ScriptTick);
@@ -238,17 +222,13 @@ SetupRun RunSetup(const Script& script, const std::function<int32_t()>& setup)
             TerminateProcess(GetCurrentProcess(), 3);
         }
     });
-    SetupRun run;
-    run.result = setup();
+    const int32_t result = setup();
     SetEvent(returned);
     watchdog.join();
     CloseHandle(returned);
     KillTimer(nullptr, timer);
     g_run = outer;
-    run.shown = state.dialog != nullptr;
-    run.completed = state.next == script.steps.size() && !state.aborted;
-    run.forcedEnd = state.forcedEnd;
-    return run;
+    return {state.dialog != nullptr, state.next == script.steps.size() && !state.aborted, state.forcedEnd, result};
 }
 
 void ExpectRanThrough(const SetupRun& run)

@@ -5,18 +5,15 @@
 // does not show is read back from the settings file written when the dialog
 // closes, from the simulator's call counters, and from the host's messages
 // after the dialog.
-#include <gtest/gtest.h>
-
 #include <windows.h>
 #include <commctrl.h>
-#include <stdint.h>
 #include <stdlib.h>
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <iterator>
-#include <string>
-#include <vector>
+#include <utility>
 
 #include "support/DialogScript.h"
 #include "support/PeImage.h"
@@ -33,21 +30,29 @@ const wchar_t kCaption[] = L"\u041d\u0430\u0441\u0442\u0440\u043e\u0439\u043a\u0
 // Texts the dialog sets at run time, Windows-1251.
 const std::string kPressed = "\xcd\xe0\xe6\xe0\xf2\xe0";   // "Нажата"
 const std::string kReleased = "\xce\xf2\xe6\xe0\xf2\xe0";  // "Отжата"
-std::string Repeat(int n)
-{
-    return "\xcf\xee\xe2\xf2\xee\xf0 " + std::to_string(n);
-}  // "Повтор n"
+const std::string kRepeat = "\xcf\xee\xe2\xf2\xee\xf0 ";   // "Повтор ", then the repeat's number
 const char kNoDevice[] = "< NONE >";
 
 const Texts kVocabulary(std::begin(expected::kVocabulary), std::end(expected::kVocabulary));
 
-int VocabularyIndex(const std::string& word)
+// Timings other than the factory's, as keys of [Hardware].
+const std::string kEditedTimings = "DelayBeforeRepeat=500\r\nRepeatInterval=150\r\nReleaseTime=70\r\n";
+
+// The timing edits with their up-downs, factory values, and the arrows' ranges and steps.
+struct Timing {
+    int edit, spin, factory, minimum, maximum, step;
+};
+const Timing kTimings[] = {{ID_DELAY, ID_DELAY_SPIN, 350, 200, 800, 50},
+                           {ID_INTERVAL, ID_INTERVAL_SPIN, 100, 80, 200, 10},
+                           {ID_RELEASE, ID_RELEASE_SPIN, 60, 40, 400, 10}};
+
+// What the three timing edits show.
+Texts Timings(HWND d)
 {
-    for (size_t i = 0; i < kVocabulary.size(); ++i) {
-        if (kVocabulary[i] == word)
-            return static_cast<int>(i);
-    }
-    return -1;
+    Texts texts;
+    for (const Timing& t : kTimings)
+        texts.push_back(Text(d, t.edit));
+    return texts;
 }
 
 // The labels of a table as list 1012 shows them: the non-empty ones in code order.
@@ -60,6 +65,36 @@ Texts LabelsOf(int table)
 }
 
 typedef expected::CodeTexts Bindings;  // code -> command; a code not listed is unbound
+
+// The device list's items, selection and whether it can be used.
+void ExpectDevices(HWND d, const Texts& items, int sel, bool enabled, const std::string& what = "")
+{
+    EXPECT_EQ(Items(d, ID_DEVICES), items) << what;
+    EXPECT_EQ(Sel(d, ID_DEVICES), sel) << what;
+    EXPECT_EQ(IsWindowEnabled(Item(d, ID_DEVICES)) != FALSE, enabled) << what;
+}
+
+// Picks the button, then the command for it; false if a list lacks either.
+bool Bind(HWND d, const char* button, const char* command)
+{
+    return PickText(d, ID_BUTTONS, button) && PickText(d, ID_COMMANDS, command);
+}
+
+// Holds code until the dialog shows its press, checks the dialog then, and
+// lets go until it shows the release.
+Script& HoldInDialog(
+    Script& script, uint32_t code, const std::function<void(HWND)>& check = [](HWND) {})
+{
+    char shown[8];
+    snprintf(shown, sizeof shown, "0x%.2X", code);
+    const std::string hex = shown;
+    return script.Do([code](HWND) { SimHold(code); })
+        .Until("press of " + hex + " shown",
+               [hex](HWND d) { return Text(d, ID_CODE) == hex && Text(d, ID_STATUS) == kPressed; })
+        .Do(check)
+        .Do([](HWND) { SimHold(255); })
+        .Until("release shown", [](HWND d) { return Text(d, ID_STATUS) == kReleased; });
+}
 
 // Every text the status field of a dialog is given, from RecordStatuses on:
 // none is missed however fast the events come.
@@ -79,27 +114,6 @@ void RecordStatuses(HWND d)
         SetWindowLongPtrW(Item(d, ID_STATUS), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordStatus)));
 }
 
-// ---------------------------------------------------------------------------
-// The settings file beside the plug-in.
-
-bool PutIni(const std::string& text)
-{
-    return PutSettingsFile(PluginIniPath(), text);
-}
-bool IniExists()
-{
-    return GetFileAttributesA(PluginIniPath().c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// The file beside the plug-in as it saves it.
-void ExpectSavedFile(KeyOrder order, uint32_t device, uint32_t delay, uint32_t interval, uint32_t release,
-                     const Bindings& bindings)
-{
-    ::ExpectSavedFile(PluginIniPath(), order, device, delay, interval, release, bindings);
-}
-
-// ---------------------------------------------------------------------------
-
 class SetupDialogTest : public HostedPluginTest {
 protected:
     // Two cards with the given names and remote types.
@@ -112,29 +126,70 @@ protected:
         sim->remoteType[0] = firstType;
         sim->remoteType[1] = secondType;
     }
+    // The status group: status, code and label.
+    static Texts Display(HWND d) { return {Text(d, ID_STATUS), Text(d, ID_CODE), Text(d, ID_LABEL)}; }
+    // The button selected and the command shown for it.
+    static Texts Shown(HWND d) { return {SelText(d, ID_BUTTONS), SelText(d, ID_COMMANDS)}; }
+    // "По умолчанию": the factory timings, and button 0 shown with its factory word.
+    static void ClickDefaults(HWND d)
+    {
+        Click(d, ID_DEFAULTS);
+        EXPECT_EQ(Timings(d), (Texts{"350", "100", "60"}));
+        EXPECT_EQ(std::make_pair(Sel(d, ID_BUTTONS), Sel(d, ID_COMMANDS)), std::make_pair(0, 2));
+        EXPECT_EQ(Shown(d), (Texts{"Button 0", "0"}));
+    }
+    // The vendor's OpenCard and UnInit calls so far.
+    static std::pair<uint32_t, uint32_t> CardCalls()
+    {
+        return {Sim()->callCount[CALL_OPEN_CARD], Sim()->callCount[CALL_UNINIT]};
+    }
+
+    // The settings file beside the plug-in; "" when there is none.
+    bool PutIni(const std::string& text) { return PutSettingsFile(PluginIniPath(), text); }
+    std::string Ini() { return ReadFileText(PluginIniPath()); }
+    void OpenWith(const std::string& ini)
+    {
+        ASSERT_TRUE(PutIni(ini));
+        OpenPlugin();
+    }
+    // That file as the plug-in saves it; the factory timings unless given.
+    void ExpectSaved(KeyOrder order, uint32_t device, const Bindings& bindings, uint32_t delay = 350,
+                     uint32_t interval = 100, uint32_t release = 60)
+    {
+        ExpectSavedFile(PluginIniPath(), order, device, delay, interval, release, bindings);
+    }
 
     // Calls Setup while the script works the dialog.
     SetupRun RunSetup(const Script& script)
     {
         return ::RunSetup(script, [this] { return plugin.Setup(); });
     }
-
     // Calls Setup, works the dialog in one step and presses its exit button.
-    void WorkDialog(const std::function<void(HWND)>& work)
+    SetupRun WorkDialog(const std::function<void(HWND)>& work)
     {
-        Script script;
-        script.Do([&](HWND d) {
+        const SetupRun run = RunSetup(Script().Do([&](HWND d) {
             work(d);
             Exit(d);
-        });
-        ExpectRanThrough(RunSetup(script));
+        }));
+        ExpectRanThrough(run);
+        return run;
     }
 
-    // Holds code until the host has count messages; false on timeout.
-    bool HostReceives(uint32_t code, size_t count)
+    // Holds code until the host gets a message: its command if it is a press.
+    std::string HostPress(uint32_t code)
     {
+        const size_t before = host.messages.size();
         SimHold(code);
-        return RecordingHost::PumpUntil([&] { return host.messages.size() >= count; }, kEventMs);
+        if (!RecordingHost::PumpUntil([&] { return host.messages.size() > before; }, kEventMs))
+            return "<nothing>";
+        return host.messages[before].lParam == 0 ? host.messages[before].Command() : "<not a press>";
+    }
+    // Lets go until the host's last message is a release; false on timeout.
+    bool HostReleased()
+    {
+        SimHold(255);
+        const auto released = [&] { return !host.messages.empty() && host.messages.back().lParam == -1; };
+        return RecordingHost::PumpUntil(released, kEventMs);
     }
 };
 
@@ -143,130 +198,9 @@ protected:
 // ---------------------------------------------------------------------------
 // Opening
 
-TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
-{
-    TwoCards("Card Alpha", 2, "Card Beta", 2);
-    const std::string ini =
-        "[Hardware]\r\nDeviceIndex=0\r\nDelayBeforeRepeat=500\r\nRepeatInterval=150\r\nReleaseTime=70\r\n"
-        "[Buttons]\r\n00=mute\r\n";
-    ASSERT_TRUE(PutIni(ini));
-    OpenPlugin();
-
-    WorkDialog([&](HWND d) {
-        wchar_t caption[128] = {};
-        InternalGetWindowText(d, caption, 128);
-        EXPECT_TRUE(wcscmp(caption, kCaption) == 0);
-        EXPECT_EQ(GetWindow(d, GW_OWNER), host.Window()) << "modal over the host window";
-        EXPECT_EQ(Items(d, ID_DEVICES), (Texts{"Card Alpha", "Card Beta"}));
-        EXPECT_EQ(Sel(d, ID_DEVICES), 0);
-        EXPECT_TRUE(IsWindowEnabled(Item(d, ID_DEVICES)));
-
-        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
-        EXPECT_EQ(Sel(d, ID_BUTTONS), 0);
-        EXPECT_EQ(Items(d, ID_COMMANDS), kVocabulary);
-        EXPECT_EQ(Sel(d, ID_COMMANDS), VocabularyIndex("MUTE")) << "binding of button 0, any case";
-
-        EXPECT_EQ(Text(d, ID_DELAY), "500");
-        EXPECT_EQ(Text(d, ID_INTERVAL), "150");
-        EXPECT_EQ(Text(d, ID_RELEASE), "70");
-        EXPECT_EQ(Text(d, ID_STATUS), kReleased);
-        EXPECT_EQ(Text(d, ID_CODE), "");
-        EXPECT_EQ(Text(d, ID_LABEL), "");
-
-        EXPECT_EQ(GetFocus(), Item(d, ID_EXIT));
-
-        struct Spin {
-            int spin, edit, minimum, maximum, step;
-        };
-        const Spin spins[] = {{ID_DELAY_SPIN, ID_DELAY, 200, 800, 50},
-                              {ID_INTERVAL_SPIN, ID_INTERVAL, 80, 200, 10},
-                              {ID_RELEASE_SPIN, ID_RELEASE, 40, 400, 10}};
-        for (const Spin& s : spins) {
-            const HWND spin = Item(d, s.spin);
-            ASSERT_NE(spin, nullptr) << s.spin;
-            EXPECT_EQ(ClassOf(spin), "msctls_updown32") << s.spin;
-            EXPECT_EQ(reinterpret_cast<HWND>(SendMessageA(spin, UDM_GETBUDDY, 0, 0)), Item(d, s.edit)) << s.spin;
-            const LRESULT range = SendMessageA(spin, UDM_GETRANGE, 0, 0);
-            EXPECT_EQ(LOWORD(range), s.maximum) << s.spin;
-            EXPECT_EQ(HIWORD(range), s.minimum) << s.spin;
-            UDACCEL accel[4] = {};
-            EXPECT_EQ(SendMessageA(spin, UDM_GETACCEL, 4, reinterpret_cast<LPARAM>(accel)), 1)
-                << s.spin << ": one step only";
-            EXPECT_EQ(accel[0].nInc, static_cast<UINT>(s.step)) << s.spin;
-        }
-    });
-    EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "closing without a change writes nothing";
-}
-
-TEST_F(SetupDialogTest, ButtonListHoldsTheNonEmptyLabelsOfTheCardsTable)
-{
-    struct Case {
-        int32_t remoteType;
-        int table;
-    };
-    const Case cases[] = {{0, 0}, {1, 1}, {2, 2}, {7, 0}};
-    ASSERT_TRUE(plugin.Load(PluginPath()));
-    for (const Case& c : cases) {
-        Sim()->remoteType[0] = c.remoteType;
-        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
-        WorkDialog([&](HWND d) {
-            EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(c.table)) << "remote type " << c.remoteType;
-            EXPECT_EQ(Sel(d, ID_BUTTONS), 0) << "remote type " << c.remoteType;
-            EXPECT_EQ(Sel(d, ID_COMMANDS), 0) << "remote type " << c.remoteType << ": button 0 unbound";
-        });
-        plugin.Close();
-        EXPECT_FALSE(IniExists()) << "remote type " << c.remoteType << ": nothing written without a change";
-    }
-}
-
-TEST_F(SetupDialogTest, WithoutVendorLibraryTheDeviceListShowsNoneDisabledAndDefaultsStillSave)
-{
-    ASSERT_TRUE(RemoveVendor());
-    OpenPlugin();
-    boxes.ExpectOneWarning("Unable to load library '" + VendorLibraryPath() + "'!");
-
-    WorkDialog([&](HWND d) {
-        EXPECT_EQ(Items(d, ID_DEVICES), (Texts{kNoDevice}));
-        EXPECT_EQ(Sel(d, ID_DEVICES), 0);
-        EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES)));
-        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(0));
-        EXPECT_EQ(Text(d, ID_STATUS), kReleased);
-
-        Click(d, ID_DEFAULTS);
-        EXPECT_EQ(Text(d, ID_DELAY), "350");
-        EXPECT_EQ(Text(d, ID_INTERVAL), "100");
-        EXPECT_EQ(Text(d, ID_RELEASE), "60");
-        EXPECT_EQ(SelText(d, ID_BUTTONS), "Button 0");
-        EXPECT_EQ(SelText(d, ID_COMMANDS), "0");
-    });
-    ExpectSavedFile(WRITE_ORDER, 0, 350, 100, 60, expected::kOtherSet);
-}
-
-// No cards, or a count with the top bit set (a vendor's error code such as -1).
-TEST_F(SetupDialogTest, WithNoCardsOrAnErrorCountTheDeviceListShowsNoneDisabled)
-{
-    ASSERT_TRUE(plugin.Load(PluginPath()));
-    for (const uint32_t count : {0u, 0xFFFFFFFFu}) {
-        ResetSim();
-        Sim()->cardCount = count;
-        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
-        WorkDialog([&](HWND d) {
-            EXPECT_EQ(Items(d, ID_DEVICES), (Texts{kNoDevice})) << count;
-            EXPECT_EQ(Sel(d, ID_DEVICES), 0) << count;
-            EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES))) << count;
-            EXPECT_EQ(Text(d, ID_STATUS), kReleased) << count;
-        });
-        plugin.Close();
-        EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME] + Sim()->callCount[CALL_OPEN_CARD], 0u) << count;
-    }
-    for (const BoxRecord& box : boxes.Boxes())
-        EXPECT_NE(box.caption, "VantorixRC") << box.text;
-    EXPECT_FALSE(IniExists());
-}
-
 // The test program has no common-controls initialisation of its own, so the
 // up-down class must come from Setup.
-TEST_F(SetupDialogTest, OpensInAHostThatDidNotInitialiseCommonControls)
+TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
 {
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
@@ -275,18 +209,86 @@ TEST_F(SetupDialogTest, OpensInAHostThatDidNotInitialiseCommonControls)
     for (const std::string& dll : names.imports)
         ASSERT_NE(_stricmp(dll.c_str(), "comctl32.dll"), 0) << "the test host must not load the common controls";
 
-    OpenPlugin();
-    Script script;
-    script.Do([&](HWND d) {
-        for (int id : {ID_DELAY_SPIN, ID_INTERVAL_SPIN, ID_RELEASE_SPIN}) {
-            EXPECT_NE(Item(d, id), nullptr) << id;
-            EXPECT_EQ(ClassOf(Item(d, id)), "msctls_updown32") << id;
+    TwoCards("Card Alpha", 2, "Card Beta", 2);
+    const std::string ini = "[Hardware]\r\nDeviceIndex=0\r\n" + kEditedTimings + "[Buttons]\r\n00=mute\r\n";
+    OpenWith(ini);
+    const SetupRun run = WorkDialog([&](HWND d) {
+        wchar_t caption[128] = {};
+        InternalGetWindowText(d, caption, 128);
+        EXPECT_TRUE(wcscmp(caption, kCaption) == 0);
+        EXPECT_EQ(GetWindow(d, GW_OWNER), host.Window()) << "modal over the host window";
+        ExpectDevices(d, {"Card Alpha", "Card Beta"}, 0, true);
+        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
+        EXPECT_EQ(Sel(d, ID_BUTTONS), 0);
+        EXPECT_EQ(Items(d, ID_COMMANDS), kVocabulary);
+        EXPECT_EQ(SelText(d, ID_COMMANDS), "MUTE") << "binding of button 0, any case";
+        EXPECT_EQ(Timings(d), (Texts{"500", "150", "70"}));
+        EXPECT_EQ(Display(d), (Texts{kReleased, "", ""}));
+        EXPECT_EQ(GetFocus(), Item(d, ID_EXIT));
+        for (const Timing& t : kTimings) {
+            const HWND spin = Item(d, t.spin);
+            ASSERT_NE(spin, nullptr) << t.spin;
+            EXPECT_EQ(ClassOf(spin), "msctls_updown32") << t.spin;
+            EXPECT_EQ(reinterpret_cast<HWND>(SendMessageA(spin, UDM_GETBUDDY, 0, 0)), Item(d, t.edit)) << t.spin;
+            EXPECT_EQ(SendMessageA(spin, UDM_GETRANGE, 0, 0), MAKELONG(t.maximum, t.minimum)) << t.spin;
+            UDACCEL accel[4] = {};
+            EXPECT_EQ(SendMessageA(spin, UDM_GETACCEL, 4, reinterpret_cast<LPARAM>(accel)), 1)
+                << t.spin << ": one step only";
+            EXPECT_EQ(accel[0].nInc, static_cast<UINT>(t.step)) << t.spin;
         }
-        Exit(d);
     });
-    const SetupRun run = RunSetup(script);
-    ExpectRanThrough(run);
     EXPECT_NE(run.result, -1);
+    EXPECT_EQ(Ini(), ini) << "closing without a change writes nothing";
+}
+
+// The lists as the dialog opens: the card and the labels of the table of its
+// remote type; "< NONE >", disabled, without cards or with a count with the
+// top bit set (a vendor's error code such as -1), where no card is asked for.
+TEST_F(SetupDialogTest, ButtonListHoldsTheNonEmptyLabelsOfTheCardsTable)
+{
+    const struct {
+        const char* name;
+        uint32_t cards;
+        int32_t remoteType;
+        int table;
+    } rows[] = {{"remote type 0", 1, 0, 0}, {"remote type 1", 1, 1, 1}, {"remote type 2", 1, 2, 2},
+                {"remote type 7", 1, 7, 0}, {"no cards", 0, 2, 0},      {"error count", 0xFFFFFFFFu, 2, 0}};
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    for (const auto& r : rows) {
+        const bool card = r.cards == 1;
+        ResetSim();
+        Sim()->cardCount = r.cards;
+        Sim()->remoteType[0] = r.remoteType;
+        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription) << r.name;
+        WorkDialog([&](HWND d) {
+            ExpectDevices(d, {card ? "Simulated TV card" : kNoDevice}, 0, card, r.name);
+            EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(r.table)) << r.name;
+            EXPECT_EQ(Sel(d, ID_BUTTONS), 0) << r.name;
+            EXPECT_EQ(Sel(d, ID_COMMANDS), 0) << r.name << ": button 0 unbound";
+            EXPECT_EQ(Text(d, ID_STATUS), kReleased) << r.name;
+        });
+        plugin.Close();
+        EXPECT_EQ(Ini(), "") << r.name << ": nothing written without a change";
+        if (!card) {
+            EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME] + Sim()->callCount[CALL_OPEN_CARD], 0u) << r.name;
+        }
+    }
+    for (const BoxRecord& box : boxes.Boxes())
+        EXPECT_NE(box.caption, "VantorixRC") << box.text;
+}
+
+TEST_F(SetupDialogTest, WithoutVendorLibraryTheDeviceListShowsNoneDisabledAndDefaultsStillSave)
+{
+    ASSERT_TRUE(RemoveVendor());
+    OpenPlugin();
+    boxes.ExpectOneWarning("Unable to load library '" + VendorLibraryPath() + "'!");
+    WorkDialog([&](HWND d) {
+        ExpectDevices(d, {kNoDevice}, 0, false);
+        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(0));
+        EXPECT_EQ(Text(d, ID_STATUS), kReleased);
+        ClickDefaults(d);
+    });
+    ExpectSaved(WRITE_ORDER, 0, expected::kOtherSet);
 }
 
 // ---------------------------------------------------------------------------
@@ -316,7 +318,7 @@ TEST_F(SetupDialogTest, EscapeAndCloseRequestsKeepItOpenAndEnterExits)
     const SetupRun run = RunSetup(script);
     ExpectRanThrough(run);
     EXPECT_EQ(run.result, 0) << "exit result while polling was on";
-    EXPECT_FALSE(IniExists()) << "the list gaining the focus on the card in use changed nothing";
+    EXPECT_EQ(Ini(), "") << "the list gaining the focus on the card in use changed nothing";
 }
 
 // Ended from outside, by the end of its owner or by WM_QUIT in its loop (which
@@ -326,23 +328,19 @@ TEST_F(SetupDialogTest, ADialogEndedFromOutsideHandsTheKeysBackToTheHost)
     ASSERT_TRUE(PutIni("[Buttons]\r\n12=POWER\r\n"));
     ASSERT_TRUE(plugin.Load(PluginPath()));
     for (const bool quit : {false, true}) {
+        const char* how = quit ? "WM_QUIT" : "owner destroyed";
         // Not a pooled host window: this one is destroyed.
         const HWND owner = CreateWindowA("STATIC", "", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
         plugin.Open("TV", owner, 0);
-        Script script;
-        script.Do([&](HWND) { quit ? PostQuitMessage(0) : static_cast<void>(DestroyWindow(owner)); });
-        ExpectRanThrough(RunSetup(script));
+        ExpectRanThrough(
+            RunSetup(Script().Do([&](HWND) { quit ? PostQuitMessage(0) : static_cast<void>(DestroyWindow(owner)); })));
         MSG msg;
         EXPECT_EQ(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE), quit ? TRUE : FALSE);
         DestroyWindow(owner);
-        host.messages.clear();
         plugin.Open("TV", host.Window(), 0);
         ASSERT_GT(plugin.Start(), 0u);
-        HostReceives(0x12, 1);
-        SimHold(255);
-        const auto released = [&] { return !host.messages.empty() && host.messages.back().lParam == -1; };
-        EXPECT_TRUE(RecordingHost::PumpUntil(released, kEventMs) && host.messages[0].lParam == 0)
-            << (quit ? "WM_QUIT" : "owner destroyed") << ": no press and release reached the host";
+        EXPECT_EQ(HostPress(0x12), "POWER") << how << ": no press reached the host";
+        EXPECT_TRUE(HostReleased()) << how << ": no release reached the host";
     }
 }
 
@@ -353,47 +351,38 @@ TEST_F(SetupDialogTest, ArrowsStepWithinTheirRangesAndTypedOrEmptyTextIsStored)
 {
     OpenPlugin();
     WorkDialog([&](HWND d) {
-        struct Walk {
-            int edit, start, minimum, maximum, step;
-        };
-        const Walk walks[] = {
-            {ID_DELAY, 350, 200, 800, 50}, {ID_INTERVAL, 100, 80, 200, 10}, {ID_RELEASE, 60, 40, 400, 10}};
-        for (const Walk& w : walks) {
-            ASSERT_EQ(Text(d, w.edit), std::to_string(w.start)) << w.edit;
+        for (const Timing& t : kTimings) {
+            ASSERT_EQ(Text(d, t.edit), std::to_string(t.factory)) << t.edit;
             // Up past the maximum, then down past the minimum.
             Texts expected, actual;
-            int value = w.start;
-            for (int i = 0; i < (w.maximum - w.start) / w.step + 2; ++i) {
-                value = value + w.step > w.maximum ? w.maximum : value + w.step;
-                expected.push_back(std::to_string(value));
-                Arrow(d, w.edit, VK_UP);
-                actual.push_back(Text(d, w.edit));
+            int value = t.factory;
+            for (const int key : {VK_UP, VK_DOWN}) {
+                const int steps = (t.maximum - (key == VK_UP ? t.factory : t.minimum)) / t.step + 2;
+                for (int i = 0; i < steps; ++i) {
+                    value = key == VK_UP ? std::min(value + t.step, t.maximum) : std::max(value - t.step, t.minimum);
+                    expected.push_back(std::to_string(value));
+                    Arrow(d, t.edit, key);
+                    actual.push_back(Text(d, t.edit));
+                }
             }
-            for (int i = 0; i < (w.maximum - w.minimum) / w.step + 2; ++i) {
-                value = value - w.step < w.minimum ? w.minimum : value - w.step;
-                expected.push_back(std::to_string(value));
-                Arrow(d, w.edit, VK_DOWN);
-                actual.push_back(Text(d, w.edit));
-            }
-            EXPECT_EQ(actual, expected) << "arrows on " << w.edit;
+            EXPECT_EQ(actual, expected) << "arrows on " << t.edit;
         }
         Type(d, ID_DELAY, "900");
         Type(d, ID_INTERVAL, "");
         EXPECT_EQ(Text(d, ID_DELAY), "900");
     });
     // 900 beyond the arrows' range, 0 for the emptied edit, 40 from the arrows.
-    ExpectSavedFile(WRITE_ORDER, 0, 900, 0, 40, {});
+    ExpectSaved(WRITE_ORDER, 0, {}, 900, 0, 40);
 }
 
 TEST_F(SetupDialogTest, ATimingChangedAndChangedBackIsStillSaved)
 {
-    ASSERT_TRUE(PutIni("[Hardware]\r\nDelayBeforeRepeat=500\r\nRepeatInterval=150\r\nReleaseTime=70\r\n"));
-    OpenPlugin();
+    OpenWith("[Hardware]\r\n" + kEditedTimings);
     WorkDialog([&](HWND d) {
         Type(d, ID_DELAY, "501");
         Type(d, ID_DELAY, "500");
     });
-    ExpectSavedFile(ANY_ORDER, 0, 500, 150, 70, {});
+    ExpectSaved(ANY_ORDER, 0, {}, 500, 150, 70);
 }
 
 TEST_F(SetupDialogTest, TimingTextIsStoredAsTypedAndAboveTheUnsignedRangeAsZero)
@@ -405,7 +394,7 @@ TEST_F(SetupDialogTest, TimingTextIsStoredAsTypedAndAboveTheUnsignedRangeAsZero)
         // takes 4294967295 itself for an overflow.)
         Type(d, ID_RELEASE, "4294967294");
     });
-    ExpectSavedFile(WRITE_ORDER, 0, 350, 0, 4294967294u, {});
+    ExpectSaved(WRITE_ORDER, 0, {}, 350, 0, 4294967294u);
 }
 
 // ---------------------------------------------------------------------------
@@ -415,61 +404,51 @@ TEST_F(SetupDialogTest, PickingTheCardInUseChangesNothing)
 {
     TwoCards("Card Alpha", 2, "Card Beta", 1);
     const std::string ini = "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n00=MUTE\r\n";
-    ASSERT_TRUE(PutIni(ini));
-    OpenPlugin();
+    OpenWith(ini);
     WorkDialog([&](HWND d) {
-        const uint32_t opens = Sim()->callCount[CALL_OPEN_CARD];
-        const uint32_t uninits = Sim()->callCount[CALL_UNINIT];
+        const auto calls = CardCalls();
         Pick(d, ID_DEVICES, 0);
         for (int code : {CBN_SETFOCUS, CBN_DROPDOWN, CBN_CLOSEUP, CBN_SELENDOK, CBN_KILLFOCUS})
             Notify(d, ID_DEVICES, code);
-        EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens);
-        EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits);
+        EXPECT_EQ(CardCalls(), calls) << "the card was opened or closed";
         EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
     });
-    EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "settings not marked changed";
+    EXPECT_EQ(Ini(), ini) << "settings not marked changed";
 }
 
 TEST_F(SetupDialogTest, ChangingTheCardReopensItAndBindsByLabelInTheNewTable)
 {
     TwoCards("Card Alpha", 2, "Card Beta", 1);
-    ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n00=MUTE\r\n"));
-    OpenPlugin();
+    OpenWith("[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n00=MUTE\r\n");
     Script script;
-    script
-        .Do([&](HWND d) {
-            const uint32_t opens = Sim()->callCount[CALL_OPEN_CARD];
-            Pick(d, ID_DEVICES, 1);
-            EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens + 1);
-            EXPECT_EQ(Sim()->lastOpenIndex, 1u);
-            EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2)) << "the list keeps the labels it opened with";
-            // Polling runs again, on the new card's table: 0x1D is "REC" in
-            // table 1 ("Sleep" in table 2).
-            SimHold(0x1D);
-        })
-        .Until("press of 0x1D shown", [](HWND d) { return Text(d, ID_CODE) == "0x1D"; })
-        .Do([&](HWND d) {
-            EXPECT_EQ(Text(d, ID_LABEL), "REC");
-            EXPECT_EQ(SelText(d, ID_BUTTONS), "Button 0") << "REC is not in the list";
-            SimHold(255);
-        })
-        .Until("release shown", [](HWND d) { return Text(d, ID_STATUS) == kReleased; })
-        .Do([&](HWND d) {
-            // "Mute" is code 0x13 in table 1 (0x11 in table 2).
-            ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
-            EXPECT_EQ(Sel(d, ID_COMMANDS), 0) << "table 1 holds no bindings yet";
-            ASSERT_TRUE(PickText(d, ID_COMMANDS, "VOL_DOWN"));
-            // "Ch Up" is missing from table 1: shown unbound, and binding it does nothing.
-            ASSERT_TRUE(PickText(d, ID_BUTTONS, "Ch Up"));
-            EXPECT_EQ(Sel(d, ID_COMMANDS), 0);
-            ASSERT_TRUE(PickText(d, ID_COMMANDS, "VOL_UP"));
-            ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
-            EXPECT_EQ(SelText(d, ID_COMMANDS), "VOL_DOWN");
-            Exit(d);
-        });
+    script.Do([&](HWND d) {
+        const uint32_t opens = CardCalls().first;
+        Pick(d, ID_DEVICES, 1);
+        EXPECT_EQ(CardCalls().first, opens + 1);
+        EXPECT_EQ(Sim()->lastOpenIndex, 1u);
+        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2)) << "the list keeps the labels it opened with";
+    });
+    // Polling runs again, on the new card's table: 0x1D is "REC" in table 1
+    // ("Sleep" in table 2).
+    HoldInDialog(script, 0x1D, [](HWND d) {
+        EXPECT_EQ(Text(d, ID_LABEL), "REC");
+        EXPECT_EQ(SelText(d, ID_BUTTONS), "Button 0") << "REC is not in the list";
+    }).Do([&](HWND d) {
+        // "Mute" is code 0x13 in table 1 (0x11 in table 2).
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
+        EXPECT_EQ(Sel(d, ID_COMMANDS), 0) << "table 1 holds no bindings yet";
+        ASSERT_TRUE(PickText(d, ID_COMMANDS, "VOL_DOWN"));
+        // "Ch Up" is missing from table 1: shown unbound, and binding it does nothing.
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Ch Up"));
+        EXPECT_EQ(Sel(d, ID_COMMANDS), 0);
+        ASSERT_TRUE(PickText(d, ID_COMMANDS, "VOL_UP"));
+        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
+        EXPECT_EQ(SelText(d, ID_COMMANDS), "VOL_DOWN");
+        Exit(d);
+    });
     ExpectRanThrough(RunSetup(script));
     // The bindings of the new table; the file's 00=MUTE went to table 2 only.
-    ExpectSavedFile(ANY_ORDER, 1, 350, 100, 60, {{0x13, "VOL_DOWN"}});
+    ExpectSaved(ANY_ORDER, 1, {{0x13, "VOL_DOWN"}});
 }
 
 TEST_F(SetupDialogTest, ChangingToACardThatFailsReleasesTheHeldButtonAndStopsPolling)
@@ -484,9 +463,7 @@ TEST_F(SetupDialogTest, ChangingToACardThatFailsReleasesTheHeldButtonAndStopsPol
         .Do([&](HWND d) {
             EXPECT_EQ(Text(d, ID_CODE), "0x12");
             Pick(d, ID_DEVICES, 1);
-            EXPECT_EQ(Text(d, ID_STATUS), kReleased) << "the held button is released by the change";
-            EXPECT_EQ(Text(d, ID_CODE), "0x12");
-            EXPECT_EQ(Text(d, ID_LABEL), "Power");
+            EXPECT_EQ(Display(d), (Texts{kReleased, "0x12", "Power"})) << "the held button is released by the change";
             reads = Sim()->callCount[CALL_GET_REMOTE_CODE];
         })
         .Pause(600)
@@ -495,12 +472,11 @@ TEST_F(SetupDialogTest, ChangingToACardThatFailsReleasesTheHeldButtonAndStopsPol
             EXPECT_EQ(Text(d, ID_STATUS), kReleased);
             SimHold(255);
             // Table 0 is current now: "Info" is its code 0x10 (0x0D in table 2).
-            ASSERT_TRUE(PickText(d, ID_BUTTONS, "Info"));
-            ASSERT_TRUE(PickText(d, ID_COMMANDS, "SCAN"));
+            ASSERT_TRUE(Bind(d, "Info", "SCAN"));
             Exit(d);
         });
     ExpectRanThrough(RunSetup(script));
-    ExpectSavedFile(ANY_ORDER, 1, 350, 100, 60, {{0x10, "SCAN"}});
+    ExpectSaved(ANY_ORDER, 1, {{0x10, "SCAN"}});
     EXPECT_EQ(plugin.Start(), 0u) << "no card open";
 }
 
@@ -511,16 +487,13 @@ TEST_F(SetupDialogTest, ChangingToACardThatFailsReleasesTheHeldButtonAndStopsPol
 TEST_F(SetupDialogTest, AnAbsentConfiguredCardSurvivesTheDialogUntilARealChoice)
 {
     const std::string ini = "[Hardware]\r\nDeviceIndex=1\r\n";
-    ASSERT_TRUE(PutIni(ini));
-    OpenPlugin();
-    uint32_t opens = 0, uninits = 0;
+    OpenWith(ini);
+    std::pair<uint32_t, uint32_t> calls;
     Script look;
     look.Do([&](HWND d) {
-            EXPECT_EQ(Items(d, ID_DEVICES), (Texts{"Simulated TV card"}));
-            EXPECT_EQ(Sel(d, ID_DEVICES), CB_ERR);
+            ExpectDevices(d, {"Simulated TV card"}, CB_ERR, true);
             EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(0)) << "no card open, so table 0";
-            opens = Sim()->callCount[CALL_OPEN_CARD];
-            uninits = Sim()->callCount[CALL_UNINIT];
+            calls = CardCalls();
             ASSERT_EQ(GetFocus(), Item(d, ID_EXIT));
             PostKey(Item(d, ID_EXIT), VK_TAB);
         })
@@ -528,18 +501,17 @@ TEST_F(SetupDialogTest, AnAbsentConfiguredCardSurvivesTheDialogUntilARealChoice)
         .Do([&](HWND d) {
             for (int code : {CBN_DROPDOWN, CBN_CLOSEUP, CBN_SELENDCANCEL, CBN_KILLFOCUS})
                 Notify(d, ID_DEVICES, code);
-            EXPECT_EQ(Sim()->callCount[CALL_UNINIT], uninits) << "the card was closed";
-            EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens);
+            EXPECT_EQ(CardCalls(), calls) << "the card was opened or closed";
             Exit(d);
         });
     ExpectRanThrough(RunSetup(look));
-    EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "the stored card was changed";
+    EXPECT_EQ(Ini(), ini) << "the stored card was changed";
 
     WorkDialog([&](HWND d) {
         Pick(d, ID_DEVICES, 0);
-        EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], opens + 1) << "the chosen card is opened";
+        EXPECT_EQ(CardCalls().first, calls.first + 1) << "the chosen card is opened";
     });
-    ExpectSavedFile(ANY_ORDER, 0, 350, 100, 60, {});
+    ExpectSaved(ANY_ORDER, 0, {});
 }
 
 // A name without a terminator, right before memory that cannot be read: the
@@ -563,8 +535,7 @@ TEST_F(SetupDialogTest, CardNamesAreReadWithinTheirFirst64Bytes)
 TEST_F(SetupDialogTest, ShowingABindingSelectsItsWordIgnoringCaseOrOther)
 {
     const std::string ini = "[Buttons]\r\n00=MUTE\r\n0A=recall\r\n11=ZAP\r\n12=power\r\n";
-    ASSERT_TRUE(PutIni(ini));
-    OpenPlugin();
+    OpenWith(ini);
     WorkDialog([&](HWND d) {
         const std::pair<const char*, const char*> cases[] = {
             {"Mute", "< Other >"},    {"Power", "POWER"},   {"Recall", "RECALL"},
@@ -575,20 +546,18 @@ TEST_F(SetupDialogTest, ShowingABindingSelectsItsWordIgnoringCaseOrOther)
             EXPECT_EQ(SelText(d, ID_COMMANDS), c.second) << c.first;
         }
     });
-    EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "showing a binding changes nothing";
+    EXPECT_EQ(Ini(), ini) << "showing a binding changes nothing";
 }
 
 TEST_F(SetupDialogTest, BindingStoresTheWordNoneEmptiesAndOtherKeepsThroughAnUnchangedTiming)
 {
-    ASSERT_TRUE(PutIni("[Buttons]\r\n00=MUTE\r\n11=ZAP\r\n12=POWER\r\n"));
-    OpenPlugin();
+    OpenWith("[Buttons]\r\n00=MUTE\r\n11=ZAP\r\n12=POWER\r\n");
     WorkDialog([&](HWND d) {
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
         Pick(d, ID_COMMANDS, 1);  // "< Other >"
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Power"));
         Pick(d, ID_COMMANDS, 0);  // "< None >"
-        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Button 5"));
-        ASSERT_TRUE(PickText(d, ID_COMMANDS, "VOL_UP"));
+        ASSERT_TRUE(Bind(d, "Button 5", "VOL_UP"));
 
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Power"));
         EXPECT_EQ(SelText(d, ID_COMMANDS), "< None >");
@@ -596,54 +565,38 @@ TEST_F(SetupDialogTest, BindingStoresTheWordNoneEmptiesAndOtherKeepsThroughAnUnc
         EXPECT_EQ(SelText(d, ID_COMMANDS), "< Other >");
         Type(d, ID_DELAY, "0350");  // the value in force: the bindings stay to be saved
     });
-    ExpectSavedFile(ANY_ORDER, 0, 350, 100, 60, {{0x00, "MUTE"}, {0x05, "VOL_UP"}, {0x11, "ZAP"}});
+    ExpectSaved(ANY_ORDER, 0, {{0x00, "MUTE"}, {0x05, "VOL_UP"}, {0x11, "ZAP"}});
 
     // The bindings are live after the dialog: the kept word goes out unchanged.
     EXPECT_GT(plugin.Start(), 0u);
-    ASSERT_TRUE(HostReceives(0x05, 1));
-    EXPECT_EQ(host.messages[0].Command(), "VOL_UP");
-    SimHold(255);
-    RecordingHost::PumpUntil([&] { return host.messages.back().lParam == -1; }, kEventMs);
-    const size_t before = host.messages.size();
-    ASSERT_TRUE(HostReceives(0x11, before + 1));
-    EXPECT_EQ(host.messages[before].Command(), "ZAP");
-    SimHold(255);
-    plugin.Stop();
+    EXPECT_EQ(HostPress(0x05), "VOL_UP");
+    EXPECT_TRUE(HostReleased());
+    EXPECT_EQ(HostPress(0x11), "ZAP");
 }
 
 TEST_F(SetupDialogTest, OtherAloneMarksTheSettingsChanged)
 {
-    ASSERT_TRUE(PutIni("[Buttons]\r\n11=ZAP\r\n"));
-    OpenPlugin();
+    OpenWith("[Buttons]\r\n11=ZAP\r\n");
     WorkDialog([&](HWND d) {
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
         Pick(d, ID_COMMANDS, 1);
     });
-    ExpectSavedFile(ANY_ORDER, 0, 350, 100, 60, {{0x11, "ZAP"}});
+    ExpectSaved(ANY_ORDER, 0, {{0x11, "ZAP"}});
 }
 
 TEST_F(SetupDialogTest, DefaultsRestoreFactoryTimingsAndTheSetOfTheRemoteType)
 {
     TwoCards("Card Alpha", 2, "Card Beta", 2);
-    ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=1\r\nDelayBeforeRepeat=500\r\nRepeatInterval=150\r\n"
-                       "ReleaseTime=70\r\n[Buttons]\r\n00=POWER\r\n28=MUTE\r\n"));
-    OpenPlugin();
+    OpenWith("[Hardware]\r\nDeviceIndex=1\r\n" + kEditedTimings + "[Buttons]\r\n00=POWER\r\n28=MUTE\r\n");
     WorkDialog([&](HWND d) {
         EXPECT_EQ(Sel(d, ID_DEVICES), 1);
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
-        Click(d, ID_DEFAULTS);
-        EXPECT_EQ(Text(d, ID_DELAY), "350");
-        EXPECT_EQ(Text(d, ID_INTERVAL), "100");
-        EXPECT_EQ(Text(d, ID_RELEASE), "60");
-        EXPECT_EQ(Sel(d, ID_BUTTONS), 0);
-        EXPECT_EQ(SelText(d, ID_BUTTONS), "Button 0");
-        EXPECT_EQ(Sel(d, ID_COMMANDS), 2);
-        EXPECT_EQ(SelText(d, ID_COMMANDS), "0");
+        ClickDefaults(d);
         // The channel key of this remote carries a direction command.
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Ch Up"));
         EXPECT_EQ(SelText(d, ID_COMMANDS), "UP");
     });
-    ExpectSavedFile(ANY_ORDER, 1, 350, 100, 60, expected::kType2Set);
+    ExpectSaved(ANY_ORDER, 1, expected::kType2Set);
 }
 
 // After Close no device is left to ask: the factory set still follows the
@@ -654,11 +607,11 @@ TEST_F(SetupDialogTest, DefaultsAfterCloseRestoreTheSetOfTheButtonsOnScreen)
     plugin.Close();
     WorkDialog([&](HWND d) {
         EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
-        Click(d, ID_DEFAULTS);
+        ClickDefaults(d);
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Ch Up"));
         EXPECT_EQ(SelText(d, ID_COMMANDS), "UP");
     });
-    ExpectSavedFile(WRITE_ORDER, 0, 350, 100, 60, expected::kType2Set);
+    ExpectSaved(WRITE_ORDER, 0, expected::kType2Set);
 }
 
 // ---------------------------------------------------------------------------
@@ -670,8 +623,7 @@ TEST_F(SetupDialogTest, LiveDisplayShowsPressDecimalRepeatsPastNineAndReleaseAnd
     // A repeat at every poll.
     const std::string ini =
         "[Hardware]\r\nDelayBeforeRepeat=0\r\nRepeatInterval=20\r\nReleaseTime=60\r\n[Buttons]\r\n1A=CH_UP\r\n";
-    ASSERT_TRUE(PutIni(ini));
-    OpenPlugin();
+    OpenWith(ini);
     EXPECT_GT(plugin.Start(), 0u);
 
     const Texts& statuses = g_statuses;  // from the first step on
@@ -684,17 +636,14 @@ TEST_F(SetupDialogTest, LiveDisplayShowsPressDecimalRepeatsPastNineAndReleaseAnd
         })
         .Pause(400)
         .Do([&](HWND d) {
-            EXPECT_EQ(Text(d, ID_STATUS), kReleased);
-            EXPECT_EQ(Text(d, ID_CODE), "");
-            EXPECT_EQ(Text(d, ID_LABEL), "");
+            EXPECT_EQ(Display(d), (Texts{kReleased, "", ""}));
             SimHold(0x1A);
         })
         .Until("twelfth repeat", [&](HWND) { return statuses.size() >= 14; })
         .Do([&](HWND d) {
             EXPECT_EQ(Text(d, ID_CODE), "0x1A");
             EXPECT_EQ(Text(d, ID_LABEL), "Chan +");
-            EXPECT_EQ(SelText(d, ID_BUTTONS), "Chan +") << "the press selects the button";
-            EXPECT_EQ(SelText(d, ID_COMMANDS), "CH_UP") << "and its binding";
+            EXPECT_EQ(Shown(d), (Texts{"Chan +", "CH_UP"})) << "the press selects the button and its binding";
             SimHold(255);
         })
         .Until("release", [&](HWND) { return statuses.back() == kReleased; })
@@ -703,34 +652,24 @@ TEST_F(SetupDialogTest, LiveDisplayShowsPressDecimalRepeatsPastNineAndReleaseAnd
             ASSERT_GE(statuses.size(), 15u);
             Texts expected = {kReleased, kPressed};
             for (size_t n = 1; n + 3 <= statuses.size(); ++n)
-                expected.push_back(Repeat(static_cast<int>(n)));
+                expected.push_back(kRepeat + std::to_string(n));
             expected.push_back(kReleased);
             EXPECT_EQ(statuses, expected);
-            SimHold(0x19);  // no label in table 0
-        })
-        .Until("press of 0x19 shown", [](HWND d) { return Text(d, ID_CODE) == "0x19"; })
-        .Do([&](HWND d) {
-            EXPECT_EQ(Text(d, ID_STATUS), kPressed);
-            EXPECT_EQ(Text(d, ID_LABEL), "");
-            EXPECT_EQ(SelText(d, ID_BUTTONS), "Chan +") << "the lists stay";
-            EXPECT_EQ(SelText(d, ID_COMMANDS), "CH_UP");
-            SimHold(255);
-        })
-        .Until("release of 0x19", [](HWND d) { return Text(d, ID_STATUS) == kReleased; })
-        .Do([](HWND d) { Exit(d); });
+        });
+    // 0x19 has no label in table 0.
+    HoldInDialog(script, 0x19, [](HWND d) {
+        EXPECT_EQ(Text(d, ID_LABEL), "");
+        EXPECT_EQ(Shown(d), (Texts{"Chan +", "CH_UP"})) << "the lists stay";
+    }).Do(Exit);
     ExpectRanThrough(RunSetup(script));
     EXPECT_TRUE(host.messages.empty()) << "a bound button reached the host while the dialog was open";
-    EXPECT_EQ(ReadFileText(PluginIniPath()), ini) << "the display changes no setting";
+    EXPECT_EQ(Ini(), ini) << "the display changes no setting";
 
     // After the exit button events go to the host again, polling still on.
     EXPECT_EQ(plugin.Start(), 1u) << "polling was on before Setup and stays on";
-    ASSERT_TRUE(HostReceives(0x1A, 1));
-    EXPECT_EQ(host.messages[0].Command(), "CH_UP");
-    EXPECT_EQ(host.messages[0].lParam, 0);
+    EXPECT_EQ(HostPress(0x1A), "CH_UP");
+    ASSERT_TRUE(HostReleased());
     EXPECT_EQ(host.messages[0].Source(), "TV");
-    SimHold(255);
-    EXPECT_TRUE(RecordingHost::PumpUntil([&] { return host.messages.back().lParam == -1; }, kEventMs));
-    plugin.Stop();
 }
 
 // The status texts the display sets read right as wide text whatever the
@@ -748,8 +687,7 @@ TEST_F(SetupDialogTest, StatusTextsReadRightWhateverTheCodePage)
     const std::wstring released = L"\u041e\u0442\u0436\u0430\u0442\u0430";
     const std::wstring repeat1 = L"\u041f\u043e\u0432\u0442\u043e\u0440 1";
     Sim()->remoteType[0] = 0;
-    ASSERT_TRUE(PutIni("[Hardware]\r\nDelayBeforeRepeat=0\r\nRepeatInterval=400\r\n"));
-    OpenPlugin();
+    OpenWith("[Hardware]\r\nDelayBeforeRepeat=0\r\nRepeatInterval=400\r\n");
     std::vector<std::wstring> statuses;
     auto watch = [&](HWND d) {
         wchar_t text[64] = {};
@@ -767,7 +705,7 @@ TEST_F(SetupDialogTest, StatusTextsReadRightWhateverTheCodePage)
         .Until("first repeat", [&](HWND d) { return watch(d) == repeat1; })
         .Do([](HWND) { SimHold(255); })
         .Until("release", [&](HWND d) { return watch(d) == released; })
-        .Do([](HWND d) { Exit(d); });
+        .Do(Exit);
     ExpectRanThrough(RunSetup(script));
     ASSERT_GE(statuses.size(), 4u);
     EXPECT_EQ(std::vector<std::wstring>(statuses.begin() + 1, statuses.begin() + 3),
@@ -780,14 +718,10 @@ TEST_F(SetupDialogTest, LiveDisplayPressInTable1SelectsRecNotRecall)
     Sim()->remoteType[0] = 1;
     OpenPlugin();
     Script script;
-    script.Do([](HWND) { SimHold(0x1D); })
-        .Until("press of 0x1D shown", [](HWND d) { return Text(d, ID_CODE) == "0x1D"; })
-        .Do([](HWND d) {
-            EXPECT_EQ(Text(d, ID_LABEL), "REC");
-            EXPECT_EQ(SelText(d, ID_BUTTONS), "REC");
-            SimHold(255);
-            Exit(d);
-        });
+    HoldInDialog(script, 0x1D, [](HWND d) {
+        EXPECT_EQ(Text(d, ID_LABEL), "REC");
+        EXPECT_EQ(SelText(d, ID_BUTTONS), "REC");
+    }).Do(Exit);
     ExpectRanThrough(RunSetup(script));
 }
 
@@ -798,11 +732,9 @@ TEST_F(SetupDialogTest, LiveDisplayPressInTable1SelectsRecNotRecall)
 TEST_F(SetupDialogTest, HeldButtonChangesHandsWithTheDialog)
 {
     Sim()->remoteType[0] = 0;
-    ASSERT_TRUE(PutIni("[Buttons]\r\n1A=CH_UP\r\n"));
-    OpenPlugin();
+    OpenWith("[Buttons]\r\n1A=CH_UP\r\n");
     EXPECT_GT(plugin.Start(), 0u);
-    ASSERT_TRUE(HostReceives(0x1A, 1));
-    ASSERT_EQ(host.messages[0].lParam, 0);
+    ASSERT_EQ(HostPress(0x1A), "CH_UP");
 
     size_t atOpening = 0;
     Script script;
@@ -816,46 +748,52 @@ TEST_F(SetupDialogTest, HeldButtonChangesHandsWithTheDialog)
     ASSERT_GE(atOpening, 2u);
     EXPECT_EQ(host.messages[atOpening - 1].lParam, -1) << "the host's press was not released when the dialog opened";
     EXPECT_EQ(host.messages[atOpening - 1].Command(), "CH_UP");
-    EXPECT_EQ(host.messages.size(), atOpening) << "the host got events while the dialog was open";
+    ASSERT_EQ(host.messages.size(), atOpening) << "the host got events while the dialog was open";
 
-    ASSERT_TRUE(RecordingHost::PumpUntil([&] { return host.messages.size() > atOpening; }, kEventMs));
-    EXPECT_EQ(host.messages[atOpening].lParam, 0) << "after the dialog the held button must reach the host as a press";
-    EXPECT_EQ(host.messages[atOpening].Command(), "CH_UP");
-    SimHold(255);
-    EXPECT_TRUE(RecordingHost::PumpUntil([&] { return host.messages.back().lParam == -1; }, kEventMs));
+    EXPECT_EQ(HostPress(0x1A), "CH_UP") << "after the dialog the held button must reach the host as a press";
+    EXPECT_TRUE(HostReleased());
     for (size_t i = atOpening + 1; i + 1 < host.messages.size(); ++i)
         EXPECT_EQ(host.messages[i].lParam, static_cast<LPARAM>(i - atOpening)) << "repeats run 1, 2, 3, ...";
-    plugin.Stop();
 }
 
-TEST_F(SetupDialogTest, SetupWithPollingOffPollsDuringTheDialogAndLeavesItOff)
+// With polling off when Setup begins, the dialog polls for its display. It
+// stops at the dialog's end, unless the host called Start inside (also after
+// an Open there): that polling is the host's and outlives the dialog.
+TEST_F(SetupDialogTest, SetupWithPollingOffPollsForTheDialogAndStopsUnlessTheHostStarted)
 {
+    const struct {
+        const char* name;
+        bool open, start;
+    } rows[] = {
+        {"no host call inside", false, false}, {"Start inside", false, true}, {"Open, Start inside", true, true}};
     Sim()->remoteType[0] = 0;
     ASSERT_TRUE(PutIni("[Buttons]\r\n1A=CH_UP\r\n"));
-    OpenPlugin();
-    Script script;
-    script.Do([](HWND) { SimHold(0x1A); })
-        .Until("press shown: Setup polls", [](HWND d) { return Text(d, ID_STATUS) == kPressed; })
-        .Do([](HWND d) {
-            EXPECT_EQ(Text(d, ID_CODE), "0x1A");
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    for (const auto& r : rows) {
+        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription) << r.name;
+        host.messages.clear();
+        Script script;
+        script.Do([&](HWND) {
+            if (r.open)
+                plugin.Open("TV", host.Window(), 0);
+            if (r.start) {
+                EXPECT_NE(plugin.Start(), 0u) << r.name;
+            }
+        });
+        HoldInDialog(script, 0x1A).Do(Exit);  // the press shown: the dialog polls
+        ExpectRanThrough(RunSetup(script));
+        EXPECT_TRUE(host.messages.empty()) << r.name;
+        if (!r.start) {
+            SimHold(0x1A);
+            RecordingHost::PumpFor(1000);
+            EXPECT_TRUE(host.messages.empty()) << "polling left on after Setup";
             SimHold(255);
-        })
-        .Until("release shown", [](HWND d) { return Text(d, ID_STATUS) == kReleased; })
-        .Do([](HWND d) { Exit(d); });
-    ExpectRanThrough(RunSetup(script));
-    EXPECT_TRUE(host.messages.empty());
-
-    SimHold(0x1A);
-    RecordingHost::PumpFor(1000);
-    EXPECT_TRUE(host.messages.empty()) << "polling left on after Setup";
-    SimHold(255);
-    const uint32_t id = plugin.Start();
-    EXPECT_GT(id, 1u) << "Start found polling already on";
-    ASSERT_TRUE(HostReceives(0x1A, 1));
-    EXPECT_EQ(host.messages[0].Command(), "CH_UP");
-    EXPECT_EQ(host.messages[0].lParam, 0);
-    SimHold(255);
-    plugin.Stop();
+            EXPECT_GT(plugin.Start(), 1u) << "Start found polling already on";
+        }
+        EXPECT_EQ(HostPress(0x1A), "CH_UP") << r.name << ": no press reached the host after the dialog";
+        EXPECT_TRUE(HostReleased()) << r.name;
+        plugin.Close();
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -885,24 +823,18 @@ TEST_F(SetupDialogTest, SetupWhileItsDialogIsOpenReturnsMinusOneAndChangesNothin
     int32_t nested = 0;
     g_secondDialogs = 0;
     Script script;
-    script
-        .Do([&](HWND d) {
-            Type(d, ID_DELAY, "500");
-            const UINT_PTR ender = SetTimer(nullptr, 0, 100, EndSecondDialog);  // should a second one open
-            nested = plugin.Setup();
-            KillTimer(nullptr, ender);
-            Type(d, ID_INTERVAL, "150");
-            SimHold(0x12);
-        })
-        .Until("press shown: the dialog still takes key events", [](HWND d) { return Text(d, ID_STATUS) == kPressed; })
-        .Do([](HWND d) {
-            SimHold(255);
-            Exit(d);
-        });
+    script.Do([&](HWND d) {
+        Type(d, ID_DELAY, "500");
+        const UINT_PTR ender = SetTimer(nullptr, 0, 100, EndSecondDialog);  // should a second one open
+        nested = plugin.Setup();
+        KillTimer(nullptr, ender);
+        Type(d, ID_INTERVAL, "150");
+    });
+    HoldInDialog(script, 0x12).Do(Exit);  // the press shown: the dialog still takes key events
     ExpectRanThrough(RunSetup(script));
     EXPECT_EQ(nested, -1);
     EXPECT_EQ(g_secondDialogs, 0) << "a second dialog was shown";
-    ExpectSavedFile(WRITE_ORDER, 0, 500, 150, 60, {});
+    ExpectSaved(WRITE_ORDER, 0, {}, 500, 150, 60);
 }
 
 // ---------------------------------------------------------------------------
@@ -930,54 +862,10 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsWhatItReadAndKeepsTheUsersE
         EXPECT_EQ(Sel(d, ID_DEVICES), 0);
         EXPECT_EQ(SelText(d, ID_COMMANDS), "SCAN");
     });
-    ExpectSavedFile(ANY_ORDER, 0, 450, 100, 80, {{0x12, "SCAN"}});
+    ExpectSaved(ANY_ORDER, 0, {{0x12, "SCAN"}}, 450, 100, 80);
     EXPECT_EQ(Sim()->lastOpenIndex, 0u);
     ASSERT_GT(plugin.Start(), 0u);
-    ASSERT_TRUE(HostReceives(0x12, 1));
-    EXPECT_EQ(host.messages[0].Command(), "SCAN");
-}
-
-// After Close no card is open: the dialog offers none to pick, as it would
-// if opened now, so no binding is made with another remote's codes.
-TEST_F(SetupDialogTest, CloseWhileTheDialogIsOpenOffersNoCardAndBindsInTheTableInForce)
-{
-    TwoCards("Card Alpha", 2, "Card Beta", 1);
-    OpenPlugin();
-    WorkDialog([&](HWND d) {
-        plugin.Close();
-        EXPECT_EQ(Items(d, ID_DEVICES), Texts{kNoDevice});
-        EXPECT_FALSE(IsWindowEnabled(Item(d, ID_DEVICES)));
-        Pick(d, ID_DEVICES, 1);
-        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
-        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Mute"));
-        ASSERT_TRUE(PickText(d, ID_COMMANDS, "MUTE"));
-    });
-    ExpectSavedFile(WRITE_ORDER, 0, 350, 100, 60, {{0x11, "MUTE"}});
-}
-
-// The host's Start inside the dialog, also after an Open there, makes the
-// polling the host's: it outlives the dialog.
-TEST_F(SetupDialogTest, StartWhileTheDialogIsOpenKeepsTheRemoteAliveAfterIt)
-{
-    const struct {
-        const char* name;
-        bool reopen;
-    } rows[] = {{"Start inside", false}, {"Open then Start inside", true}};
-    ASSERT_TRUE(PutIni("[Buttons]\r\n12=POWER\r\n"));
-    ASSERT_TRUE(plugin.Load(PluginPath()));
-    for (const auto& r : rows) {
-        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription) << r.name;
-        host.messages.clear();
-        WorkDialog([&](HWND) {
-            if (r.reopen)
-                plugin.Open("TV", host.Window(), 0);
-            EXPECT_NE(plugin.Start(), 0u) << r.name;
-        });
-        EXPECT_TRUE(HostReceives(0x12, 1) && host.messages[0].lParam == 0 && host.messages[0].Command() == "POWER")
-            << r.name << ": no press reached the host after the dialog";
-        SimHold(255);
-        plugin.Close();
-    }
+    EXPECT_EQ(HostPress(0x12), "SCAN");
 }
 
 // A save that fails while the host opens again loses no edit: the edits stay
@@ -1001,7 +889,7 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenWithAFailedSaveKeepsTheEditsForI
     });
     RemoveDirectoryA(path.c_str());  // should a step have failed before
     boxes.ExpectOneWarning(warning);
-    ExpectSavedFile(WRITE_ORDER, 0, 450, 100, 60, {{0x12, "SCAN"}});
+    ExpectSaved(WRITE_ORDER, 0, {{0x12, "SCAN"}}, 450);
 }
 
 // After the host's Open the lists show the cards and the labels in force:
@@ -1021,9 +909,7 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsTheCardsAndLabelsInForce)
         const Lists &atSetup, &atOpen;
     } rows[] = {{"cards gone", cards, none}, {"cards come", none, cards}};
     const auto expectLists = [](HWND d, const Lists& l, const std::string& what) {
-        EXPECT_EQ(Items(d, ID_DEVICES), l.devices) << what;
-        EXPECT_EQ(IsWindowEnabled(Item(d, ID_DEVICES)) != FALSE, l.enabled) << what;
-        EXPECT_EQ(Sel(d, ID_DEVICES), l.sel) << what;
+        ExpectDevices(d, l.devices, l.sel, l.enabled, what);
         EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(l.table)) << what;
     };
     ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=1\r\n"));
@@ -1040,4 +926,20 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsTheCardsAndLabelsInForce)
         });
         plugin.Close();
     }
+}
+
+// After Close no card is open: the dialog offers none to pick, as it would
+// if opened now, so no binding is made with another remote's codes.
+TEST_F(SetupDialogTest, CloseWhileTheDialogIsOpenOffersNoCardAndBindsInTheTableInForce)
+{
+    TwoCards("Card Alpha", 2, "Card Beta", 1);
+    OpenPlugin();
+    WorkDialog([&](HWND d) {
+        plugin.Close();
+        ExpectDevices(d, {kNoDevice}, 0, false);
+        Pick(d, ID_DEVICES, 1);
+        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
+        ASSERT_TRUE(Bind(d, "Mute", "MUTE"));
+    });
+    ExpectSaved(WRITE_ORDER, 0, {{0x11, "MUTE"}});
 }
