@@ -1,10 +1,7 @@
-// The setup dialog and its live key display, used as a host and a user would:
-// this thread is the host and calls Setup, which runs the modal loop; a script
-// of user actions, run from a timer of this thread inside that loop, works the
-// controls with the messages the controls themselves send. What the screen
-// does not show is read back from the settings file written when the dialog
-// closes, from the simulator's call counters, and from the host's messages
-// after the dialog.
+// The setup dialog and its live key display as a host and a user work them:
+// this thread calls Setup, and a script run from its timer inside the modal
+// loop works the controls. What the screen does not show is read from the
+// settings file, the simulator's counters and the host's messages.
 #include <windows.h>
 #include <commctrl.h>
 #include <stdlib.h>
@@ -195,8 +192,7 @@ protected:
 
 }  // namespace
 
-// ---------------------------------------------------------------------------
-// Opening
+// Opening --------------------------------------------------------------------
 
 // The test program has no common-controls initialisation of its own, so the
 // up-down class must come from Setup.
@@ -241,9 +237,8 @@ TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
     EXPECT_EQ(Ini(), ini) << "closing without a change writes nothing";
 }
 
-// The lists as the dialog opens: the card and the labels of the table of its
-// remote type; "< NONE >", disabled, without cards or with a count with the
-// top bit set (a vendor's error code such as -1), where no card is asked for.
+// The card and the labels of its remote type's table; "< NONE >", disabled,
+// and no card asked for without cards or with an error count (top bit set).
 TEST_F(SetupDialogTest, ButtonListHoldsTheNonEmptyLabelsOfTheCardsTable)
 {
     const struct {
@@ -291,8 +286,7 @@ TEST_F(SetupDialogTest, WithoutVendorLibraryTheDeviceListShowsNoneDisabledAndDef
     ExpectSaved(WRITE_ORDER, 0, expected::kOtherSet);
 }
 
-// ---------------------------------------------------------------------------
-// Closing
+// Closing --------------------------------------------------------------------
 
 TEST_F(SetupDialogTest, EscapeAndCloseRequestsKeepItOpenAndEnterExits)
 {
@@ -344,8 +338,7 @@ TEST_F(SetupDialogTest, ADialogEndedFromOutsideHandsTheKeysBackToTheHost)
     }
 }
 
-// ---------------------------------------------------------------------------
-// Timings
+// Timings --------------------------------------------------------------------
 
 TEST_F(SetupDialogTest, ArrowsStepWithinTheirRangesAndTypedOrEmptyTextIsStored)
 {
@@ -397,8 +390,7 @@ TEST_F(SetupDialogTest, TimingTextIsStoredAsTypedAndAboveTheUnsignedRangeAsZero)
     ExpectSaved(WRITE_ORDER, 0, {}, 350, 0, 4294967294u);
 }
 
-// ---------------------------------------------------------------------------
-// Device change
+// Device change --------------------------------------------------------------
 
 TEST_F(SetupDialogTest, PickingTheCardInUseChangesNothing)
 {
@@ -480,10 +472,9 @@ TEST_F(SetupDialogTest, ChangingToACardThatFailsReleasesTheHeldButtonAndStopsPol
     EXPECT_EQ(plugin.Start(), 0u) << "no card open";
 }
 
-// The configured card is unplugged today (the second of two, one left): the
-// list opens without a selection. Notifications that choose nothing (the list
-// gaining the focus, opening and closing) leave the stored card, the device
-// and the file alone; a real choice from there acts as ever.
+// The stored card (the second of two) is unplugged: the list opens without a
+// selection, and notifications that choose nothing leave card, device and
+// file alone; a real choice from there acts as ever.
 TEST_F(SetupDialogTest, AnAbsentConfiguredCardSurvivesTheDialogUntilARealChoice)
 {
     const std::string ini = "[Hardware]\r\nDeviceIndex=1\r\n";
@@ -529,8 +520,7 @@ TEST_F(SetupDialogTest, CardNamesAreReadWithinTheirFirst64Bytes)
     WorkDialog([&](HWND d) { EXPECT_EQ(Items(d, ID_DEVICES), (Texts{name.substr(0, 63), ""})); });
 }
 
-// ---------------------------------------------------------------------------
-// Bindings
+// Bindings -------------------------------------------------------------------
 
 TEST_F(SetupDialogTest, ShowingABindingSelectsItsWordIgnoringCaseOrOther)
 {
@@ -614,8 +604,7 @@ TEST_F(SetupDialogTest, DefaultsAfterCloseRestoreTheSetOfTheButtonsOnScreen)
     ExpectSaved(WRITE_ORDER, 0, expected::kType2Set);
 }
 
-// ---------------------------------------------------------------------------
-// Live key display
+// Live key display -----------------------------------------------------------
 
 TEST_F(SetupDialogTest, LiveDisplayShowsPressDecimalRepeatsPastNineAndReleaseAndTheHostGetsNothing)
 {
@@ -725,10 +714,9 @@ TEST_F(SetupDialogTest, LiveDisplayPressInTable1SelectsRecNotRecall)
     ExpectRanThrough(RunSetup(script));
 }
 
-// A button held while the dialog opens and closes: the host gets the release
-// of the press it saw, the dialog shows a press of its own, and after the
-// dialog the host's first event is a fresh press, never a repeat or release
-// of a press it did not see.
+// Held while the dialog opens and closes: the host gets the release of the
+// press it saw, the dialog a press of its own, and after it the host a fresh
+// press, never a repeat or release of a press it did not see.
 TEST_F(SetupDialogTest, HeldButtonChangesHandsWithTheDialog)
 {
     Sim()->remoteType[0] = 0;
@@ -796,8 +784,7 @@ TEST_F(SetupDialogTest, SetupWithPollingOffPollsForTheDialogAndStopsUnlessTheHos
     }
 }
 
-// ---------------------------------------------------------------------------
-// One dialog at a time
+// One dialog at a time -------------------------------------------------------
 
 namespace {
 
@@ -814,9 +801,8 @@ VOID CALLBACK EndSecondDialog(HWND, UINT, UINT_PTR, DWORD)
 
 }  // namespace
 
-// A host that calls Setup again while the dialog is open (here from a timer
-// of its thread, run by the dialog's modal loop) gets -1 at once and no second
-// dialog; the first one keeps its edits and its key events.
+// Setup again while the dialog is open (from a timer run by its loop) gets
+// -1 at once and no second dialog; the first keeps its edits and key events.
 TEST_F(SetupDialogTest, SetupWhileItsDialogIsOpenReturnsMinusOneAndChangesNothing)
 {
     OpenPlugin();
@@ -837,8 +823,7 @@ TEST_F(SetupDialogTest, SetupWhileItsDialogIsOpenReturnsMinusOneAndChangesNothin
     ExpectSaved(WRITE_ORDER, 0, {}, 500, 150, 60);
 }
 
-// ---------------------------------------------------------------------------
-// The host's Open and Close from a timer of its own, run by the dialog's loop.
+// The host's Open and Close from a timer run by the dialog's loop ------------
 
 // Untouched, the dialog shows what Open read; what the user changed there is
 // saved before Open reads the file, so it stays on screen and in force.
