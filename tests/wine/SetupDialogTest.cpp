@@ -141,6 +141,8 @@ protected:
         return {Sim()->callCount[CALL_OPEN_CARD], Sim()->callCount[CALL_UNINIT]};
     }
 
+    // The host's Open for its window, the plug-in loaded.
+    void HostOpen() { ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription); }
     // The settings file beside the plug-in; "" when there is none.
     bool PutIni(const std::string& text) { return PutSettingsFile(PluginIniPath(), text); }
     std::string Ini() { return ReadFileText(PluginIniPath()); }
@@ -254,7 +256,7 @@ TEST_F(SetupDialogTest, ButtonListHoldsTheNonEmptyLabelsOfTheCardsTable)
         ResetSim();
         Sim()->cardCount = r.cards;
         Sim()->remoteType[0] = r.remoteType;
-        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription) << r.name;
+        HostOpen();
         WorkDialog([&](HWND d) {
             ExpectDevices(d, {card ? "Simulated TV card" : kNoDevice}, 0, card, r.name);
             EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(r.table)) << r.name;
@@ -331,7 +333,7 @@ TEST_F(SetupDialogTest, ADialogEndedFromOutsideHandsTheKeysBackToTheHost)
         MSG msg;
         EXPECT_EQ(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE), quit ? TRUE : FALSE);
         DestroyWindow(owner);
-        plugin.Open("TV", host.Window(), 0);
+        HostOpen();
         ASSERT_GT(plugin.Start(), 0u);
         EXPECT_EQ(HostPress(0x12), "POWER") << how << ": no press reached the host";
         EXPECT_TRUE(HostReleased()) << how << ": no release reached the host";
@@ -758,12 +760,12 @@ TEST_F(SetupDialogTest, SetupWithPollingOffPollsForTheDialogAndStopsUnlessTheHos
     ASSERT_TRUE(PutIni("[Buttons]\r\n1A=CH_UP\r\n"));
     ASSERT_TRUE(plugin.Load(PluginPath()));
     for (const auto& r : rows) {
-        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription) << r.name;
+        HostOpen();
         host.messages.clear();
         Script script;
         script.Do([&](HWND) {
             if (r.open)
-                plugin.Open("TV", host.Window(), 0);
+                HostOpen();
             if (r.start) {
                 EXPECT_NE(plugin.Start(), 0u) << r.name;
             }
@@ -834,7 +836,7 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsWhatItReadAndKeepsTheUsersE
     WorkDialog([&](HWND d) {
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Power"));
         ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=1\r\nReleaseTime=80\r\n[Buttons]\r\n12=MUTE\r\n"));
-        plugin.Open("TV", host.Window(), 0);
+        HostOpen();
         EXPECT_EQ(Text(d, ID_RELEASE), "80");
         EXPECT_EQ(Sel(d, ID_DEVICES), 1);
         EXPECT_EQ(SelText(d, ID_COMMANDS), "MUTE");
@@ -842,7 +844,7 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsWhatItReadAndKeepsTheUsersE
         Type(d, ID_DELAY, "450");
         ASSERT_TRUE(PickText(d, ID_COMMANDS, "SCAN"));
         Pick(d, ID_DEVICES, 0);
-        plugin.Open("TV", host.Window(), 0);
+        HostOpen();
         EXPECT_EQ(Text(d, ID_DELAY), "450");
         EXPECT_EQ(Sel(d, ID_DEVICES), 0);
         EXPECT_EQ(SelText(d, ID_COMMANDS), "SCAN");
@@ -865,7 +867,7 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenWithAFailedSaveKeepsTheEditsForI
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Power"));
         ASSERT_TRUE(PickText(d, ID_COMMANDS, "SCAN"));
         ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));  // a directory where the file should be
-        plugin.Open("TV", host.Window(), 0);
+        HostOpen();
         boxes.ExpectOneWarning(warning);
         EXPECT_EQ(Text(d, ID_DELAY), "450");
         EXPECT_EQ(SelText(d, ID_BUTTONS), "Power");
@@ -902,11 +904,11 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsTheCardsAndLabelsInForce)
     for (const auto& r : rows) {
         TwoCards("Card Alpha", 2, "Card Beta", 1);
         Sim()->cardCount = r.atSetup.cards;
-        ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription) << r.name;
+        HostOpen();
         WorkDialog([&](HWND d) {
             expectLists(d, r.atSetup, std::string(r.name) + ", at Setup");
             Sim()->cardCount = r.atOpen.cards;
-            plugin.Open("TV", host.Window(), 0);
+            HostOpen();
             expectLists(d, r.atOpen, std::string(r.name) + ", after Open");
         });
         plugin.Close();
@@ -914,17 +916,30 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsTheCardsAndLabelsInForce)
 }
 
 // After Close no card is open: the dialog offers none to pick, as it would
-// if opened now, so no binding is made with another remote's codes.
+// if opened now, so no binding is made with another remote's codes, and the
+// disabled list's notifications leave the card in force alone.
 TEST_F(SetupDialogTest, CloseWhileTheDialogIsOpenOffersNoCardAndBindsInTheTableInForce)
 {
+    const struct {
+        const char* name;
+        int before, after;  // the card picked before Close (-1: none), the item picked after it
+        uint32_t device;
+        int table, mute;  // "Mute" is code 0x11 in table 2, 0x13 in table 1
+    } rows[] = {{"card 0 in force", -1, 1, 0, 2, 0x11}, {"card 1 picked first", 1, 0, 1, 1, 0x13}};
     TwoCards("Card Alpha", 2, "Card Beta", 1);
-    OpenPlugin();
-    WorkDialog([&](HWND d) {
-        plugin.Close();
-        ExpectDevices(d, {kNoDevice}, 0, false);
-        Pick(d, ID_DEVICES, 1);
-        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
-        ASSERT_TRUE(Bind(d, "Mute", "MUTE"));
-    });
-    ExpectSaved(WRITE_ORDER, 0, {{0x11, "MUTE"}});
+    ASSERT_TRUE(plugin.Load(PluginPath()));
+    for (const auto& r : rows) {
+        RemoveSettingsFile(PluginIniPath());
+        HostOpen();
+        WorkDialog([&](HWND d) {
+            if (r.before >= 0)
+                Pick(d, ID_DEVICES, r.before);
+            plugin.Close();
+            ExpectDevices(d, {kNoDevice}, 0, false, r.name);
+            Pick(d, ID_DEVICES, r.after);
+            EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(r.table)) << r.name;
+            ASSERT_TRUE(Bind(d, "Mute", "MUTE")) << r.name;
+        });
+        ExpectSaved(WRITE_ORDER, r.device, {{r.mute, "MUTE"}});
+    }
 }
