@@ -12,24 +12,26 @@
 #include <string>
 #include <vector>
 
+#include "ui/resource.h"
+
 typedef std::vector<std::string> Texts;
 
-// Control ids of template 107.
+// Short names of the controls of template 107, whose ids are in ui/resource.h.
 enum {
-    ID_EXIT = 1000,
-    ID_DEVICES = 1001,
-    ID_DELAY = 1002,
-    ID_DELAY_SPIN = 1003,
-    ID_INTERVAL = 1004,
-    ID_INTERVAL_SPIN = 1005,
-    ID_RELEASE = 1006,
-    ID_RELEASE_SPIN = 1007,
-    ID_STATUS = 1008,
-    ID_CODE = 1009,
-    ID_LABEL = 1010,
-    ID_DEFAULTS = 1011,
-    ID_BUTTONS = 1012,
-    ID_COMMANDS = 1013,
+    ID_EXIT = IDC_EXIT,
+    ID_DEVICES = IDC_DEVICE_LIST,
+    ID_DELAY = IDC_DELAY_EDIT,
+    ID_DELAY_SPIN = IDC_DELAY_SPIN,
+    ID_INTERVAL = IDC_INTERVAL_EDIT,
+    ID_INTERVAL_SPIN = IDC_INTERVAL_SPIN,
+    ID_RELEASE = IDC_RELEASE_EDIT,
+    ID_RELEASE_SPIN = IDC_RELEASE_SPIN,
+    ID_STATUS = IDC_STATUS_TEXT,
+    ID_CODE = IDC_CODE_TEXT,
+    ID_LABEL = IDC_BUTTON_TEXT,
+    ID_DEFAULTS = IDC_DEFAULTS,
+    ID_BUTTONS = IDC_BUTTON_LIST,
+    ID_COMMANDS = IDC_COMMAND_LIST,
 };
 
 inline HWND Item(HWND dialog, int id)

@@ -7,6 +7,7 @@
 
 #include "support/SettingsFiles.h"
 #include "support/TestEnv.h"
+#include "ui/resource.h"
 
 std::string HostMessage::Text(size_t at, size_t size) const
 {
@@ -183,7 +184,7 @@ HWND FindSetupDialog(bool visibleOnly, HWND other)
     HWND found = nullptr;
     ForEachWindow([](WNDENUMPROC proc, LPARAM param) { return EnumThreadWindows(GetCurrentThreadId(), proc, param); },
                   [&](HWND window) {
-                      if (window == other || !ClassIs(window, "#32770") || !GetDlgItem(window, 1013) ||
+                      if (window == other || !ClassIs(window, "#32770") || !GetDlgItem(window, IDC_COMMAND_LIST) ||
                           (visibleOnly && !IsWindowVisible(window)))
                           return true;
                       found = window;

@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include "ui/resource.h"
+
 namespace {
 
 constexpr WORD kRussian = 1049;  // MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)
@@ -45,16 +47,16 @@ constexpr DWORD kStatusField = kChild | SS_CENTER | SS_SUNKEN | WS_GROUP;
 
 // The 28 controls in template (creation and tab) order.
 const ExpectedControl kControls[] = {
-    {1000, CLS_BUTTON, L"Выход", 196, 142, 60, 14, kChild | BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {IDC_EXIT, CLS_BUTTON, L"Выход", 196, 142, 60, 14, kChild | BS_DEFPUSHBUTTON | WS_TABSTOP},
     {kNoId, CLS_BUTTON, L"WDM устройство видеозахвата", 4, 2, 217, 32, kGroupBox},
-    {1001, CLS_COMBOBOX, L"", 10, 14, 205, 47, kDropList},
+    {IDC_DEVICE_LIST, CLS_COMBOBOX, L"", 10, 14, 205, 47, kDropList},
     {kNoId, CLS_BUTTON, L"Тайминги пульта ДУ", 4, 35, 155, 61, kGroupBox},
-    {1002, CLS_EDIT, L"", 120, 45, 32, 13, kNumberEdit},
-    {1003, CLS_UPDOWN, L"Spin1", 144, 45, 11, 13, kUpDown},
-    {1004, CLS_EDIT, L"", 120, 61, 32, 13, kNumberEdit},
-    {1005, CLS_UPDOWN, L"Spin1", 144, 61, 11, 13, kUpDown},
-    {1006, CLS_EDIT, L"", 120, 77, 32, 13, kNumberEdit},
-    {1007, CLS_UPDOWN, L"Spin1", 144, 77, 11, 13, kUpDown},
+    {IDC_DELAY_EDIT, CLS_EDIT, L"", 120, 45, 32, 13, kNumberEdit},
+    {IDC_DELAY_SPIN, CLS_UPDOWN, L"Spin1", 144, 45, 11, 13, kUpDown},
+    {IDC_INTERVAL_EDIT, CLS_EDIT, L"", 120, 61, 32, 13, kNumberEdit},
+    {IDC_INTERVAL_SPIN, CLS_UPDOWN, L"Spin1", 144, 61, 11, 13, kUpDown},
+    {IDC_RELEASE_EDIT, CLS_EDIT, L"", 120, 77, 32, 13, kNumberEdit},
+    {IDC_RELEASE_SPIN, CLS_UPDOWN, L"Spin1", 144, 77, 11, 13, kUpDown},
     {kNoId, CLS_STATIC, L"Задержка перед повтором (мс)", 10, 47, 106, 8, kLabel},
     {kNoId, CLS_STATIC, L"Интервал автоповтора (мс)", 10, 63, 106, 8, kLabel | SS_NOPREFIX},
     {kNoId, CLS_STATIC, L"Время отжатия кнопки (мс)", 10, 79, 106, 8, kLabel},
@@ -62,17 +64,17 @@ const ExpectedControl kControls[] = {
     {kNoId, CLS_STATIC, L"Статус", 171, 79, 26, 8, kLabel},
     {kNoId, CLS_STATIC, L"Код", 171, 47, 26, 8, kLabel},
     {kNoId, CLS_STATIC, L"Кнопка", 171, 63, 26, 8, kLabel},
-    {1008, CLS_STATIC, L"Отжата", 201, 78, 48, 11, kStatusField},
-    {1009, CLS_STATIC, L"", 201, 46, 48, 11, kStatusField},
-    {1010, CLS_STATIC, L"", 201, 62, 48, 11, kStatusField},
+    {IDC_STATUS_TEXT, CLS_STATIC, L"Отжата", 201, 78, 48, 11, kStatusField},
+    {IDC_CODE_TEXT, CLS_STATIC, L"", 201, 46, 48, 11, kStatusField},
+    {IDC_BUTTON_TEXT, CLS_STATIC, L"", 201, 62, 48, 11, kStatusField},
     {kNoId, CLS_BUTTON, L"Привязки кнопок пульта ДУ", 4, 98, 252, 40, kGroupBox},
-    {1012, CLS_COMBOBOX, L"", 10, 118, 78, 122, kDropList},
-    {1013, CLS_COMBOBOX, L"", 96, 118, 154, 122, kDropList},
+    {IDC_BUTTON_LIST, CLS_COMBOBOX, L"", 10, 118, 78, 122, kDropList},
+    {IDC_COMMAND_LIST, CLS_COMBOBOX, L"", 96, 118, 154, 122, kDropList},
     {kNoId, CLS_STATIC, L"Кнопка", 10, 108, 76, 8, kLabel},
     {kNoId, CLS_STATIC, L"Команда, отправляемая в Nimbrel", 96, 109, 149, 8, kLabel},
-    {1011, CLS_BUTTON, L"По умолчанию", 4, 142, 60, 14, kChild | BS_PUSHBUTTON | WS_TABSTOP},
+    {IDC_DEFAULTS, CLS_BUTTON, L"По умолчанию", 4, 142, 60, 14, kChild | BS_PUSHBUTTON | WS_TABSTOP},
     {kNoId, CLS_STATIC, kLogoOrdinal, 229, 9, 23, 21, kChild | SS_BITMAP | SS_SUNKEN},
-    {1014, CLS_STATIC, kAnyOneLine, 73, 145, 113, 9, kChild | SS_CENTER | WS_GROUP},
+    {IDC_ABOUT_TEXT, CLS_STATIC, kAnyOneLine, 73, 145, 113, 9, kChild | SS_CENTER | WS_GROUP},
 };
 
 const wchar_t kCaption[] = L"Настройка плагина VantorixRC";
@@ -163,7 +165,7 @@ protected:
 
 TEST_F(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
 {
-    const std::vector<uint8_t> bytes = Resource(RT_DIALOG, 107, kRussian);
+    const std::vector<uint8_t> bytes = Resource(RT_DIALOG, IDD_SETUP, kRussian);
     ASSERT_FALSE(bytes.empty()) << "no Russian dialog 107";
     TemplateReader r{bytes};
 
@@ -219,7 +221,7 @@ TEST_F(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
 
 TEST_F(PluginResources, LogoBitmapIs32By32With8BitsPerPixel)
 {
-    const std::vector<uint8_t> bytes = Resource(RT_BITMAP, 105, LANG_NEUTRAL);
+    const std::vector<uint8_t> bytes = Resource(RT_BITMAP, IDB_LOGO, LANG_NEUTRAL);
     ASSERT_GE(bytes.size(), sizeof(BITMAPINFOHEADER));
     const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes.data());
     EXPECT_EQ(header->biSize, sizeof(BITMAPINFOHEADER));
