@@ -283,9 +283,12 @@ INT_PTR CALLBACK SetupDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
         g_plugin.dialogReady = 0;
         RouteKeyEventsToHost();
         // The last try: a failed save has warned, and the changes stay in
-        // force until the next Open reads the file.
-        if (g_plugin.settingsDirty && !SaveSettings())
-            g_plugin.settingsDirty = 0;
+        // force until the next Open reads the file. Nothing stays pending,
+        // not even without a settings path (no Open yet): else that Open
+        // would keep these changes and never read the file.
+        if (g_plugin.settingsDirty)
+            SaveSettings();
+        g_plugin.settingsDirty = 0;
         FreeLogo(window);
         return TRUE;
     default: return FALSE;
