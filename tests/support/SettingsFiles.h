@@ -116,11 +116,13 @@ inline SettingsEntries SortedSection(const SettingsEntries& lines, const std::st
 
 // The file at path as the plug-in saves it: every key of both sections with
 // these values; bindings maps codes to commands, a code not listed unbound.
-inline void ExpectSavedFile(const std::string& path, KeyOrder order, uint32_t device, uint32_t delay, uint32_t interval,
-                            uint32_t release, const std::map<int, std::string>& bindings)
+// The same check without a test failure: "" if the file is so, else what it holds.
+inline std::string SavedFileMismatch(const std::string& path, KeyOrder order, uint32_t device, uint32_t delay,
+                                     uint32_t interval, uint32_t release, const std::map<int, std::string>& bindings)
 {
     const std::string text = ReadFileText(path);
-    ASSERT_FALSE(text.empty()) << "settings were not saved";
+    if (text.empty())
+        return "settings were not saved";
     SettingsEntries expected = {{"[Hardware]", ""},
                                 {"DeviceIndex", std::to_string(device)},
                                 {"DelayBeforeRepeat", std::to_string(delay)},
@@ -132,9 +134,15 @@ inline void ExpectSavedFile(const std::string& path, KeyOrder order, uint32_t de
         expected.emplace_back(KeyOf(code), it == bindings.end() ? "" : it->second);
     }
     const SettingsEntries lines = LinesOf(text);
-    if (order == WRITE_ORDER)
-        EXPECT_EQ(lines, expected) << text;
-    else
-        for (const char* section : {"Hardware", "Buttons"})
-            EXPECT_EQ(SortedSection(lines, section), SortedSection(expected, section)) << text;
+    bool same = lines == expected;
+    if (order == ANY_ORDER)
+        same = SortedSection(lines, "Hardware") == SortedSection(expected, "Hardware") &&
+               SortedSection(lines, "Buttons") == SortedSection(expected, "Buttons");
+    return same ? "" : "the file holds\n" + text;
+}
+inline void ExpectSavedFile(const std::string& path, KeyOrder order, uint32_t device, uint32_t delay, uint32_t interval,
+                            uint32_t release, const std::map<int, std::string>& bindings)
+{
+    const std::string wrong = SavedFileMismatch(path, order, device, delay, interval, release, bindings);
+    EXPECT_TRUE(wrong.empty()) << wrong;
 }
