@@ -435,6 +435,19 @@ void Save()
     w.file = ReadFileText(path);
 }
 
+// What the plug-in reads for a code from the file's text (keys in the case
+// the test and the plug-in write, [Buttons] the last section): the value's
+// first 31 characters; none while the file is a directory.
+std::string FileCommand(int code)
+{
+    const World& w = g_world;
+    const size_t section = w.locked ? std::string::npos : w.file.find("[Buttons]\r\n");
+    const size_t at = section == std::string::npos ? section : w.file.find("\r\n" + KeyOf(code) + "=", section);
+    if (at == std::string::npos)
+        return "";
+    return w.file.substr(at + 5, std::min<size_t>(w.file.find("\r\n", at + 5) - at - 5, 31));
+}
+
 void DoOpen(uint32_t nullWindow, uint32_t sourceKind)
 {
     World& w = g_world;
@@ -462,7 +475,7 @@ void DoOpen(uint32_t nullWindow, uint32_t sourceKind)
     const int edited = w.table;
     OpenCard(w.settings.DeviceIndex);
     for (int code = 0; code < BUTTON_COUNT; ++code)
-        w.bound[w.table][code] = w.pending ? w.bound[edited][code] : ProfileCommand(path, code);
+        w.bound[w.table][code] = w.pending ? w.bound[edited][code] : FileCommand(code);
     Refill();
 }
 
