@@ -97,9 +97,9 @@ enum Reaction { REACT_NONE, REACT_STOP, REACT_CLOSE, REACT_OPEN, REACT_START, RE
 const char* const kVariants[] = {"full", "no_name", "no_type", "no_uninit", "count_code", "none", "absent"};
 constexpr uint32_t kAbsent = 6;
 const int kTimingEdits[] = {ID_DELAY, ID_INTERVAL, ID_RELEASE};
-const char* const kTimingKeys[] = {"DelayBeforeRepeat", "RepeatInterval", "ReleaseTime"};
-uint32_t PluginSettings::*const kTimings[] = {&PluginSettings::DelayBeforeRepeat, &PluginSettings::RepeatInterval,
-                                              &PluginSettings::ReleaseTime};
+const char* const kKeys[] = {"DeviceIndex", "DelayBeforeRepeat", "RepeatInterval", "ReleaseTime"};
+uint32_t PluginSettings::*const kFields[] = {&PluginSettings::DeviceIndex, &PluginSettings::DelayBeforeRepeat,
+                                             &PluginSettings::RepeatInterval, &PluginSettings::ReleaseTime};
 
 std::string Describe(const Step& s)
 {
@@ -107,7 +107,7 @@ std::string Describe(const Step& s)
     const char* name = s.kind == OPEN     ? (s.a ? "null" : "host")
                        : s.kind == VENDOR ? kVariants[s.a]
                        : s.kind == REACT  ? reactions[s.a]
-                       : s.kind == TYPE   ? kTimingKeys[s.a]
+                       : s.kind == TYPE   ? kKeys[s.a + 1]
                        : s.kind == LOCK   ? (s.a ? "locked" : "unlocked")
                                           : nullptr;
     char text[160];
@@ -408,8 +408,8 @@ void DoOpen(uint32_t nullWindow, uint32_t sourceKind)
     w.pending = w.pending && (w.locked || !w.pathKnown);
     const std::string path = OwnIniPath();
     if (!w.pending)
-        w.settings = {ProfileSetting(path, "DeviceIndex"), ProfileSetting(path, kTimingKeys[0]),
-                      ProfileSetting(path, kTimingKeys[1]), ProfileSetting(path, kTimingKeys[2])};
+        for (int i = 0; i < 4; ++i)
+            w.settings.*kFields[i] = ProfileSetting(path, kKeys[i]);
     if (w.variant == kAbsent)
         w.boxes.push_back("VantorixRC: Unable to load library '" + VendorLibraryPath() + "'!");
     w.pathKnown = w.device = true;
@@ -488,7 +488,7 @@ std::string RandomSettings(uint32_t seed)
     const bool factory = r.Chance(50);
     const uint32_t factoryTimings[] = {350, 100, 60};
     for (int i = 0; i < 3; ++i)
-        text += kTimingKeys[i] + ("=" + std::to_string(factory ? factoryTimings[i] : RandomTiming(r))) + "\r\n";
+        text += kKeys[i + 1] + ("=" + std::to_string(factory ? factoryTimings[i] : RandomTiming(r))) + "\r\n";
     text += "[Buttons]\r\n";
     static const char* const words[] = {"POWER", "CH_UP", "CH_DOWN", "VOL_UP", "MUTE", "OK", "1", "2"};
     for (int code = 0; code <= 92; ++code) {
@@ -516,12 +516,16 @@ void Expect(const std::string& what, const std::string& is, const std::string& d
         Fail(what + is + "; due: " + due);
 }
 
-std::string State(bool device, bool cardOpen, bool polling, bool hosts, bool pending, int table, PluginSettings s)
+// Timers: id set, live ones, the id among them; library: loaded, loads.
+std::string State(int device, int library, int card, int polling, int timers, int hosts, int failTimer, int pending,
+                  int table, PluginSettings s)
 {
     char text[160];
-    snprintf(text, sizeof text, "device %d card %d polling %d host's %d pending %d table %d settings %u/%u/%u/%u",
-             device, cardOpen, polling, hosts, pending, table, s.DeviceIndex, s.DelayBeforeRepeat, s.RepeatInterval,
-             s.ReleaseTime);
+    snprintf(text, sizeof text,
+             "device %d library %d card %d polling %d timers %d host's %d failing %d pending %d table %d settings "
+             "%u/%u/%u/%u",
+             device, library, card, polling, timers, hosts, failTimer, pending, table, s.DeviceIndex,
+             s.DelayBeforeRepeat, s.RepeatInterval, s.ReleaseTime);
     return text;
 }
 
@@ -535,27 +539,22 @@ std::string Lists(const Texts& devices, int deviceSel, bool on, const Texts& but
 
 void CheckInvariants(uint32_t callLogLength)
 {
-    // One timer exactly while polling; the library loaded once while a device owns it.
-    const bool polling = g_plugin.session.polling != 0;
-    if (g_plugin.session.polling > 1 || polling != (g_plugin.timerId != 0) ||
-        g_liveTimers.size() != (polling ? 1u : 0u) || (polling && *g_liveTimers.begin() != g_plugin.timerId))
-        Fail("polling " + std::to_string(g_plugin.session.polling) + " with timers other than its one");
-    const bool loaded = VendorLoaded();
     const SimControl* sim = Sim();
-    if (loaded != (w.device && w.variant != kAbsent) || sim->loadCount - sim->unloadCount != (loaded ? 1u : 0u))
-        Fail(loaded ? "vendor library loaded without a device, or more than once" : "device without its library");
     for (uint32_t i = 0; i < callLogLength; ++i)
         if (sim->callLog[i] == CALL_OPEN_CARD && w.variant <= 2 && (i == 0 || sim->callLog[i - 1] != CALL_UNINIT))
             Fail("OpenCard without UnInit before it");
     if (!BrokenSlot().empty() || !memchr(g_plugin.commandRecord.sourceName, 0, SOURCE_NAME_SIZE) ||
         strnlen(g_plugin.commandRecord.command, RECORD_COMMAND_SIZE) > COMMAND_SIZE - 1)
         Fail("text slot run over: " + BrokenSlot());
+    const UINT_PTR id = g_plugin.timerId;
+    const bool library = w.device && w.variant != kAbsent;
     Expect("in force: ",
-           State(g_plugin.device, g_plugin.cardOpen, polling, g_plugin.hostStartedPolling, g_plugin.settingsDirty,
-                 static_cast<int>(g_plugin.currentTable - g_buttonTables), g_plugin.settings) +
-               std::to_string(g_failNextTimer),
-           State(w.device, w.cardOpen, w.polling, w.hostsPolling, w.pending, w.table, w.settings) +
-               std::to_string(w.failTimer));
+           State(g_plugin.device != nullptr, VendorLoaded() * 10 + sim->loadCount - sim->unloadCount, g_plugin.cardOpen,
+                 g_plugin.session.polling, (id != 0) * 100 + g_liveTimers.size() * 10 + g_liveTimers.count(id),
+                 g_plugin.hostStartedPolling, g_failNextTimer, g_plugin.settingsDirty,
+                 static_cast<int>(g_plugin.currentTable - g_buttonTables), g_plugin.settings),
+           State(w.device, library * 11, w.cardOpen, w.polling, w.polling * 111, w.hostsPolling, w.failTimer, w.pending,
+                 w.table, w.settings));
     for (int t = 0; t < 3; ++t)
         for (int code = 0; code < BUTTON_COUNT; ++code)
             if (w.bound[t][code] != g_buttonTables[t].entries[code].command)
@@ -670,7 +669,7 @@ void DialogStep(const Step& s, HWND d)
 {
     switch (s.kind) {
     case TYPE: {
-        uint32_t& timing = w.settings.*kTimings[s.a];
+        uint32_t& timing = w.settings.*kFields[s.a + 1];
         w.pending |= timing != (s.c ? 0 : s.b);
         timing = s.c ? 0 : s.b;
         Type(d, kTimingEdits[s.a], s.c == 1 ? "" : s.c == 2 ? "99999999999" : std::to_string(s.b).c_str());
