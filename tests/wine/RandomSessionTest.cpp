@@ -336,7 +336,7 @@ void ShowBinding()
     const std::string command = code < 0 ? "" : w.bound[w.table][code];
     w.commandSel = command.empty() ? VOCAB_NONE : VOCAB_OTHER;
     for (int i = 0; i < VOCABULARY_SIZE && w.commandSel == VOCAB_OTHER && !command.empty(); ++i)
-        w.commandSel = _stricmp(expected::kVocabulary[i], command.c_str()) ? VOCAB_OTHER : i;
+        w.commandSel = _stricmp(expected::kVocabulary[i].c_str(), command.c_str()) ? VOCAB_OTHER : i;
 }
 
 // The lists as filled on opening (label "") and after Open or Close, label kept.
