@@ -899,7 +899,9 @@ TEST_F(RandomSessionTest, RandomSessionsKeepEveryInvariant)
            "saves, %lu ms\n",
            sessions, firstSeed, c.steps, c.dialogs, c.polls, c.messages, c.failedSaves,
            static_cast<unsigned long>(GetTickCount() - started));
-    EXPECT_GT(c.messages, static_cast<long>(sessions));
+    EXPECT_GT(c.messages, static_cast<long>(sessions));     // the sessions did reach the host,
+    EXPECT_GT(c.dialogs, static_cast<long>(sessions / 2));  // worked the dialog
+    EXPECT_GT(c.failedSaves, 0L);                           // and met saves that failed
 }
 
 }  // namespace
