@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/KeySession.h"
+#include "tests/support/PollSegments.h"
 
 namespace {
 
@@ -65,17 +66,15 @@ struct Rig {
     void Poll(uint8_t code, uint32_t t) { PollKeySession(session, timings, code, now = base + t); }
     // Polls every 30 ms from `from` to `end`, each seeing the code the remote
     // reports then: "0 A, 1020 -" is A from 0 ms on, nothing from 1020 on.
-    void Run(const char* segments, uint32_t end, uint32_t from = 0)
+    void Run(const char* script, uint32_t end, uint32_t from = 0)
     {
-        for (uint32_t t = from; t <= end; t += 30) {
-            std::istringstream in(segments);
-            uint32_t at;
-            std::string c;
-            uint8_t code = N;
-            while (in >> at >> c && at <= t)
-                code = c[0] == 'A' ? A : c[0] == 'B' ? B : c[0] == '-' ? N : static_cast<uint8_t>(atoi(c.c_str()));
-            Poll(code, t);
-        }
+        std::vector<Segment> segments;
+        std::istringstream in(script);
+        uint32_t at;
+        for (std::string c; in >> at >> c;)
+            segments.push_back({at, c[0] == 'A' ? A : c[0] == 'B' ? B : c[0] == '-' ? N : uint8_t(atoi(c.c_str()))});
+        PollSegments(
+            segments, end, [this](uint8_t code, uint32_t t) { Poll(code, t); }, from);
     }
 };
 
