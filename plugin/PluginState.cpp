@@ -60,14 +60,12 @@ void ApplyDefaultBindings()
     ApplyFactoryBindings(*g_plugin.currentTable, CurrentTableFamily());
 }
 
-bool SaveSettings()
+void SaveSettings()
 {
     if (g_plugin.iniPath[0] == '\0')
-        return true;
+        return;
     // The flag stays set through the write: an edit made while the warning
     // box of a failed write is up is still pending afterwards.
-    if (!WriteSettingsFile(g_plugin.iniPath, g_plugin.settings, *g_plugin.currentTable))
-        return false;
-    g_plugin.settingsDirty = 0;
-    return true;
+    if (WriteSettingsFile(g_plugin.iniPath, g_plugin.settings, *g_plugin.currentTable))
+        g_plugin.settingsDirty = 0;
 }

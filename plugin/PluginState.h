@@ -55,5 +55,6 @@ void OpenCardAndSelectTable(uint32_t index);
 void ApplyDefaultBindings();
 
 // Writes both sections of the settings file; clears settingsDirty only when
-// every write succeeded (a failed one has warned). True without a settings path.
-bool SaveSettings();
+// every write succeeded (a failed one has warned). Nothing at all without a
+// settings path.
+void SaveSettings();

@@ -178,8 +178,7 @@ protected:
     std::string HostPress(uint32_t code)
     {
         const size_t before = host.messages.size();
-        SimHold(code);
-        if (!RecordingHost::PumpUntil([&] { return host.messages.size() > before; }, kEventMs))
+        if (!host.Hold(code, before + 1, kEventMs))
             return "<nothing>";
         return host.messages[before].lParam == 0 ? host.messages[before].Command() : "<not a press>";
     }
