@@ -1,13 +1,9 @@
 // Random sessions of the real key session: polls of random codes at random
-// gaps, clock jumps across the 2^32 wrap, random timings, and two receivers,
-// the host and the setup dialog, whose handlers call back with Stop, Start,
-// Stop+Start, an Open, a Close, a hand-over either way, or a modal loop of
-// their own that polls again. At every poll and action the model works out
-// from the times of the hold which events are due, and checks that exactly
-// those come, in order, to the receiver in charge, and nothing from a poll a
-// call-back overtook. The model keeps its own books of polling, the host
-// listening and who is in charge, from the calls it made, decides from them
-// whether a poll counts, and checks the session against them after every
+// gaps, clock jumps across the 2^32 wrap, random timings, and handlers of the
+// host and the dialog that call back (kActions) or poll again. From its own
+// books (polling, listening, who is in charge, the hold) the model works out
+// which events are due, checks that exactly those come and none from a poll a
+// call-back overtook, and checks the session against its books after every
 // step and action. A failing session is shrunk and printed with its seed.
 // VRC_MODEL_STEPS sets the steps of a run (default 1,000,000).
 #include <gtest/gtest.h>
@@ -29,15 +25,8 @@
 namespace {
 
 enum Action { STOP, START, STOP_START, OPEN, OPEN_BLIND, CLOSE, TO_DIALOG, TO_HOST, MODAL_LOOP, ACTION_COUNT };
-const char* const kActions[] = {"Stop",
-                                "Start",
-                                "Stop+Start",
-                                "Open",
-                                "Open without a window",
-                                "Close",
-                                "the dialog takes the events",
-                                "the dialog gives them back",
-                                "a modal loop"};
+const char* const kActions[] = {"Stop",  "Start",         "Stop+Start",  "Open",        "Open without a window",
+                                "Close", "to the dialog", "to the host", "a modal loop"};
 
 enum Kind { POLLS, CLOCK, TIMINGS, ACT, REACT };
 struct Step {
@@ -72,17 +61,14 @@ uint32_t RandomTiming(SeededRandom& r)
 {
     static const uint32_t special[] = {0, 1, 19, 20, 21, 59, 60, 61, 350, 0x7FFFFFFFu, 0xFFFFFFFFu};
     const uint32_t pick = r.Below(100);
-    if (pick < 45)
-        return special[r.Below(sizeof special / sizeof special[0])];
-    return pick < 90 ? r.Below(1000) : r.Next();
+    return pick < 45 ? special[r.Below(sizeof special / sizeof special[0])] : pick < 90 ? r.Below(1000) : r.Next();
 }
 
 Step RandomStep(SeededRandom& r)
 {
     const uint32_t pick = r.Below(100);
     if (pick < 55) {
-        const uint32_t g = r.Below(100);
-        const uint32_t gap = g < 75 ? 30 : g < 98 ? r.Below(501) : r.Next();
+        const uint32_t g = r.Below(100), gap = g < 75 ? 30 : g < 98 ? r.Below(501) : r.Next();
         return {POLLS, 1 + r.Below(r.Chance(20) ? 60 : 12), gap, RandomCode(r)};
     }
     if (pick < 60)
@@ -136,17 +122,16 @@ struct Frame {
     uint32_t now;
     uint8_t code;
     Hold before;
-    bool overtaken;  // a call-back or a nested poll changed the session while it reported
-    Due due[2];
-    int dueCount, heard;
+    bool overtaken = false;  // a call-back or a nested poll changed the session while it reported
+    Due due[2] = {};
+    int dueCount = 0, heard = 0;
 };
 
 struct Figures {
     size_t polls = 0, events = 0, nested = 0, overtaken = 0;
-};
+} figures;  // counted over all the sessions of a run
 
 struct Model {
-    Figures& figures;  // counted over all the sessions of a run
     KeySession session;
     PluginSettings timings = DEFAULT_SETTINGS;
     uint32_t now = 1000000;
@@ -159,17 +144,13 @@ struct Model {
     const Step* reaction = nullptr;  // pending: an action in the handler of the next event of a kind
     std::string failure;
 
-    explicit Model(Figures& counted) : figures(counted), session(IdleKeySession({&Model::To<HOST>, this}))
-    {
-        OpenKeySession(session, true);
-        StartKeySession(session);
-    }
+    Model() : session(IdleKeySession({&To<HOST>, this})) { OpenKeySession(session, true), StartKeySession(session); }
     Model(const Model&) = delete;
 
     template <Receiver R>
-    static void To(void* self, uint8_t code, int32_t value)
+    static void To(void* m, uint8_t code, int32_t value)
     {
-        static_cast<Model*>(self)->OnEvent(R, code, value);
+        static_cast<Model*>(m)->OnEvent(R, code, value);
     }
 
     void Fail(const std::string& why) { failure = failure.empty() ? why : failure; }
@@ -203,8 +184,7 @@ struct Model {
         const Hold& h = f.before;
         char text[240];
         snprintf(text, sizeof text,
-                 "at the poll of code %u at %u (held %u %s at %u, last seen at %u, last repeat at %u, next %d;"
-                 " timings %u/%u/%u)",
+                 "at the poll of code %u at %u (held %u %s at %u, seen %u, repeat %u, next %d; timings %u/%u/%u)",
                  f.code, f.now, h.code, h.armed ? "armed" : "pressed", h.pressTime, h.lastSeen, h.lastRepeat, h.next,
                  timings.DelayBeforeRepeat, timings.RepeatInterval, timings.ReleaseTime);
         return text;
@@ -284,18 +264,17 @@ struct Model {
     // The books change before anyone hears of the change.
     void Do(Action action, uint8_t code)
     {
-        frames.push_back({false, action, now, NO_KEY, hold, false, {}, 0, 0});
+        frames.push_back({false, action, now, NO_KEY, hold});
         switch (action) {
         case STOP: polling = false, DueRelease(InCharge()), Clear(false), StopKeySession(session); break;
-        case START: {  // refused, changing nothing, while polling
-            const bool due = !polling;
-            if (due)
-                polling = true, Clear(false);
-            if (StartKeySession(session) != due)
-                Fail(Where(frames.back()) + ": Start returned " + (due ? "false" : "true") + " with polling " +
-                     (due ? "off" : "on"));
+        case START:  // refused, changing nothing, while polling; it reports nothing
+            if (!polling)
+                Clear(false);
+            if (StartKeySession(session) == polling)
+                Fail(Where(frames.back()) + ": Start returned " + (polling ? "true" : "false") + " with polling " +
+                     (polling ? "on" : "off"));
+            polling = true;
             break;
-        }
         case STOP_START: Do(STOP, code), Do(START, code); break;
         case OPEN:
         case OPEN_BLIND:  // a new session: whatever was held is forgotten everywhere
@@ -314,13 +293,10 @@ struct Model {
                 Clear(true), HandKeysToDialog(session, {&Model::To<DIALOG>, this});
             }
             break;
-        case TO_HOST:  // a button still down is pressed afresh at the next poll that sees it
-            if (dialogTakes) {
-                views[DIALOG].open = false;  // the dialog is gone
-                dialogTakes = false;
-                Clear(true);
-            }
-            HandKeysToHost(session);  // without the dialog: changes nothing
+        case TO_HOST:         // a button still down is pressed afresh at the next poll that sees it
+            if (dialogTakes)  // else nothing changes
+                views[DIALOG].open = dialogTakes = false, Clear(true);
+            HandKeysToHost(session);
             break;
         case MODAL_LOOP:  // the user holds code for a while, then lets go
             for (int i = 0; i < 16 && failure.empty(); ++i)
@@ -343,7 +319,7 @@ struct Model {
     {
         now = at;
         const bool live = polling && hostListening, same = live && code != NO_KEY && code == hold.code;
-        Frame f{true, 0, at, code, hold, false, {}, 0, 0};
+        Frame f{true, 0, at, code, hold};
         if (live) {
             ++figures.polls;
             figures.nested += frames.size() > 1;  // inside a handler's modal loop
@@ -387,10 +363,9 @@ struct Model {
 };
 
 // The failure of a session, empty if none.
-std::string RunSession(const std::vector<Step>& steps, bool failOnThirdRepeat, Figures* figures = nullptr)
+std::string RunSession(const std::vector<Step>& steps, bool failOnThirdRepeat)
 {
-    Figures unused;
-    Model m(figures ? *figures : unused);
+    Model m;
     m.failOnThirdRepeat = failOnThirdRepeat;
     for (size_t i = 0; i < steps.size() && m.failure.empty(); ++i)
         m.Run(steps[i]);
@@ -416,11 +391,11 @@ TEST(KeyModel, RandomSessionsGiveEveryEventDueAndNoOther)
     const size_t target = wanted && atol(wanted) > 0 ? static_cast<size_t>(atol(wanted)) : 1000000;
     const auto started = std::chrono::steady_clock::now();
     size_t sessions = 0, steps = 0;
-    Figures f;
+    const Figures& f = figures = {};
     for (uint64_t seed = 1; steps < target; ++seed, ++sessions) {
         const std::vector<Step> session = RandomSession(seed);
         steps += session.size();
-        if (!RunSession(session, false, &f).empty()) {
+        if (!RunSession(session, false).empty()) {
             ADD_FAILURE() << Report(seed, session, false);
             return;
         }
