@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include <string>
+#include <tuple>
 
 #include "mapping/ButtonTables.h"
 #include "tests/ExpectedTables.h"
@@ -36,37 +37,31 @@ TEST(ButtonTables, LookupsFollowTheRemoteTypeAndTheLabels)
     for (const auto& [type, table] : types)  // remote type, table
         EXPECT_EQ(ButtonTableForRemoteType(type), table) << "type " << type;
 
-    const struct {
-        int table;
-        const char* label;
-        int32_t index;
-    } labels[] = {
+    const std::tuple<int, const char*, int32_t> labels[] = {
+        // table, label, index
         {0, "Vol +", 27},    {2, "Vol +", 12},   {1, "Vol +", -1},
         {1, "VOL+", 12},     {0, "vol +", -1},   {0, "Vol", -1},
         {0, "", 25},         {1, "", 20},        {2, "", 32},
         {1, "REC", 29},      {1, "Recall", 10},  {2, "Freeze", 92},
         {2, "Snapshot", 88}, {0, "Button 0", 0}, {0, "Chan +xxxxxxxxxxxxxxxxxxxxxxx", -1},
     };
-    for (const auto& c : labels)
-        EXPECT_EQ(FindButtonByLabel(SHIPPED_BUTTON_TABLES[c.table], c.label), c.index) << c.table << " " << c.label;
+    for (const auto& [table, label, index] : labels)
+        EXPECT_EQ(FindButtonByLabel(SHIPPED_BUTTON_TABLES[table], label), index) << table << " " << label;
 }
 
 TEST(ButtonTables, CommandIndexMatchesWordsIgnoringCase)
 {
     ButtonTable table = SHIPPED_BUTTON_TABLES[0];
-    const struct {
-        int32_t index;
-        const char* command;
-        int32_t expected;
-    } cases[] = {
+    const std::tuple<int32_t, const char*, int32_t> cases[] = {
+        // button, command, vocabulary index
         {18, "power", 12}, {19, "ZAP", 1},   {20, "VOL_UP", 15}, {21, "dirpadleftdown", 60}, {22, "< none >", 0},
         {23, "Radio", 39}, {0, "0", 2},      {24, "POWE", 1},    {25, "POWERS", 1},          {26, "", 0},
         {92, "MUTE", 17},  {93, "POWER", 0}, {-1, "POWER", 0},   {INT32_MAX, "POWER", 0},    {INT32_MIN, "POWER", 0},
     };
-    for (const auto& c : cases)
-        SetButtonCommand(table, c.index, c.command);
-    for (const auto& c : cases)
-        EXPECT_EQ(CommandIndexForButton(table, c.index), c.expected) << c.index << " " << c.command;
+    for (const auto& [index, command, expected] : cases)
+        SetButtonCommand(table, index, command);
+    for (const auto& [index, command, expected] : cases)
+        EXPECT_EQ(CommandIndexForButton(table, index), expected) << index << " " << command;
 }
 
 TEST(ButtonTables, CommandsAreCutTo31CharactersAndLabelsStay)

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <string>
+#include <tuple>
 
 #include "mapping/ButtonTables.h"
 #include "mapping/DefaultBindings.h"
@@ -14,28 +15,23 @@ using namespace expected;
 
 TEST(DefaultBindings, EachFamilyGetsExactlyItsSetOverHandBindings)
 {
-    const struct {
-        int32_t family;
-        int table;
-        const CodeTexts& set;
-        size_t rows;
-    } cases[] = {
+    const std::tuple<int32_t, int, const CodeTexts&, size_t> cases[] = {
+        // family, table, set, its own rows
         {0, 0, kOtherSet, 19}, {1, 1, kType1Set, 15},  {2, 2, kType2Set, 17},
         {3, 0, kOtherSet, 19}, {-7, 0, kOtherSet, 19},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("family " + std::to_string(c.family));
-        EXPECT_EQ(c.set.size(), 11 + c.rows);  // digits and Recall, then the family's own
-        ButtonTable table = SHIPPED_BUTTON_TABLES[c.table];
+    for (const auto& [family, shipped, set, rows] : cases) {
+        SCOPED_TRACE("family " + std::to_string(family));
+        EXPECT_EQ(set.size(), 11 + rows);  // digits and Recall, then the family's own
+        const ButtonTable& labels = SHIPPED_BUTTON_TABLES[shipped];
+        ButtonTable table = labels;
         for (int code = 0; code < BUTTON_COUNT; ++code)
             SetButtonCommand(table, code, ("HAND_" + std::to_string(code)).c_str());
-        ApplyFactoryBindings(table, c.family);
+        ApplyFactoryBindings(table, family);
         for (int code = 0; code < BUTTON_COUNT; ++code) {
-            const auto it = c.set.find(code);
-            EXPECT_EQ(table.entries[code].command, it == c.set.end() ? "" : it->second) << code;
-            EXPECT_EQ(memcmp(table.entries[code].label, SHIPPED_BUTTON_TABLES[c.table].entries[code].label, LABEL_SIZE),
-                      0)
-                << code;
+            const auto it = set.find(code);
+            EXPECT_EQ(table.entries[code].command, it == set.end() ? "" : it->second) << code;
+            EXPECT_EQ(memcmp(table.entries[code].label, labels.entries[code].label, LABEL_SIZE), 0) << code;
         }
         EXPECT_EQ(CommandIndexForButton(table, 0), 2);  // the word "0"
     }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/KeySession.h"
@@ -32,11 +33,6 @@ struct Ev {
         return std::to_string(t) + " " + name + event + (to == 'D' ? " D" : "");
     }
 };
-
-PluginSettings Timings(uint32_t delay, uint32_t interval, uint32_t release)
-{
-    return {0, delay, interval, release};
-}
 
 struct Rig {
     KeySession session;
@@ -111,18 +107,31 @@ const Scenario kScenarios[] = {
     {"switch while repeating restarts delay and numbering", "0 A, 510 B, 1000 -", 1200,
      "0 A+, 390 A1, 480 A2, 510 A-, 510 B+, 900 B1, 990 B2, 1080 B-"},
     // B is armed at 300, but its first repeat waits 180 ms after A's last (240).
-    {"lastRepeatTime kept across presses", "0 A, 270 B, 600 -", 800,
-     "0 A+, 60 A1, 240 A2, 270 A-, 270 B+, 420 B1, 660 B-", Timings(0, 200, 60)},
-    {"first repeat after a reset counts from time 0", "0 A, 200 -", 400, "0 A+, 90 A1, 180 A2, 270 A-",
-     Timings(0, 100, 60), 0},
-    {"RepeatInterval 20 repeats on every poll", "0 A, 600 -", 800,
-     "0 A+, 390 A1, 420 A2, 450 A3, 480 A4, 510 A5, 540 A6, 570 A7, 660 A-", Timings(350, 20, 60)},
-    {"all timings 0", "0 A, 300 -, 360 B, 390 -", 500, "0 A+, 300 A-, 360 B+, 390 B-", Timings(0, 0, 0)},
-    {"delay and release 0, interval 20", "0 A, 150 -", 300, "0 A+, 60 A1, 90 A2, 120 A3, 150 A-", Timings(0, 20, 0)},
+    {"lastRepeatTime kept across presses",
+     "0 A, 270 B, 600 -",
+     800,
+     "0 A+, 60 A1, 240 A2, 270 A-, 270 B+, 420 B1, 660 B-",
+     {0, 0, 200, 60}},
+    {"first repeat after a reset counts from time 0",
+     "0 A, 200 -",
+     400,
+     "0 A+, 90 A1, 180 A2, 270 A-",
+     {0, 0, 100, 60},
+     0},
+    {"RepeatInterval 20 repeats on every poll",
+     "0 A, 600 -",
+     800,
+     "0 A+, 390 A1, 420 A2, 450 A3, 480 A4, 510 A5, 540 A6, 570 A7, 660 A-",
+     {0, 350, 20, 60}},
+    {"all timings 0", "0 A, 300 -, 360 B, 390 -", 500, "0 A+, 300 A-, 360 B+, 390 B-", {0, 0, 0, 0}},
+    {"delay and release 0, interval 20", "0 A, 150 -", 300, "0 A+, 60 A1, 90 A2, 120 A3, 150 A-", {0, 0, 20, 0}},
     // Tracked like any other, heard by nobody: A's first repeat waits 180 ms
     // after the unheard repeat of 93 at 240.
-    {"codes above 92 are tracked but reach nobody", "0 93, 270 254, 330 A, 600 -", 800, "330 A+, 420 A1, 660 A-",
-     Timings(0, 200, 60)},
+    {"codes above 92 are tracked but reach nobody",
+     "0 93, 270 254, 330 A, 600 -",
+     800,
+     "330 A+, 420 A1, 660 A-",
+     {0, 0, 200, 60}},
 };
 
 }  // namespace
@@ -149,7 +158,7 @@ TEST(KeySessionScripts, RepeatsComeOnTheFirstPollAtLeastIntervalMinus20AfterTheL
     for (const auto& [interval, spacing] : cases) {
         SCOPED_TRACE(interval);
         Rig r;
-        r.timings = Timings(0, interval, 60);  // armed at 30, first repeat at 60
+        r.timings = {0, 0, interval, 60};  // armed at 30, first repeat at 60
         r.Run("0 A, 1000 -", 1200);
         std::string expected = "0 A+";
         int32_t n = 1;
@@ -175,12 +184,8 @@ TEST(KeySessionScripts, TwoHoldsAcrossTheClockWrapGiveTheSameEvents)
 
 TEST(KeySessionBoundaries, DelayRepeatAndReleaseAreExactStepByStep)
 {
-    const struct {
-        uint8_t code;
-        uint32_t t;
-        const char* heard;
-        const char* fieldsAfter;
-    } rows[] = {
+    const std::tuple<uint8_t, uint32_t, const char*, const char*> rows[] = {
+        // code, t, heard, fields after
         {A, 0, "0 A+", "26 count 0 press 0 seen 0 repeat 0"},
         {A, 100, "", "26 count 0 press 0 seen 0 repeat 0"},
         {A, 349, "", "26 count 0 press 0 seen 0 repeat 0"},
@@ -199,12 +204,12 @@ TEST(KeySessionBoundaries, DelayRepeatAndReleaseAreExactStepByStep)
     };
     Rig r;
     r.base = 0;
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.t);
+    for (const auto& [code, t, heard, fieldsAfter] : rows) {
+        SCOPED_TRACE(t);
         r.heard.clear();
-        r.Poll(row.code, row.t);
-        EXPECT_EQ(r.heard, row.heard);
-        EXPECT_EQ(Fields(r.session.tracker), row.fieldsAfter);
+        r.Poll(code, t);
+        EXPECT_EQ(r.heard, heard);
+        EXPECT_EQ(Fields(r.session.tracker), fieldsAfter);
     }
 }
 
@@ -284,12 +289,7 @@ TEST(KeySession, TheDialogTakesKeyEventsOverAndGivesThemBack)
 TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
 {
     // What the handler does; whether it releases the button at once; who hears a button still down next (' ': nobody).
-    const struct {
-        const char* name;
-        void (*act)(Rig&);
-        bool releases;
-        char next;
-    } actions[] = {
+    const std::tuple<const char*, void (*)(Rig&), bool, char> actions[] = {
         {"Stop", [](Rig& r) { StopKeySession(r.session); }, true, 'H'},
         {"Stop+Start", [](Rig& r) { StopKeySession(r.session), StartKeySession(r.session); }, true, 'H'},
         {"Open", [](Rig& r) { OpenKeySession(r.session, true); }, false, 'H'},
@@ -297,42 +297,35 @@ TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
         {"Close", [](Rig& r) { CloseKeySession(r.session); }, false, ' '},
         {"the dialog takes over", [](Rig& r) { HandKeysToDialog(r.session, r.Display()); }, true, 'D'},
     };
-    // before: the events up to the trigger.
-    const struct {
-        const char* name;
-        const char* segments;
-        Ev trigger;
-        const char* before;
-        uint8_t stillDown;
-    } triggers[] = {
+    // The event whose handler acts, the events before it, the button still down after it.
+    const std::tuple<const char*, const char*, Ev, const char*, uint8_t> triggers[] = {
         {"press", "0 A", {0, A, 0}, "", A},
         {"repeat", "0 A", {390, A, 1}, "0 A+, ", A},
         {"release", "0 A, 30 -", {90, A, -1}, "0 A+, ", N},
         {"release of a switch", "0 A, 120 B", {120, A, -1}, "0 A+, ", B},
     };
-    for (const auto& trig : triggers) {
-        for (const auto& action : actions) {
-            SCOPED_TRACE(std::string(action.name) + " on the " + trig.name);
+    for (const auto& [on, segments, trigger, before, stillDown] : triggers) {
+        for (const auto& [name, act, releases, next] : actions) {
+            SCOPED_TRACE(std::string(name) + " on the " + on);
             Rig r;
+            const std::string when = trigger.Text();
             bool done = false;
-            r.react = [&](Rig& rig, const Ev& e) {
-                if (done || e.Text() != trig.trigger.Text())
-                    return;
-                done = true;
-                action.act(rig);
+            r.react = [&, act = act](Rig& rig, const Ev& e) {
+                if (!done && e.Text() == when)
+                    done = true, act(rig);
             };
-            const uint32_t t = trig.trigger.t;
-            r.Run(trig.segments, t);
-            const bool released = action.releases && trig.trigger.value >= 0;
-            EXPECT_EQ(r.heard, trig.before + trig.trigger.Text() + (released ? ", " + Ev{t, A, -1}.Text() : ""));
+            const uint32_t t = trigger.t;
+            r.Run(segments, t);
+            const bool released = releases && trigger.value >= 0;
+            EXPECT_EQ(r.heard, before + when + (released ? ", " + Ev{t, A, -1}.Text() : ""));
             EXPECT_EQ(r.maxDepth, released ? 2 : 1);
 
             // The host starts again if its handler left polling off.
             StartKeySession(r.session);
             r.heard.clear();
-            r.Run(trig.segments, t + 90, t + 30);
-            const bool pressed = trig.stillDown != N && action.next != ' ';
-            EXPECT_EQ(r.heard, pressed ? (Ev{t + 30, trig.stillDown, 0, action.next}.Text()) : "");
+            r.Run(segments, t + 90, t + 30);
+            const bool pressed = stillDown != N && next != ' ';
+            EXPECT_EQ(r.heard, pressed ? (Ev{t + 30, stillDown, 0, next}.Text()) : "");
         }
     }
 }
