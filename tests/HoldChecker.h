@@ -1,6 +1,5 @@
-// The holds one receiver of key events hears, checked event by event: a press
-// while nothing is held, then repeats numbered 1, 2, 3, ... and one release,
-// all of the same button. Key is what names a button to that receiver (a code,
+// The holds one receiver of key events hears, checked event by event: a press while nothing is held, then repeats
+// numbered 1, 2, 3, ... and one release, all of the same button. Key is what names a button to that receiver (a code,
 // or the command text a host sees). Plain data; allocates nothing for int keys.
 #pragma once
 
@@ -13,8 +12,7 @@ struct HoldChecker {
     int32_t next = 1;  // number of the next repeat
     long presses = 0, repeats = 0, releases = 0;
 
-    // What is wrong with this event; null if nothing. After a wrong repeat
-    // number the count goes on from the number heard.
+    // What is wrong with this event; null if nothing. After a wrong repeat number the count goes on from the one heard.
     const char* Accept(const Key& k, int32_t value)
     {
         if (value == 0) {

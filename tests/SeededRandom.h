@@ -1,5 +1,5 @@
-// Deterministic random numbers for the randomised tests, the same on every
-// platform and compiler, so a printed seed replays the same run anywhere.
+// Deterministic random numbers for the randomised tests, the same on every platform and compiler, so a printed seed
+// replays the same run anywhere.
 #pragma once
 
 #include <stdint.h>

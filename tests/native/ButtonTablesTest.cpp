@@ -1,6 +1,5 @@
-// The shipped button tables, the command vocabulary and their lookups,
-// checked against the lists written out in tests/ExpectedTables.h rather than
-// against the data.
+// The shipped button tables, the command vocabulary and their lookups, checked against the lists written out in
+// tests/ExpectedTables.h rather than against the data.
 #include <gtest/gtest.h>
 
 #include <string.h>

@@ -1,5 +1,4 @@
-// The factory sets per remote family (written out in tests/ExpectedTables.h),
-// applied over a hand binding in every slot.
+// The factory sets per remote family (written out in tests/ExpectedTables.h), applied over hand bindings everywhere.
 #include <gtest/gtest.h>
 
 #include <string.h>

@@ -1,11 +1,8 @@
-// Random sessions of the real key session: polls of random codes at random
-// gaps, clock jumps across the 2^32 wrap, random timings, and handlers of the
-// host and the dialog that call back (kActions) or poll again. From its own
-// books (polling, listening, who is in charge, the hold) the model works out
-// which events are due, checks that exactly those come and none from a poll a
-// call-back overtook, and checks the session against its books after every
-// step and action. A failing session is shrunk and printed with its seed.
-// VRC_MODEL_STEPS sets the steps of a run (default 1,000,000).
+// Random sessions of the real key session: polls of random codes at random gaps, clock jumps across the 2^32 wrap,
+// random timings, and handlers of the host and the dialog that call back (kActions) or poll again. From its own books
+// (polling, listening, who is in charge, the hold) the model works out which events are due, checks that exactly those
+// come and none from a poll a call-back overtook, and checks the session against its books after every step and action.
+// A failing session is shrunk and printed with its seed. VRC_MODEL_STEPS sets the steps of a run (default 1,000,000).
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -103,9 +100,8 @@ std::string Say(const Due& d)
     return what + " of " + std::to_string(d.code) + " to the " + kReceivers[d.to];
 }
 
-// The hold as the tracker must have it. lastSeen is set at the press, kept
-// while delaying (the arming poll too), then set by every poll that sees the
-// button; lastRepeat outlives holds and hand-overs until the tracker is cleared.
+// The hold as the tracker must have it. lastSeen is set at the press, kept while delaying (the arming poll too), then
+// set by every poll that sees the button; lastRepeat outlives holds and hand-overs until the tracker is cleared.
 struct Hold {
     uint8_t code = NO_KEY;  // codes above 92 too: tracked, heard by nobody
     bool armed = false;
@@ -113,9 +109,8 @@ struct Hold {
     uint32_t pressTime = 0, lastSeen = 0, lastRepeat = 0;  // pressTime: then the time of arming
 };
 
-// What is running: a poll (its time, code and the hold it found) or an
-// action; the events due from it and how many have passed. Events are charged
-// to the innermost frame.
+// What is running: a poll (its time, code and the hold it found) or an action; the events due from it and how many have
+// passed. Events are charged to the innermost frame.
 struct Frame {
     bool poll;
     int action;
@@ -310,11 +305,9 @@ struct Model {
         CheckBooks(nullptr, action);
     }
 
-    // Due at a poll: a release of the held button on an empty poll more than
-    // ReleaseTime after it was last seen; on a new code the old one's release
-    // and then its press; once armed, a repeat at every poll RepeatInterval-20
-    // or more after the last. Repeating arms at the first poll DelayBeforeRepeat
-    // or more after the press, without an event.
+    // Due at a poll: a release of the held button on an empty poll more than ReleaseTime after it was last seen; on a
+    // new code the old one's release and then its press; once armed, a repeat at every poll RepeatInterval-20 or more
+    // after the last. Repeating arms at the first poll DelayBeforeRepeat or more after the press, without an event.
     void Poll(uint8_t code, uint32_t at)
     {
         now = at;
@@ -410,9 +403,8 @@ TEST(KeyModel, RandomSessionsGiveEveryEventDueAndNoOther)
     EXPECT_GT(f.overtaken, f.polls / 200);  // and call-backs did overtake polls
 }
 
-// The shrinker and the report: a rule of the harness that correct sessions
-// break (no third repeat; the engine is not at fault) makes a session fail,
-// and it is cut down to the few steps that still break it.
+// The shrinker and the report: a rule of the harness that correct sessions break (no third repeat; the engine is not at
+// fault) makes a session fail, and it is cut down to the few steps that still break it.
 TEST(KeyModel, FailingSessionIsShrunkToTheStepsThatMatter)
 {
     uint64_t seed = 1;

@@ -1,7 +1,6 @@
-// The key session polled every 30 ms by a rig whose two receivers, the host
-// and the setup dialog's display, write down each event with the poll it came
-// on, and whose handlers may call back into the session the way the plug-in's
-// exports and a host's own modal loop do.
+// The key session polled every 30 ms by a rig whose two receivers, the host and the setup dialog's display, write down
+// each event with the poll it came on, and whose handlers may call back into the session the way the plug-in's exports
+// and a host's own modal loop do.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -60,8 +59,7 @@ struct Rig {
         --r.depth;
     }
     void Poll(uint8_t code, uint32_t t) { PollKeySession(session, timings, code, now = base + t); }
-    // Polls every 30 ms from `from` to `end`, each seeing the code the remote
-    // reports then: "0 A, 1020 -" is A from 0 ms on, nothing from 1020 on.
+    // Polls every 30 ms from `from` to `end`, each seeing the code reported then: "0 A, 1020 -" is A, none from 1020.
     void Run(const char* script, uint32_t end, uint32_t from = 0)
     {
         std::vector<Segment> segments;
@@ -81,9 +79,8 @@ std::string Fields(const KeyTracker& t)
            std::to_string(t.lastRepeatTime);
 }
 
-// Press at once; armed at 360 without an event; first repeat at 390, then on
-// the first poll 80 ms or more after the last; release on the first empty
-// poll more than 60 ms after the last one that saw the button.
+// Press at once; armed at 360 without an event; first repeat at 390, then on the first poll 80 ms or more after the
+// last; release on the first empty poll more than 60 ms after the last one that saw the button.
 const std::string kHeldOneSecond = "0 A+, 390 A1, 480 A2, 570 A3, 660 A4, 750 A5, 840 A6, 930 A7, 1080 A-";
 
 struct Scenario {
@@ -107,31 +104,18 @@ const Scenario kScenarios[] = {
     {"switch while repeating restarts delay and numbering", "0 A, 510 B, 1000 -", 1200,
      "0 A+, 390 A1, 480 A2, 510 A-, 510 B+, 900 B1, 990 B2, 1080 B-"},
     // B is armed at 300, but its first repeat waits 180 ms after A's last (240).
-    {"lastRepeatTime kept across presses",
-     "0 A, 270 B, 600 -",
-     800,
-     "0 A+, 60 A1, 240 A2, 270 A-, 270 B+, 420 B1, 660 B-",
-     {0, 0, 200, 60}},
-    {"first repeat after a reset counts from time 0",
-     "0 A, 200 -",
-     400,
-     "0 A+, 90 A1, 180 A2, 270 A-",
-     {0, 0, 100, 60},
-     0},
-    {"RepeatInterval 20 repeats on every poll",
-     "0 A, 600 -",
-     800,
-     "0 A+, 390 A1, 420 A2, 450 A3, 480 A4, 510 A5, 540 A6, 570 A7, 660 A-",
-     {0, 350, 20, 60}},
-    {"all timings 0", "0 A, 300 -, 360 B, 390 -", 500, "0 A+, 300 A-, 360 B+, 390 B-", {0, 0, 0, 0}},
-    {"delay and release 0, interval 20", "0 A, 150 -", 300, "0 A+, 60 A1, 90 A2, 120 A3, 150 A-", {0, 0, 20, 0}},
-    // Tracked like any other, heard by nobody: A's first repeat waits 180 ms
-    // after the unheard repeat of 93 at 240.
-    {"codes above 92 are tracked but reach nobody",
-     "0 93, 270 254, 330 A, 600 -",
-     800,
-     "330 A+, 420 A1, 660 A-",
-     {0, 0, 200, 60}},
+    {"lastRepeatTime kept across presses", "0 A, 270 B, 600 -", 800,
+     "0 A+, 60 A1, 240 A2, 270 A-, 270 B+, 420 B1, 660 B-", PluginSettings{0, 0, 200, 60}},
+    {"first repeat after a reset counts from time 0", "0 A, 200 -", 400, "0 A+, 90 A1, 180 A2, 270 A-",
+     PluginSettings{0, 0, 100, 60}, 0},
+    {"RepeatInterval 20 repeats on every poll", "0 A, 600 -", 800,
+     "0 A+, 390 A1, 420 A2, 450 A3, 480 A4, 510 A5, 540 A6, 570 A7, 660 A-", PluginSettings{0, 350, 20, 60}},
+    {"all timings 0", "0 A, 300 -, 360 B, 390 -", 500, "0 A+, 300 A-, 360 B+, 390 B-", PluginSettings{0, 0, 0, 0}},
+    {"delay and release 0, interval 20", "0 A, 150 -", 300, "0 A+, 60 A1, 90 A2, 120 A3, 150 A-",
+     PluginSettings{0, 0, 20, 0}},
+    // Tracked like any other, heard by nobody: A's first repeat waits 180 ms after the unheard repeat of 93 at 240.
+    {"codes above 92 are tracked but reach nobody", "0 93, 270 254, 330 A, 600 -", 800, "330 A+, 420 A1, 660 A-",
+     PluginSettings{0, 0, 200, 60}},
 };
 
 }  // namespace
@@ -151,8 +135,7 @@ TEST(KeySessionScripts, GiveExactlyTheseEvents)
 
 TEST(KeySessionScripts, RepeatsComeOnTheFirstPollAtLeastIntervalMinus20AfterTheLast)
 {
-    // RepeatInterval and the spacing of the repeats. Below 20 the threshold
-    // wraps to a huge value: never (spacing 0).
+    // RepeatInterval and the spacing of the repeats. Below 20 the threshold wraps to a huge value: never (spacing 0).
     const uint32_t cases[][2] = {{0, 0},   {1, 0},    {19, 0},   {20, 30},   {50, 30},
                                  {51, 60}, {100, 90}, {110, 90}, {111, 120}, {200, 180}};
     for (const auto& [interval, spacing] : cases) {
@@ -170,9 +153,8 @@ TEST(KeySessionScripts, RepeatsComeOnTheFirstPollAtLeastIntervalMinus20AfterTheL
 
 TEST(KeySessionScripts, TwoHoldsAcrossTheClockWrapGiveTheSameEvents)
 {
-    // Second hold armed at 1560; its first repeat 660 ms after the first hold's last.
-    // Far from the wrap, then wrapping while delaying, between two repeats, on
-    // an empty poll before the release, at the second arming, at its repeat.
+    // Second hold armed at 1560; its first repeat 660 ms after the first hold's last. Far from the wrap, then wrapping
+    // while delaying, between two repeats, on an empty poll before the release, at the second arming, at its repeat.
     for (const uint32_t base : {5000000u, 0xFFFFFF00u, 0u - 500u, 0u - 1050u, 0u - 1560u, 0u - 1590u}) {
         SCOPED_TRACE(base);
         Rig r;
@@ -213,8 +195,7 @@ TEST(KeySessionBoundaries, DelayRepeatAndReleaseAreExactStepByStep)
     }
 }
 
-// Start and Stop as the exports use them; Open and Close around them; polls
-// count only while polling with a host listening.
+// Start and Stop as the exports use them; Open and Close around them; polls count only while polling, a host listening.
 TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
 {
     Rig r;
@@ -253,9 +234,8 @@ TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
     EXPECT_EQ(r.heard, "0 A+");
 }
 
-// While the dialog takes the events the host gets none; a button the host
-// saw pressed is released to it first, and one still down when the events
-// come back reaches it as a fresh press. The times of the tracker are kept.
+// While the dialog takes the events the host gets none; a button the host saw pressed is released to it first, and one
+// still down when the events come back reaches it as a fresh press. The times of the tracker are kept.
 TEST(KeySession, TheDialogTakesKeyEventsOverAndGivesThemBack)
 {
     Rig r;
@@ -283,9 +263,8 @@ TEST(KeySession, TheDialogTakesKeyEventsOverAndGivesThemBack)
     EXPECT_EQ(r.heard, "0 A+, 60 A-, 90 A+ D, 90 A- D");
 }
 
-// A receiver that calls back into the session from its handler of one event:
-// nothing is released twice, nothing recurses, the poll it came from sends
-// nothing more, and a button still down is pressed once by the next poll.
+// A receiver that calls back into the session from its handler of one event: nothing is released twice, nothing
+// recurses, the poll it came from sends nothing more, and a button still down is pressed once by the next poll.
 TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
 {
     // What the handler does; whether it releases the button at once; who hears a button still down next (' ': nobody).
@@ -346,9 +325,8 @@ TEST(KeySessionReentry, AStopInsideTheReleaseOfAStopReleasesOnce)
     }
 }
 
-// A handler that runs a modal loop of its own (a message box, the host's
-// menu): the poll timer ticks inside it, so polls nest. The nested polls
-// work; the poll they interrupted sends and changes nothing more.
+// A handler that runs a modal loop of its own (a message box, the host's menu): the poll timer ticks inside it, so
+// polls nest. The nested polls work; the poll they interrupted sends and changes nothing more.
 TEST(KeySessionReentry, PollsNestedInAHandlersModalLoopLeaveNothingStale)
 {
     // In the release of A (a switch to B) the user presses B and lets it go.
@@ -362,8 +340,7 @@ TEST(KeySessionReentry, PollsNestedInAHandlersModalLoopLeaveNothingStale)
     r.Run("", 600, 420);
     EXPECT_EQ(r.heard, "0 A+, 120 A-, 150 B+, 240 B-");
 
-    // In A's first repeat the user moves to B and holds it: B repeats only
-    // once DelayBeforeRepeat has passed since its own press.
+    // In A's first repeat the user moves to B and holds it: B repeats only DelayBeforeRepeat after its own press.
     Rig s;
     s.react = [](Rig& rig, const Ev& e) {
         if (e.code == A && e.value == 1)

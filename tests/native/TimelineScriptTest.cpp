@@ -1,5 +1,4 @@
-// The workbench's timeline format: accepted forms and one clear message per
-// kind of mistake, naming the line.
+// The workbench's timeline format: accepted forms and one clear message per kind of mistake, naming the line.
 #include <gtest/gtest.h>
 
 #include <string>
