@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/KeySession.h"
@@ -112,10 +113,8 @@ struct Hold {
 // What is running: a poll (its time, code and the hold it found) or an action; the events due from it and how many have
 // passed. Events are charged to the innermost frame.
 struct Frame {
-    bool poll;
-    int action;
-    uint32_t now;
-    uint8_t code;
+    int action;  // -1: a poll
+    uint32_t now, code;
     Hold before;
     bool overtaken = false;  // a call-back or a nested poll changed the session while it reported
     Due due[2] = {};
@@ -156,25 +155,23 @@ struct Model {
     // The session's fields against the books, after a step or else an action.
     void CheckBooks(const Step* step, int action)
     {
-        const struct {
-            const char* field;
-            bool has, booked;
-        } rows[] = {
+        const std::tuple<const char*, bool, bool> rows[] = {
+            // field, in the session, in the books
             {"polling", session.polling != 0, polling},
             {"hostListening", session.hostListening != 0, hostListening},
             {"the dialog in charge", session.dialog.receive != nullptr, dialogTakes},
             {"the host's receiver", session.host.receive == &Model::To<HOST> && session.host.context == this, true}};
-        for (const auto& r : rows)
-            if (r.has != r.booked && failure.empty())
+        for (const auto& [field, has, booked] : rows)
+            if (has != booked && failure.empty())
                 Fail((step ? "after the step '" + Describe(*step)
                            : std::string("after the action '") + kActions[action]) +
-                     "': " + r.field + " is " + (r.has ? "on" : "off") + " in the session, " +
-                     (r.booked ? "on" : "off") + " in the model's books");
+                     "': " + field + " is " + (has ? "on" : "off") + " in the session, " + (booked ? "on" : "off") +
+                     " in the model's books");
     }
 
     std::string Where(const Frame& f) const
     {
-        if (!f.poll)
+        if (f.action >= 0)
             return std::string("at the action '") + kActions[f.action] + "'";
         const Hold& h = f.before;
         char text[240];
@@ -225,20 +222,18 @@ struct Model {
         if (failOnThirdRepeat && value >= 3)
             Fail(Where(f) + ": " + Say(came) + " breaks the harness rule of no third repeat");
         f.heard += due != nullptr;
-        if (due && f.poll)
+        if (due && f.action < 0)
             Apply(*due, f.now);
-        if (reaction && (value == EVENT_PRESS ? 0u : value > 0 ? 1u : 2u) == reaction->b) {
-            const Step r = *reaction;
-            reaction = nullptr;
-            Do(static_cast<Action>(r.a), static_cast<uint8_t>(r.c));  // frames may move: f is not used after this
-        }
+        // The step outlives the session; frames may move, so f is not used after this.
+        if (const Step* r = reaction; r && (value == EVENT_PRESS ? 0u : value > 0 ? 1u : 2u) == r->b)
+            reaction = nullptr, Do(static_cast<Action>(r->a), static_cast<uint8_t>(r->c));
     }
 
     // Every change of the session overtakes the polls under way.
     void Overtake()
     {
         for (Frame& f : frames)
-            f.overtaken = f.overtaken || f.poll;
+            f.overtaken = f.overtaken || f.action < 0;
     }
 
     // The tracker forgets its hold; Start, Stop, Open and Close clear its times too.
@@ -259,7 +254,7 @@ struct Model {
     // The books change before anyone hears of the change.
     void Do(Action action, uint8_t code)
     {
-        frames.push_back({false, action, now, NO_KEY, hold});
+        frames.push_back({action, now, NO_KEY, hold});
         switch (action) {
         case STOP: polling = false, DueRelease(InCharge()), Clear(false), StopKeySession(session); break;
         case START:  // refused, changing nothing, while polling; it reports nothing
@@ -273,20 +268,16 @@ struct Model {
         case STOP_START: Do(STOP, code), Do(START, code); break;
         case OPEN:
         case OPEN_BLIND:  // a new session: whatever was held is forgotten everywhere
-            views[HOST].open = views[DIALOG].open = false;
-            polling = false, hostListening = action == OPEN;
+            views[HOST].open = views[DIALOG].open = polling = false, hostListening = action == OPEN;
             Clear(false), OpenKeySession(session, action == OPEN);
             break;
         case CLOSE:  // the host hears nothing more, not even the release
-            views[HOST].open = false;
-            polling = hostListening = false;
+            views[HOST].open = polling = hostListening = false;
             DueRelease(InCharge()), Clear(false), CloseKeySession(session);
             break;
         case TO_DIALOG:  // no key stays down at the host
-            if (!dialogTakes) {
-                DueRelease(InCharge()), dialogTakes = true;
-                Clear(true), HandKeysToDialog(session, {&Model::To<DIALOG>, this});
-            }
+            if (!dialogTakes)
+                DueRelease(InCharge()), dialogTakes = true, Clear(true), HandKeysToDialog(session, {&To<DIALOG>, this});
             break;
         case TO_HOST:         // a button still down is pressed afresh at the next poll that sees it
             if (dialogTakes)  // else nothing changes
@@ -299,9 +290,8 @@ struct Model {
             break;
         case ACTION_COUNT: break;
         }
-        Frame done = frames.back();
+        CheckAllCame(frames.back());  // it reports nothing
         frames.pop_back();
-        CheckAllCame(done);
         CheckBooks(nullptr, action);
     }
 
@@ -312,7 +302,7 @@ struct Model {
     {
         now = at;
         const bool live = polling && hostListening, same = live && code != NO_KEY && code == hold.code;
-        Frame f{true, 0, at, code, hold};
+        Frame f{-1, at, code, hold};
         if (live) {
             ++figures.polls;
             figures.nested += frames.size() > 1;  // inside a handler's modal loop
