@@ -44,7 +44,6 @@ struct Rig {
     Rig() : session(IdleKeySession({&Rig::Receive<'H'>, this})) { OpenAndStart(); }
     Rig(const Rig&) = delete;
     KeyEventSink Display() { return {&Rig::Receive<'D'>, this}; }
-    // As a host with a window opens and starts the plug-in.
     void OpenAndStart() { OpenKeySession(session, true), StartKeySession(session); }
 
     template <char To>
@@ -71,6 +70,16 @@ struct Rig {
             segments, end, [this](uint8_t code, uint32_t t) { Poll(code, t); }, from);
     }
 };
+
+// What a fresh rig hears along a script, and how deep its handlers nested.
+std::pair<std::string, int> Hear(const char* script, uint32_t end, PluginSettings timings = DEFAULT_SETTINGS,
+                                 uint32_t base = 1000000)
+{
+    Rig r;
+    r.timings = timings, r.base = base;
+    r.Run(script, end);
+    return {r.heard, r.maxDepth};
+}
 
 std::string Fields(const KeyTracker& t)
 {
@@ -122,15 +131,8 @@ const Scenario kScenarios[] = {
 
 TEST(KeySessionScripts, GiveExactlyTheseEvents)
 {
-    for (const Scenario& s : kScenarios) {
-        SCOPED_TRACE(s.name);
-        Rig r;
-        r.timings = s.timings;
-        r.base = s.base;
-        r.Run(s.segments, s.end);
-        EXPECT_EQ(r.heard, s.expected);
-        EXPECT_EQ(r.maxDepth, 1);
-    }
+    for (const Scenario& s : kScenarios)
+        EXPECT_EQ(Hear(s.segments, s.end, s.timings, s.base), std::make_pair(s.expected, 1)) << s.name;
 }
 
 TEST(KeySessionScripts, RepeatsComeOnTheFirstPollAtLeastIntervalMinus20AfterTheLast)
@@ -139,15 +141,11 @@ TEST(KeySessionScripts, RepeatsComeOnTheFirstPollAtLeastIntervalMinus20AfterTheL
     const uint32_t cases[][2] = {{0, 0},   {1, 0},    {19, 0},   {20, 30},   {50, 30},
                                  {51, 60}, {100, 90}, {110, 90}, {111, 120}, {200, 180}};
     for (const auto& [interval, spacing] : cases) {
-        SCOPED_TRACE(interval);
-        Rig r;
-        r.timings = {0, 0, interval, 60};  // armed at 30, first repeat at 60
-        r.Run("0 A, 1000 -", 1200);
-        std::string expected = "0 A+";
+        std::string expected = "0 A+";  // armed at 30, first repeat at 60
         int32_t n = 1;
         for (uint32_t t = 60; spacing && t <= 990; t += spacing)
             expected += ", " + Ev{t, A, n++}.Text();
-        EXPECT_EQ(r.heard, expected + ", 1080 A-");
+        EXPECT_EQ(Hear("0 A, 1000 -", 1200, {0, 0, interval, 60}).first, expected + ", 1080 A-") << interval;
     }
 }
 
@@ -155,18 +153,14 @@ TEST(KeySessionScripts, TwoHoldsAcrossTheClockWrapGiveTheSameEvents)
 {
     // Second hold armed at 1560; its first repeat 660 ms after the first hold's last. Far from the wrap, then wrapping
     // while delaying, between two repeats, on an empty poll before the release, at the second arming, at its repeat.
-    for (const uint32_t base : {5000000u, 0xFFFFFF00u, 0u - 500u, 0u - 1050u, 0u - 1560u, 0u - 1590u}) {
-        SCOPED_TRACE(base);
-        Rig r;
-        r.base = base;
-        r.Run("0 A, 1020 -, 1200 A, 1680 -", 1900);
-        EXPECT_EQ(r.heard, kHeldOneSecond + ", 1200 A+, 1590 A1, 1740 A-");
-    }
+    const std::string expected = kHeldOneSecond + ", 1200 A+, 1590 A1, 1740 A-";
+    for (const uint32_t base : {5000000u, 0xFFFFFF00u, 0u - 500u, 0u - 1050u, 0u - 1560u, 0u - 1590u})
+        EXPECT_EQ(Hear("0 A, 1020 -, 1200 A, 1680 -", 1900, DEFAULT_SETTINGS, base).first, expected) << base;
 }
 
 TEST(KeySessionBoundaries, DelayRepeatAndReleaseAreExactStepByStep)
 {
-    const std::tuple<uint8_t, uint32_t, const char*, const char*> rows[] = {
+    const std::tuple<uint8_t, uint32_t, std::string, std::string> rows[] = {
         // code, t, heard, fields after
         {A, 0, "0 A+", "26 count 0 press 0 seen 0 repeat 0"},
         {A, 100, "", "26 count 0 press 0 seen 0 repeat 0"},
@@ -187,11 +181,9 @@ TEST(KeySessionBoundaries, DelayRepeatAndReleaseAreExactStepByStep)
     Rig r;
     r.base = 0;
     for (const auto& [code, t, heard, fieldsAfter] : rows) {
-        SCOPED_TRACE(t);
         r.heard.clear();
         r.Poll(code, t);
-        EXPECT_EQ(r.heard, heard);
-        EXPECT_EQ(Fields(r.session.tracker), fieldsAfter);
+        EXPECT_EQ(std::make_pair(r.heard, Fields(r.session.tracker)), std::make_pair(heard, fieldsAfter)) << t;
     }
 }
 
@@ -287,17 +279,16 @@ TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
         for (const auto& [name, act, releases, next] : actions) {
             SCOPED_TRACE(std::string(name) + " on the " + on);
             Rig r;
-            const std::string when = trigger.Text();
             bool done = false;
-            r.react = [&, act = act](Rig& rig, const Ev& e) {
+            r.react = [&done, act = act, when = trigger.Text()](Rig& rig, const Ev& e) {
                 if (!done && e.Text() == when)
                     done = true, act(rig);
             };
             const uint32_t t = trigger.t;
             r.Run(segments, t);
             const bool released = releases && trigger.value >= 0;
-            EXPECT_EQ(r.heard, before + when + (released ? ", " + Ev{t, A, -1}.Text() : ""));
-            EXPECT_EQ(r.maxDepth, released ? 2 : 1);
+            const std::string heard = before + trigger.Text() + (released ? ", " + Ev{t, A, -1}.Text() : "");
+            EXPECT_EQ(std::make_pair(r.heard, r.maxDepth), std::make_pair(heard, released ? 2 : 1));
 
             // The host starts again if its handler left polling off.
             StartKeySession(r.session);
@@ -320,8 +311,7 @@ TEST(KeySessionReentry, AStopInsideTheReleaseOfAStopReleasesOnce)
         r.react = stop;
         if (!fromPoll)
             StopKeySession(r.session);
-        EXPECT_EQ(r.heard, "0 A+, 0 A-");
-        EXPECT_EQ(r.maxDepth, fromPoll ? 2 : 1);
+        EXPECT_EQ(std::make_pair(r.heard, r.maxDepth), std::make_pair(std::string("0 A+, 0 A-"), fromPoll ? 2 : 1));
     }
 }
 
