@@ -1,6 +1,5 @@
-// The holds one receiver of key events hears, checked event by event: a press while nothing is held, then repeats
-// numbered 1, 2, 3, ... and one release, all of the same button. Key is what names a button to that receiver (a code,
-// or the command text a host sees). Plain data; allocates nothing for int keys.
+// Checks the holds one receiver of key events hears: a press while nothing is held, repeats 1, 2, 3, ... and one
+// release, all of one button. Key names a button to that receiver (a code or a command); int keys allocate nothing.
 #pragma once
 
 #include <stdint.h>

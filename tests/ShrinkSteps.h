@@ -1,5 +1,6 @@
-// The report of a failing random session, shortened first: chunks of steps are removed, halving their size down to
-// single steps, while it still fails.
+// The report of a failing random session: its seed, then the failure and the steps (one a line) of the shortest session
+// that still fails, found by removing chunks of steps, halving their size down to single steps. `run(steps)` replays
+// steps and returns the failure, empty if none; `describe(i, step)` says what step i is; at most maxRuns replays.
 #pragma once
 
 #include <stddef.h>
@@ -8,9 +9,6 @@
 #include <string>
 #include <vector>
 
-// The report: the seed, the failure of the shortest steps that still fail, and those steps one a line. `run(steps)`
-// replays steps and returns the failure, empty if none; `describe(i, step)` says what step i is. At most maxRuns
-// replays go into the shrinking.
 template <typename Step, typename Run, typename Describe>
 std::string ShrinkAndReport(uint64_t seed, const std::vector<Step>& failing, Run run, Describe describe, int maxRuns)
 {

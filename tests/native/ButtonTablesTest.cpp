@@ -71,8 +71,7 @@ TEST(ButtonTables, CommandsAreCutTo31CharactersAndLabelsStay)
         char after[sizeof(ButtonEntry)];
     } guarded;
     memset(&guarded, '#', sizeof guarded);
-    ButtonTable& table = guarded.table;
-    table = SHIPPED_BUTTON_TABLES[2];
+    ButtonTable& table = guarded.table = SHIPPED_BUTTON_TABLES[2];
     const std::string exact(31, 'A');
     SetButtonCommand(table, 5, exact.c_str());
     SetButtonCommand(table, 92, (exact + "BCDEF").c_str());

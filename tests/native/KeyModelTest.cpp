@@ -1,8 +1,7 @@
-// Random sessions of the real key session: polls of random codes at random gaps, clock jumps across the 2^32 wrap,
-// random timings, and handlers of the host and the dialog that call back (kActions) or poll again. From its own books
-// (polling, listening, who is in charge, the hold) the model works out which events are due, checks that exactly those
-// come and none from a poll a call-back overtook, and checks the session against its books after every step and action.
-// A failing session is shrunk and printed with its seed. VRC_MODEL_STEPS sets the steps of a run (default 1,000,000).
+// Random sessions of the real key session: random polls, gaps, timings, clock jumps across the 2^32 wrap, and handlers
+// of the host and the dialog that call back (kActions) or poll again. From its own books (polling, listening, who is in
+// charge, the hold) the model works out the events due, checks that exactly those come (none from an overtaken poll)
+// and that the session agrees with its books. A failing session is shrunk and printed with its seed.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -149,10 +148,8 @@ struct Model {
 
     void Fail(const std::string& why) { failure = failure.empty() ? why : failure; }
 
-    // Who must hear events: the dialog while it takes them, else the host while it listens.
     Receiver InCharge() const { return dialogTakes ? DIALOG : hostListening ? HOST : NOBODY; }
 
-    // The session's fields against the books, after a step or else an action.
     void CheckBooks(const Step* step, int action)
     {
         const std::tuple<const char*, bool, bool> rows[] = {
@@ -345,7 +342,6 @@ struct Model {
     }
 };
 
-// The failure of a session, empty if none.
 std::string RunSession(const std::vector<Step>& steps, bool failOnThirdRepeat)
 {
     Model m;
@@ -370,7 +366,7 @@ std::string Report(uint64_t seed, const std::vector<Step>& steps, bool failOnThi
 
 TEST(KeyModel, RandomSessionsGiveEveryEventDueAndNoOther)
 {
-    const char* wanted = getenv("VRC_MODEL_STEPS");
+    const char* wanted = getenv("VRC_MODEL_STEPS");  // steps of a run, 1,000,000 if unset
     const size_t target = wanted && atol(wanted) > 0 ? static_cast<size_t>(atol(wanted)) : 1000000;
     const auto started = std::chrono::steady_clock::now();
     size_t sessions = 0, steps = 0;

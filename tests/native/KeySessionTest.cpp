@@ -1,6 +1,5 @@
-// The key session polled every 30 ms by a rig whose two receivers, the host and the setup dialog's display, write down
-// each event with the poll it came on, and whose handlers may call back into the session the way the plug-in's exports
-// and a host's own modal loop do.
+// The key session polled every 30 ms by a rig whose receivers (the host, the dialog's display) write down each event
+// with its poll, and whose handlers may call back into the session as the exports and a host's modal loop do.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -197,8 +196,9 @@ TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
     StopKeySession(r.session);  // the release before Stop returns
     StopKeySession(r.session);
     r.Run("0 A", 600, 510);  // polls of a stopped session
-    EXPECT_EQ(r.heard, "0 A+, 390 A1, 480 A2, 480 A-");
-    EXPECT_EQ(Fields(r.session.tracker), "255 count 0 press 0 seen 0 repeat 0");
+    EXPECT_EQ(std::make_pair(r.heard, Fields(r.session.tracker)),
+              std::make_pair(std::string("0 A+, 390 A1, 480 A2, 480 A-"),
+                             std::string("255 count 0 press 0 seen 0 repeat 0")));
 
     // Close while held: the host hears nothing more; the dialog, in charge, hears the release.
     for (const bool dialog : {false, true}) {
@@ -326,8 +326,7 @@ TEST(KeySessionReentry, PollsNestedInAHandlersModalLoopLeaveNothingStale)
             rig.Run("0 B, 210 -", 390, 150);
     };
     r.Run("0 A, 120 B", 120);
-    r.react = nullptr;
-    r.Run("", 600, 420);
+    r.Run("", 600, 420);  // the loop is over
     EXPECT_EQ(r.heard, "0 A+, 120 A-, 150 B+, 240 B-");
 
     // In A's first repeat the user moves to B and holds it: B repeats only DelayBeforeRepeat after its own press.
@@ -337,7 +336,6 @@ TEST(KeySessionReentry, PollsNestedInAHandlersModalLoopLeaveNothingStale)
             rig.Run("0 B", 510, 420);
     };
     s.Run("0 A", 390);
-    s.react = nullptr;
     s.Run("0 B", 900, 540);
     EXPECT_EQ(s.heard, "0 A+, 390 A1, 420 A-, 420 B+, 810 B1, 900 B2");
 
