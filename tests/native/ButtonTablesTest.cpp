@@ -42,8 +42,7 @@ TEST(ButtonTables, LookupsFollowTheRemoteTypeAndTheLabels)
         {1, "VOL+", 12},     {0, "vol +", -1},   {0, "Vol", -1},
         {0, "", 25},         {1, "", 20},        {2, "", 32},
         {1, "REC", 29},      {1, "Recall", 10},  {2, "Freeze", 92},
-        {2, "Snapshot", 88}, {0, "Button 0", 0}, {0, "Chan +xxxxxxxxxxxxxxxxxxxxxxx", -1},
-    };
+        {2, "Snapshot", 88}, {0, "Button 0", 0}, {0, "Chan +xxxxxxxxxxxxxxxxxxxxxxx", -1}};
     for (const auto& [table, label, index] : labels)
         EXPECT_EQ(FindButtonByLabel(SHIPPED_BUTTON_TABLES[table], label), index) << table << " " << label;
 }
@@ -55,8 +54,7 @@ TEST(ButtonTables, CommandIndexMatchesWordsIgnoringCase)
         // button, command, vocabulary index
         {18, "power", 12}, {19, "ZAP", 1},   {20, "VOL_UP", 15}, {21, "dirpadleftdown", 60}, {22, "< none >", 0},
         {23, "Radio", 39}, {0, "0", 2},      {24, "POWE", 1},    {25, "POWERS", 1},          {26, "", 0},
-        {92, "MUTE", 17},  {93, "POWER", 0}, {-1, "POWER", 0},   {INT32_MAX, "POWER", 0},    {INT32_MIN, "POWER", 0},
-    };
+        {92, "MUTE", 17},  {93, "POWER", 0}, {-1, "POWER", 0},   {INT32_MAX, "POWER", 0},    {INT32_MIN, "POWER", 0}};
     for (const auto& [index, command, expected] : cases)
         SetButtonCommand(table, index, command);
     for (const auto& [index, command, expected] : cases)

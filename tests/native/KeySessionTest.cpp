@@ -123,8 +123,7 @@ const Scenario kScenarios[] = {
      PluginSettings{0, 0, 20, 0}},
     // Tracked like any other, heard by nobody: A's first repeat waits 180 ms after the unheard repeat of 93 at 240.
     {"codes above 92 are tracked but reach nobody", "0 93, 270 254, 330 A, 600 -", 800, "330 A+, 420 A1, 660 A-",
-     PluginSettings{0, 0, 200, 60}},
-};
+     PluginSettings{0, 0, 200, 60}}};
 
 }  // namespace
 
@@ -175,8 +174,7 @@ TEST(KeySessionBoundaries, DelayRepeatAndReleaseAreExactStepByStep)
         {B, 1000, "1000 B+", "18 count 0 press 1000 seen 1000 repeat 590"},
         {N, 1040, "", "18 count 0 press 1000 seen 1000 repeat 590"},  // a dropout within ReleaseTime
         {B, 1349, "", "18 count 0 press 1000 seen 1000 repeat 590"},  // delay counts from the press
-        {B, 1350, "", "18 count 1 press 1350 seen 1000 repeat 590"},
-    };
+        {B, 1350, "", "18 count 1 press 1350 seen 1000 repeat 590"}};
     Rig r;
     r.base = 0;
     for (const auto& [code, t, heard, fieldsAfter] : rows) {
@@ -266,15 +264,13 @@ TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
         {"Open", [](Rig& r) { OpenKeySession(r.session, true); }, false, 'H'},
         {"Open+Start", [](Rig& r) { r.OpenAndStart(); }, false, 'H'},
         {"Close", [](Rig& r) { CloseKeySession(r.session); }, false, ' '},
-        {"the dialog takes over", [](Rig& r) { HandKeysToDialog(r.session, r.Display()); }, true, 'D'},
-    };
+        {"the dialog takes over", [](Rig& r) { HandKeysToDialog(r.session, r.Display()); }, true, 'D'}};
     // The event whose handler acts, the events before it, the button still down after it.
     const std::tuple<const char*, const char*, Ev, const char*, uint8_t> triggers[] = {
         {"press", "0 A", {0, A, 0}, "", A},
         {"repeat", "0 A", {390, A, 1}, "0 A+, ", A},
         {"release", "0 A, 30 -", {90, A, -1}, "0 A+, ", N},
-        {"release of a switch", "0 A, 120 B", {120, A, -1}, "0 A+, ", B},
-    };
+        {"release of a switch", "0 A, 120 B", {120, A, -1}, "0 A+, ", B}};
     for (const auto& [on, segments, trigger, before, stillDown] : triggers) {
         for (const auto& [name, act, releases, next] : actions) {
             SCOPED_TRACE(std::string(name) + " on the " + on);

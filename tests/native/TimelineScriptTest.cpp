@@ -33,8 +33,7 @@ TEST(TimelineScript, RejectsMistakesNamingTheLine)
         {"0 0x\n", "line 1: unknown word \"0x\" (a code 0-255 or \"none\")"},
         {"# c\n0 power\n", "line 2: unknown word \"power\" (a code 0-255 or \"none\")"},
         {"0 1 2\n", "line 1: expected \"TIME CODE\", got \"0 1 2\""},
-        {"10\n", "line 1: expected \"TIME CODE\", got \"10\""},
-    };
+        {"10\n", "line 1: expected \"TIME CODE\", got \"10\""}};
     for (const auto& [text, error] : cases)  // text, what it is told
         EXPECT_EQ(ParseTimeline(text).error, error) << text;
     std::string full;
