@@ -31,7 +31,7 @@ struct Step {
     uint32_t a, b, c;  // REACT: action, on which event (0 press, 1 repeat, 2 release), modal loop's code
 };
 
-std::string Describe(const Step& s)
+std::string Describe(size_t, const Step& s)  // the shrinker's report numbers the steps itself
 {
     static const char* const on[] = {"press", "repeat", "release"};
     char text[160];
@@ -160,7 +160,7 @@ struct Model {
             {"the host's receiver", session.host.receive == &Model::To<HOST> && session.host.context == this, true}};
         for (const auto& [field, has, booked] : rows)
             if (has != booked && failure.empty())
-                Fail((step ? "after the step '" + Describe(*step)
+                Fail((step ? "after the step '" + Describe(0, *step)
                            : std::string("after the action '") + kActions[action]) +
                      "': " + field + " is " + (has ? "on" : "off") + " in the session, " + (booked ? "on" : "off") +
                      " in the model's books");
@@ -358,8 +358,7 @@ std::string RunSession(const std::vector<Step>& steps, bool failOnThirdRepeat)
 std::string Report(uint64_t seed, const std::vector<Step>& steps, bool failOnThirdRepeat)
 {
     const auto run = [=](const std::vector<Step>& c) { return RunSession(c, failOnThirdRepeat); };
-    return ShrinkAndReport(
-        seed, steps, run, [](size_t, const Step& s) { return Describe(s); }, 1 << 20);
+    return ShrinkAndReport(seed, steps, run, Describe, 1 << 20);
 }
 
 }  // namespace
