@@ -160,10 +160,8 @@ struct Model {
             {"the host's receiver", session.host.receive == &Model::To<HOST> && session.host.context == this, true}};
         for (const auto& [field, has, booked] : rows)
             if (has != booked && failure.empty())
-                Fail((step ? "after the step '" + Describe(0, *step)
-                           : std::string("after the action '") + kActions[action]) +
-                     "': " + field + " is " + (has ? "on" : "off") + " in the session, " + (booked ? "on" : "off") +
-                     " in the model's books");
+                Fail("after '" + (step ? Describe(0, *step) : std::string(kActions[action])) + "': " + field + " is " +
+                     (has ? "on" : "off") + " in the session, " + (booked ? "on" : "off") + " in the model's books");
     }
 
     std::string Where(const Frame& f) const
