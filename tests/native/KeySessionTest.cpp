@@ -228,15 +228,12 @@ TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
 // still down when the events come back reaches it as a fresh press. The times of the tracker are kept.
 TEST(KeySession, TheDialogTakesKeyEventsOverAndGivesThemBack)
 {
-    Rig r;
-    for (uint32_t t = 0; t <= 1200; t += 30) {
-        r.now = r.base + t;
-        if (t == 60)
-            HandKeysToDialog(r.session, r.Display());
-        if (t == 600)
-            HandKeysToHost(r.session);
-        r.Poll(t < 1020 ? A : N, t);
-    }
+    Rig r;  // the hand-overs come just before the polls at 60 and 600
+    r.Run("0 A", 30);
+    r.now = r.base + 60, HandKeysToDialog(r.session, r.Display());
+    r.Run("0 A", 570, 60);
+    r.now = r.base + 600, HandKeysToHost(r.session);
+    r.Run("0 A, 1020 -", 1200, 600);
     EXPECT_EQ(r.heard, "0 A+, 60 A-, 60 A+ D, 450 A1 D, 540 A2 D, 600 A+, 990 A1, 1080 A-");
 
     // Stop while the dialog has the events: its release goes to the dialog.
