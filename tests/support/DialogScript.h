@@ -9,7 +9,9 @@
 #include <stdint.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/resource.h"
@@ -40,19 +42,34 @@ inline HWND Item(HWND dialog, int id)
 }
 std::string Text(HWND dialog, int id);
 Texts Items(HWND dialog, int id);  // the items of a list
-int Sel(HWND dialog, int id);      // its selection, CB_ERR for none
+// Its selection, CB_ERR for none.
+inline int Sel(HWND dialog, int id)
+{
+    return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
+}
 std::string SelText(HWND dialog, int id);
 std::string ClassOf(HWND window);
+// What the controls show, one text each: a list's selected item, else the text.
+Texts Shown(HWND dialog, std::initializer_list<int> ids);
 
 // A notification from a control to the dialog, as the control sends it.
-void Notify(HWND dialog, int id, int code);
+inline void Notify(HWND dialog, int id, int code)
+{
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(dialog, id)));
+}
 // The user picks item index of a list.
 void Pick(HWND dialog, int id, int index);
 // Picks the item whose text is exactly text; false if the list lacks it.
 bool PickText(HWND dialog, int id, const std::string& text);
 // Replaces an edit's text; the edit reports EN_CHANGE as after typing.
-void Type(HWND dialog, int id, const char* text);
-void Click(HWND dialog, int id);
+inline void Type(HWND dialog, int id, const char* text)
+{
+    SetDlgItemTextA(dialog, id, text);
+}
+inline void Click(HWND dialog, int id)
+{
+    SendMessageA(Item(dialog, id), BM_CLICK, 0, 0);
+}
 // One press of an arrow key in an up-down's buddy edit.
 void Arrow(HWND dialog, int editId, WPARAM key);
 // A key as the keyboard delivers it: queued for the focused control.
@@ -66,17 +83,22 @@ constexpr DWORD kEventMs = 10000;  // bound for anything the poll timer produces
 // tick, so the poll timer keeps running) until a condition holds.
 class Script {
 public:
-    Script& Do(std::function<void(HWND)> act);
-    Script& Until(const std::string& what, std::function<bool(HWND)> done, DWORD timeoutMs = kEventMs);
-    Script& Pause(DWORD ms);
-
     struct Step {
         std::function<void(HWND)> act;
         std::function<bool(HWND)> done;
         std::string what;
         DWORD timeoutMs;
     };
+    Script& Do(std::function<void(HWND)> act) { return Add({std::move(act), nullptr, "", 0}); }
+    Script& Until(const std::string& what, std::function<bool(HWND)> done, DWORD timeoutMs = kEventMs)
+    {
+        return Add({nullptr, std::move(done), what, timeoutMs});
+    }
+    Script& Pause(DWORD ms);
     std::vector<Step> steps;
+
+private:
+    Script& Add(Step step);
 };
 
 struct SetupRun {
