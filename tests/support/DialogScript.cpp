@@ -104,7 +104,7 @@ constexpr UINT kTickMs = 10;
 struct ScriptRun {
     const Script* script = nullptr;
     DWORD start = 0, waitStart = 0, doneTime = 0;
-    HWND dialog = nullptr;
+    HWND dialog = nullptr, outer = nullptr;  // outer: the dialog of the script that called this Setup
     size_t next = 0;
     bool waiting = false, aborted = false, stepsDone = false, forcedEnd = false, busy = false;
 };
@@ -125,11 +125,11 @@ VOID CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
     run->busy = true;
     const DWORD now = GetTickCount();
     if (!run->dialog)
-        run->dialog = FindSetupDialog(true);
+        run->dialog = FindSetupDialog(true, run->outer);
     if (!run->dialog && !run->aborted && now - run->start >= kDialogAppearMs) {
         ADD_FAILURE() << "the setup dialog did not appear";
         run->aborted = run->stepsDone = true;
-        if (HWND hidden = FindSetupDialog(false))
+        if (HWND hidden = FindSetupDialog(false, run->outer))
             ForceEnd(*run, hidden);
     }
     const HWND dialog = run->dialog;
@@ -179,15 +179,10 @@ void Exit(HWND dialog)
     EXPECT_FALSE(IsWindowVisible(dialog)) << "the exit button left the dialog open";
 }
 
-HWND ScriptDialog()
-{
-    return g_run ? g_run->dialog : nullptr;
-}
-
 SetupRun RunSetup(const Script& script, const std::function<int32_t()>& setup)
 {
-    ScriptRun state = {&script, GetTickCount()};
     ScriptRun* const outer = g_run;  // a Setup called from inside another script's dialog
+    ScriptRun state = {&script, GetTickCount(), 0, 0, nullptr, outer ? outer->dialog : nullptr};
     g_run = &state;
     const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, ScriptTick);
     EXPECT_NE(timer, 0u);

@@ -1,8 +1,5 @@
-// The setup dialog worked as a user would: reading and working its controls
-// with the messages the controls themselves send, and a script of such
-// actions run from a thread timer of the host thread, which the dialog's own
-// modal loop dispatches between its messages. All of it runs on the host
-// thread inside that loop, so every message is a plain call.
+// The setup dialog worked as a user would: its controls read and worked with the messages they send themselves, by
+// a script run from a thread timer that the dialog's modal loop dispatches, on the host thread: every call is plain.
 #pragma once
 
 #include <windows.h>
@@ -79,8 +76,7 @@ void Exit(HWND dialog);
 
 constexpr DWORD kEventMs = 10000;  // bound for anything the poll timer produces
 
-// Steps run one after another; a step either acts once or waits (tick by
-// tick, so the poll timer keeps running) until a condition holds.
+// Steps run in turn; a step acts once or waits tick by tick (the poll timer keeps running) until a condition holds.
 class Script {
 public:
     struct Step {
@@ -108,10 +104,8 @@ struct SetupRun {
     int32_t result = 0;
 };
 
-// Calls setup (the host's call of Setup) while the script works the dialog
-// it opens; a dialog the script leaves open is ended as its exit button would.
+// Calls setup (the host's Setup) while the script works the dialog it opens (not an outer script's); a dialog the
+// script leaves open is ended as its exit button would.
 SetupRun RunSetup(const Script& script, const std::function<int32_t()>& setup);
 // The usual end: every step ran and the script closed the dialog itself.
 void ExpectRanThrough(const SetupRun& run);
-// The dialog the innermost running script works; null before it appeared.
-HWND ScriptDialog();
