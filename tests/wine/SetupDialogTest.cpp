@@ -1,7 +1,5 @@
-// The setup dialog and its live key display as a host and a user work them:
-// this thread calls Setup, and a script run from its timer inside the modal
-// loop works the controls. What the screen does not show is read from the
-// settings file, the simulator's counters and the host's messages.
+// The setup dialog as a host and a user work it: this thread calls Setup, a script run from its timer inside the
+// modal loop works the controls; the file, the simulator's counters and the host's messages show the rest.
 #include <windows.h>
 #include <commctrl.h>
 #include <stdlib.h>
@@ -24,10 +22,12 @@ namespace {
 // "Настройка плагина VantorixRC"
 const wchar_t kCaption[] = L"\u041d\u0430\u0441\u0442\u0440\u043e\u0439\u043a\u0430 "
                            L"\u043f\u043b\u0430\u0433\u0438\u043d\u0430 VantorixRC";
-// Texts the dialog sets at run time, Windows-1251.
+// Texts the dialog sets at run time, Windows-1251 and wide.
 const std::string kPressed = "\xcd\xe0\xe6\xe0\xf2\xe0";   // "Нажата"
 const std::string kReleased = "\xce\xf2\xe6\xe0\xf2\xe0";  // "Отжата"
-const std::string kRepeat = "\xcf\xee\xe2\xf2\xee\xf0 ";   // "Повтор ", then the repeat's number
+const std::wstring kPressedW = L"\u041d\u0430\u0436\u0430\u0442\u0430";
+const std::wstring kReleasedW = L"\u041e\u0442\u0436\u0430\u0442\u0430";
+const std::wstring kRepeatW = L"\u041f\u043e\u0432\u0442\u043e\u0440 ";  // "Повтор ", then the repeat's number
 const char kNoDevice[] = "< NONE >";
 
 // Timings other than the factory's, as keys of [Hardware].
@@ -80,20 +80,26 @@ Script& HoldInDialog(
     });
 }
 
-// Every text the status field of a dialog is given, from RecordStatuses on:
-// none is missed however fast the events come.
-Texts g_statuses;
+// Every text the status field is given from RecordStatuses on, read wide: none is missed however fast events come.
+typedef std::vector<std::wstring> WideTexts;
+WideTexts g_statuses;
 WNDPROC g_statusProc;
+std::wstring Status(HWND d)
+{
+    wchar_t text[64] = {};
+    GetDlgItemTextW(d, ID_STATUS, text, 64);
+    return text;
+}
 LRESULT CALLBACK RecordStatus(HWND field, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const LRESULT result = CallWindowProcW(g_statusProc, field, message, wParam, lParam);
     if (message == WM_SETTEXT)
-        g_statuses.push_back(Text(GetParent(field), ID_STATUS));
+        g_statuses.push_back(Status(GetParent(field)));
     return result;
 }
 void RecordStatuses(HWND d)
 {
-    g_statuses = {Text(d, ID_STATUS)};
+    g_statuses = {Status(d)};
     g_statusProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(Item(d, ID_STATUS), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordStatus)));
 }
@@ -158,15 +164,20 @@ protected:
     {
         return ::RunSetup(script, [this] { return plugin.Setup(); });
     }
+    // The same, and the usual end expected.
+    SetupRun RunThrough(const Script& script)
+    {
+        const SetupRun run = RunSetup(script);
+        ExpectRanThrough(run);
+        return run;
+    }
     // Calls Setup, works the dialog in one step and presses its exit button.
     SetupRun WorkDialog(const std::function<void(HWND)>& work)
     {
-        const SetupRun run = RunSetup(Script().Do([&](HWND d) {
+        return RunThrough(Script().Do([&](HWND d) {
             work(d);
             Exit(d);
         }));
-        ExpectRanThrough(run);
-        return run;
     }
 
     // Holds code until the host gets a message: its command if it is a press.
@@ -189,8 +200,7 @@ protected:
 
 }  // namespace
 
-// The test program has no common-controls initialisation of its own, so the
-// up-down class must come from Setup.
+// The test program has no common-controls initialisation of its own: the up-down class must come from Setup.
 TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
 {
     char self[MAX_PATH] = {};
@@ -233,8 +243,7 @@ TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
     EXPECT_EQ(Ini(), ini) << "closing without a change writes nothing";
 }
 
-// The card and the labels of its remote type's table; "< NONE >", disabled,
-// and no card asked for without cards or with an error count (top bit set).
+// "< NONE >", disabled, and no card asked for without cards or with an error count (top bit set).
 TEST_F(SetupDialogTest, ButtonListHoldsTheNonEmptyLabelsOfTheCardsTable)
 {
     const struct {
@@ -303,14 +312,12 @@ TEST_F(SetupDialogTest, EscapeAndCloseRequestsKeepItOpenAndEnterExits)
             EXPECT_TRUE(IsWindowVisible(d)) << "Escape or a close request ended the dialog";
             PostKey(GetFocus(), VK_RETURN);  // ends it through the default button
         });
-    const SetupRun run = RunSetup(script);
-    ExpectRanThrough(run);
+    const SetupRun run = RunThrough(script);
     EXPECT_EQ(run.result, 0) << "exit result while polling was on";
     EXPECT_EQ(Ini(), "") << "the list gaining the focus on the card in use changed nothing";
 }
 
-// Ended from outside, by the end of its owner or by WM_QUIT in its loop (which
-// the dialog manager posts again for the host): the key events go back to the host.
+// Ended by its owner's end or by WM_QUIT in its loop (posted again for the host): the keys go back to the host.
 TEST_F(SetupDialogTest, ADialogEndedFromOutsideHandsTheKeysBackToTheHost)
 {
     ASSERT_TRUE(PutIni("[Buttons]\r\n12=POWER\r\n"));
@@ -423,7 +430,7 @@ TEST_F(SetupDialogTest, ChangingTheCardReopensItAndBindsByLabelInTheNewTable)
         EXPECT_EQ(CommandFor(d, "Mute"), "VOL_DOWN");
         Exit(d);
     });
-    ExpectRanThrough(RunSetup(script));
+    RunThrough(script);
     // The bindings of the new table; the file's 00=MUTE went to table 2 only.
     ExpectSaved(ANY_ORDER, 1, {{0x13, "VOL_DOWN"}});
 }
@@ -452,35 +459,33 @@ TEST_F(SetupDialogTest, ChangingToACardThatFailsReleasesTheHeldButtonAndStopsPol
             ASSERT_TRUE(Bind(d, "Info", "SCAN"));
             Exit(d);
         });
-    ExpectRanThrough(RunSetup(script));
+    RunThrough(script);
     ExpectSaved(ANY_ORDER, 1, {{0x10, "SCAN"}});
     EXPECT_EQ(plugin.Start(), 0u) << "no card open";
 }
 
-// The stored card (the second of two) is unplugged: the list opens without a
-// selection, and notifications that choose nothing leave card, device and
-// file alone; a real choice from there acts as ever.
+// The stored card (second of two) is unplugged: no selection, and only a real choice changes card or file.
 TEST_F(SetupDialogTest, AnAbsentConfiguredCardSurvivesTheDialogUntilARealChoice)
 {
     const std::string ini = "[Hardware]\r\nDeviceIndex=1\r\n";
     OpenWith(ini);
     std::pair<uint32_t, uint32_t> calls;
-    Script look;
-    look.Do([&](HWND d) {
-            ExpectDevices(d, {"Simulated TV card"}, CB_ERR, true);
-            EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(0)) << "no card open, so table 0";
-            calls = CardCalls();
-            ASSERT_EQ(GetFocus(), Item(d, ID_EXIT));
-            PostKey(Item(d, ID_EXIT), VK_TAB);
-        })
-        .Until("Tab moves the focus to the device list", [](HWND d) { return GetFocus() == Item(d, ID_DEVICES); })
-        .Do([&](HWND d) {
-            for (int code : {CBN_DROPDOWN, CBN_CLOSEUP, CBN_SELENDCANCEL, CBN_KILLFOCUS})
-                Notify(d, ID_DEVICES, code);
-            EXPECT_EQ(CardCalls(), calls) << "the card was opened or closed";
-            Exit(d);
-        });
-    ExpectRanThrough(RunSetup(look));
+    RunThrough(
+        Script()
+            .Do([&](HWND d) {
+                ExpectDevices(d, {"Simulated TV card"}, CB_ERR, true);
+                EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(0)) << "no card open, so table 0";
+                calls = CardCalls();
+                ASSERT_EQ(GetFocus(), Item(d, ID_EXIT));
+                PostKey(Item(d, ID_EXIT), VK_TAB);
+            })
+            .Until("Tab moves the focus to the device list", [](HWND d) { return GetFocus() == Item(d, ID_DEVICES); })
+            .Do([&](HWND d) {
+                for (int code : {CBN_DROPDOWN, CBN_CLOSEUP, CBN_SELENDCANCEL, CBN_KILLFOCUS})
+                    Notify(d, ID_DEVICES, code);
+                EXPECT_EQ(CardCalls(), calls) << "the card was opened or closed";
+                Exit(d);
+            }));
     EXPECT_EQ(Ini(), ini) << "the stored card was changed";
 
     WorkDialog([&](HWND d) {
@@ -490,8 +495,7 @@ TEST_F(SetupDialogTest, AnAbsentConfiguredCardSurvivesTheDialogUntilARealChoice)
     ExpectSaved(ANY_ORDER, 0, {});
 }
 
-// A name without a terminator, right before memory that cannot be read: the
-// list shows its first 63 characters. A null name is an empty item.
+// An unterminated name before unreadable memory shows 63 characters; a null name is an empty item.
 TEST_F(SetupDialogTest, CardNamesAreReadWithinTheirFirst64Bytes)
 {
     std::string name;
@@ -565,8 +569,7 @@ TEST_F(SetupDialogTest, DefaultsRestoreFactoryTimingsAndTheSetOfTheRemoteType)
     ExpectSaved(ANY_ORDER, 1, expected::kType2Set);
 }
 
-// After Close no device is left to ask: the factory set still follows the
-// buttons the dialog lists, here those of a type-2 remote.
+// With no device left to ask, the factory set follows the buttons listed, here a type-2 remote's.
 TEST_F(SetupDialogTest, DefaultsAfterCloseRestoreTheSetOfTheButtonsOnScreen)
 {
     OpenPlugin();
@@ -588,7 +591,7 @@ TEST_F(SetupDialogTest, LiveDisplayShowsPressDecimalRepeatsPastNineAndReleaseAnd
     OpenWith(ini);
     EXPECT_GT(plugin.Start(), 0u);
 
-    const Texts& statuses = g_statuses;  // from the first step on
+    const WideTexts& statuses = g_statuses;  // from the first step on
     Script script;
     script
         .Do([&](HWND d) {
@@ -608,21 +611,21 @@ TEST_F(SetupDialogTest, LiveDisplayShowsPressDecimalRepeatsPastNineAndReleaseAnd
                       (Texts{"0x1A", "Chan +", "Chan +", "CH_UP"}));
             SimHold(255);
         })
-        .Until("release", [&](HWND) { return statuses.back() == kReleased; })
+        .Until("release", [&](HWND) { return statuses.back() == kReleasedW; })
         .Do([&](HWND) {
             // "Отжата", "Нажата", "Повтор 1", "Повтор 2", ... "Повтор n", "Отжата".
             ASSERT_GE(statuses.size(), 15u);
-            Texts expected = {kReleased, kPressed};
+            WideTexts expected = {kReleasedW, kPressedW};
             for (size_t n = 1; n + 3 <= statuses.size(); ++n)
-                expected.push_back(kRepeat + std::to_string(n));
-            expected.push_back(kReleased);
+                expected.push_back(kRepeatW + std::to_wstring(n));
+            expected.push_back(kReleasedW);
             EXPECT_EQ(statuses, expected);
         });
     // 0x19 has no label in table 0; the lists stay.
     HoldInDialog(script, 0x19, [](HWND d) {
         EXPECT_EQ(Shown(d, {ID_LABEL, ID_BUTTONS, ID_COMMANDS}), (Texts{"", "Chan +", "CH_UP"}));
     }).Do(Exit);
-    ExpectRanThrough(RunSetup(script));
+    RunThrough(script);
     EXPECT_TRUE(host.messages.empty()) << "a bound button reached the host while the dialog was open";
     EXPECT_EQ(Ini(), ini) << "the display changes no setting";
 
@@ -632,45 +635,30 @@ TEST_F(SetupDialogTest, LiveDisplayShowsPressDecimalRepeatsPastNineAndReleaseAnd
     EXPECT_EQ(host.messages[0].Source(), "TV");
 }
 
-// The status texts the display sets read right as wide text whatever the
-// ANSI code page. The "codepage" test runs this case alone in a process with
-// code page 1252 (VRC_EXPECT_ACP), where Windows-1251 bytes read as "Íàæàòà".
-// (The template's own first "Отжата" is left out: Wine, unlike Windows, turns
-// the texts of a template opened through the ANSI call into the ANSI code
-// page, so there it reads as question marks.)
+// The "codepage" test runs this case alone under code page 1252 (VRC_EXPECT_ACP), where 1251 bytes read "Íàæàòà".
+// The template's first "Отжата" is left out: Wine turns a template opened the ANSI way into the ANSI code page.
 TEST_F(SetupDialogTest, StatusTextsReadRightWhateverTheCodePage)
 {
     if (const char* acp = getenv("VRC_EXPECT_ACP")) {
         ASSERT_EQ(GetACP(), strtoul(acp, nullptr, 10));
     }
-    const std::wstring pressed = L"\u041d\u0430\u0436\u0430\u0442\u0430";
-    const std::wstring released = L"\u041e\u0442\u0436\u0430\u0442\u0430";
-    const std::wstring repeat1 = L"\u041f\u043e\u0432\u0442\u043e\u0440 1";
     Sim()->remoteType[0] = 0;
     OpenWith("[Hardware]\r\nDelayBeforeRepeat=0\r\nRepeatInterval=400\r\n");
-    std::vector<std::wstring> statuses;
-    auto watch = [&](HWND d) {
-        wchar_t text[64] = {};
-        GetDlgItemTextW(d, ID_STATUS, text, 64);
-        if (statuses.empty() || statuses.back() != text)
-            statuses.push_back(text);
-        return std::wstring(text);
-    };
+    const WideTexts& statuses = g_statuses;
     Script script;
     script
         .Do([&](HWND d) {
-            watch(d);
+            RecordStatuses(d);
             SimHold(0x1A);
         })
-        .Until("first repeat", [&](HWND d) { return watch(d) == repeat1; })
+        .Until("first repeat", [&](HWND) { return statuses.back() == kRepeatW + L"1"; })
         .Do([](HWND) { SimHold(255); })
-        .Until("release", [&](HWND d) { return watch(d) == released; })
+        .Until("release", [&](HWND) { return statuses.back() == kReleasedW; })
         .Do(Exit);
-    ExpectRanThrough(RunSetup(script));
+    RunThrough(script);
     ASSERT_GE(statuses.size(), 4u);
-    EXPECT_EQ(std::vector<std::wstring>(statuses.begin() + 1, statuses.begin() + 3),
-              (std::vector<std::wstring>{pressed, repeat1}));
-    EXPECT_EQ(statuses.back(), released);
+    EXPECT_EQ(WideTexts(statuses.begin() + 1, statuses.begin() + 3), (WideTexts{kPressedW, kRepeatW + L"1"}));
+    EXPECT_EQ(statuses.back(), kReleasedW);
 }
 
 TEST_F(SetupDialogTest, LiveDisplayPressInTable1SelectsRecNotRecall)
@@ -681,12 +669,10 @@ TEST_F(SetupDialogTest, LiveDisplayPressInTable1SelectsRecNotRecall)
     HoldInDialog(script, 0x1D, [](HWND d) {
         EXPECT_EQ(Shown(d, {ID_LABEL, ID_BUTTONS}), (Texts{"REC", "REC"}));
     }).Do(Exit);
-    ExpectRanThrough(RunSetup(script));
+    RunThrough(script);
 }
 
-// Held while the dialog opens and closes: the host gets the release of the
-// press it saw, the dialog a press of its own, and after it the host a fresh
-// press, never a repeat or release of a press it did not see.
+// The host gets the release of the press it saw, the dialog its own press, then the host a fresh press.
 TEST_F(SetupDialogTest, HeldButtonChangesHandsWithTheDialog)
 {
     Sim()->remoteType[0] = 0;
@@ -702,7 +688,7 @@ TEST_F(SetupDialogTest, HeldButtonChangesHandsWithTheDialog)
             EXPECT_EQ(Text(d, ID_CODE), "0x1A");
             Exit(d);  // still held
         });
-    ExpectRanThrough(RunSetup(script));
+    RunThrough(script);
     ASSERT_GE(atOpening, 2u);
     EXPECT_EQ(host.messages[atOpening - 1].lParam, -1) << "the host's press was not released when the dialog opened";
     EXPECT_EQ(host.messages[atOpening - 1].Command(), "CH_UP");
@@ -713,9 +699,7 @@ TEST_F(SetupDialogTest, HeldButtonChangesHandsWithTheDialog)
         EXPECT_EQ(host.messages[i].lParam, static_cast<LPARAM>(i - atOpening)) << "repeats run 1, 2, 3, ...";
 }
 
-// With polling off when Setup begins, the dialog polls for its display. It
-// stops at the dialog's end, unless the host called Start inside (also after
-// an Open there): that polling is the host's and outlives the dialog.
+// The dialog polls for its display and stops at its end, unless the host's Start inside made the polling the host's.
 TEST_F(SetupDialogTest, SetupWithPollingOffPollsForTheDialogAndStopsUnlessTheHostStarted)
 {
     const struct {
@@ -738,7 +722,7 @@ TEST_F(SetupDialogTest, SetupWithPollingOffPollsForTheDialogAndStopsUnlessTheHos
             }
         });
         HoldInDialog(script, 0x1A).Do(Exit);  // the press shown: the dialog polls
-        ExpectRanThrough(RunSetup(script));
+        RunThrough(script);
         EXPECT_TRUE(host.messages.empty()) << r.name;
         if (!r.start) {
             SimHold(0x1A);
@@ -752,45 +736,24 @@ TEST_F(SetupDialogTest, SetupWithPollingOffPollsForTheDialogAndStopsUnlessTheHos
     }
 }
 
-namespace {
-
-int g_secondDialogs;  // setup dialogs found besides the one the script works
-
-// Ends any setup dialog but the script's, as its exit button would.
-VOID CALLBACK EndSecondDialog(HWND, UINT, UINT_PTR, DWORD)
-{
-    if (HWND second = FindSetupDialog(true, ScriptDialog())) {
-        ++g_secondDialogs;
-        Click(second, ID_EXIT);
-    }
-}
-
-}  // namespace
-
-// Setup again while the dialog is open (from a timer run by its loop) gets
-// -1 at once and no second dialog; the first keeps its edits and key events.
+// Called from the dialog's loop; the first dialog keeps its edits and key events.
 TEST_F(SetupDialogTest, SetupWhileItsDialogIsOpenReturnsMinusOneAndChangesNothing)
 {
     OpenPlugin();
-    int32_t nested = 0;
-    g_secondDialogs = 0;
     Script script;
     script.Do([&](HWND d) {
         Type(d, ID_DELAY, "500");
-        const UINT_PTR ender = SetTimer(nullptr, 0, 100, EndSecondDialog);  // should a second one open
-        nested = plugin.Setup();
-        KillTimer(nullptr, ender);
+        const SetupRun nested = RunSetup(Script().Do(Exit));  // should a second one open, it ends
+        EXPECT_EQ(nested.result, -1);
+        EXPECT_FALSE(nested.shown) << "a second dialog was shown";
         Type(d, ID_INTERVAL, "150");
     });
     HoldInDialog(script, 0x12).Do(Exit);  // the press shown: the dialog still takes key events
-    ExpectRanThrough(RunSetup(script));
-    EXPECT_EQ(nested, -1);
-    EXPECT_EQ(g_secondDialogs, 0) << "a second dialog was shown";
+    RunThrough(script);
     ExpectSaved(WRITE_ORDER, 0, {}, 500, 150, 60);
 }
 
-// Untouched, the dialog shows what Open read; what the user changed there is
-// saved before Open reads the file, so it stays on screen and in force.
+// Edits made in the dialog are saved before Open reads the file, so they stay on screen and in force.
 TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsWhatItReadAndKeepsTheUsersEdits)
 {
     TwoCards("Card Alpha", 2, "Card Beta", 2);
@@ -815,8 +778,7 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsWhatItReadAndKeepsTheUsersE
     EXPECT_EQ(HostPress(0x12), "SCAN");
 }
 
-// A save that fails while the host opens again loses no edit: the edits stay
-// in force, on screen and pending, and the dialog's end saves them.
+// The edits stay in force, on screen and pending, and the dialog's end saves them.
 TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenWithAFailedSaveKeepsTheEditsForItsEnd)
 {
     OpenPlugin();
@@ -837,8 +799,7 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenWithAFailedSaveKeepsTheEditsForI
     ExpectSaved(WRITE_ORDER, 0, {{0x12, "SCAN"}}, 450);
 }
 
-// After the host's Open the lists show the cards and the labels in force:
-// cards gone since the dialog opened, or cards come.
+// Cards gone since the dialog opened, or cards come.
 TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsTheCardsAndLabelsInForce)
 {
     struct Lists {
@@ -873,9 +834,7 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsTheCardsAndLabelsInForce)
     }
 }
 
-// After Close no card is open: the dialog offers none to pick, as it would
-// if opened now, so no binding is made with another remote's codes, and the
-// disabled list's notifications leave the card in force alone.
+// No card to pick, so no binding with another remote's codes; the disabled list's notifications change nothing.
 TEST_F(SetupDialogTest, CloseWhileTheDialogIsOpenOffersNoCardAndBindsInTheTableInForce)
 {
     const struct {
