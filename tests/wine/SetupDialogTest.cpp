@@ -50,14 +50,12 @@ Texts LabelsOf(int table)
     return labels;
 }
 
-typedef expected::CodeTexts Bindings;  // code -> command; a code not listed is unbound
-
 // The device list's items, selection and whether it can be used.
 void ExpectDevices(HWND d, const Texts& items, int sel, bool enabled, const std::string& what = "")
 {
-    EXPECT_EQ(Items(d, ID_DEVICES), items) << what;
-    EXPECT_EQ(Sel(d, ID_DEVICES), sel) << what;
-    EXPECT_EQ(IsWindowEnabled(Item(d, ID_DEVICES)) != FALSE, enabled) << what;
+    EXPECT_EQ(std::make_tuple(Items(d, ID_DEVICES), Sel(d, ID_DEVICES), IsWindowEnabled(Item(d, ID_DEVICES)) != FALSE),
+              std::make_tuple(items, sel, enabled))
+        << what;
 }
 
 // Holds code until the dialog shows its press.
@@ -153,7 +151,7 @@ protected:
         OpenPlugin();
     }
     // That file as the plug-in saves it; the factory timings unless given.
-    void ExpectSaved(KeyOrder order, uint32_t device, const Bindings& bindings, uint32_t delay = 350,
+    void ExpectSaved(KeyOrder order, uint32_t device, const expected::CodeTexts& bindings, uint32_t delay = 350,
                      uint32_t interval = 100, uint32_t release = 60)
     {
         ExpectSavedFile(PluginIniPath(), order, device, delay, interval, release, bindings);
@@ -711,6 +709,7 @@ TEST_F(SetupDialogTest, SetupWithPollingOffPollsForTheDialogAndStopsUnlessTheHos
     ASSERT_TRUE(PutIni("[Buttons]\r\n1A=CH_UP\r\n"));
     ASSERT_TRUE(plugin.Load(PluginPath()));
     for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
         HostOpen();
         host.messages.clear();
         Script script;
@@ -718,12 +717,12 @@ TEST_F(SetupDialogTest, SetupWithPollingOffPollsForTheDialogAndStopsUnlessTheHos
             if (r.open)
                 HostOpen();
             if (r.start) {
-                EXPECT_NE(plugin.Start(), 0u) << r.name;
+                EXPECT_NE(plugin.Start(), 0u);
             }
         });
         HoldInDialog(script, 0x1A).Do(Exit);  // the press shown: the dialog polls
         RunThrough(script);
-        EXPECT_TRUE(host.messages.empty()) << r.name;
+        EXPECT_TRUE(host.messages.empty());
         if (!r.start) {
             SimHold(0x1A);
             RecordingHost::PumpFor(1000);
@@ -731,7 +730,7 @@ TEST_F(SetupDialogTest, SetupWithPollingOffPollsForTheDialogAndStopsUnlessTheHos
             SimHold(255);
             EXPECT_GT(plugin.Start(), 1u) << "Start found polling already on";
         }
-        EXPECT_EQ(HostTap(0x1A), "CH_UP") << r.name << ": no press and release reached the host after the dialog";
+        EXPECT_EQ(HostTap(0x1A), "CH_UP") << "no press and release reached the host after the dialog";
         plugin.Close();
     }
 }
@@ -846,16 +845,17 @@ TEST_F(SetupDialogTest, CloseWhileTheDialogIsOpenOffersNoCardAndBindsInTheTableI
     TwoCards("Card Alpha", 2, "Card Beta", 1);
     ASSERT_TRUE(plugin.Load(PluginPath()));
     for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
         RemoveSettingsFile(PluginIniPath());
         HostOpen();
         WorkDialog([&](HWND d) {
             if (r.before >= 0)
                 Pick(d, ID_DEVICES, r.before);
             plugin.Close();
-            ExpectDevices(d, {kNoDevice}, 0, false, r.name);
+            ExpectDevices(d, {kNoDevice}, 0, false);
             Pick(d, ID_DEVICES, r.after);
-            EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(r.table)) << r.name;
-            ASSERT_TRUE(Bind(d, "Mute", "MUTE")) << r.name;
+            EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(r.table));
+            ASSERT_TRUE(Bind(d, "Mute", "MUTE"));
         });
         ExpectSaved(WRITE_ORDER, r.device, {{r.mute, "MUTE"}});
     }
