@@ -11,15 +11,6 @@
 
 #include "support/TestHost.h"
 
-namespace {
-constexpr DWORD kDialogAppearMs = 30000;
-constexpr DWORD kEndGraceMs = 5000;    // for a dialog the script ended by a posted key
-constexpr DWORD kScriptMs = 120000;    // the whole script
-constexpr DWORD kWatchdogMs = 180000;  // Setup as a whole
-constexpr UINT kTickMs = 10;
-
-}  // namespace
-
 std::string Text(HWND dialog, int id)
 {
     char text[256] = {};
@@ -40,11 +31,6 @@ Texts Items(HWND dialog, int id)
     return items;
 }
 
-int Sel(HWND dialog, int id)
-{
-    return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
-}
-
 std::string SelText(HWND dialog, int id)
 {
     const int sel = Sel(dialog, id);
@@ -52,9 +38,12 @@ std::string SelText(HWND dialog, int id)
     return sel >= 0 && sel < static_cast<int>(items.size()) ? items[sel] : "<no selection>";
 }
 
-void Notify(HWND dialog, int id, int code)
+Texts Shown(HWND dialog, std::initializer_list<int> ids)
 {
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(dialog, id)));
+    Texts texts;
+    for (const int id : ids)
+        texts.push_back(ClassOf(Item(dialog, id)) == "ComboBox" ? SelText(dialog, id) : Text(dialog, id));
+    return texts;
 }
 
 void Pick(HWND dialog, int id, int index)
@@ -70,16 +59,6 @@ bool PickText(HWND dialog, int id, const std::string& text)
     if (found != items.end())
         Pick(dialog, id, static_cast<int>(found - items.begin()));
     return found != items.end();
-}
-
-void Type(HWND dialog, int id, const char* text)
-{
-    SetDlgItemTextA(dialog, id, text);
-}
-
-void Click(HWND dialog, int id)
-{
-    SendMessageA(Item(dialog, id), BM_CLICK, 0, 0);
 }
 
 void Arrow(HWND dialog, int editId, WPARAM key)
@@ -101,15 +80,9 @@ std::string ClassOf(HWND window)
     return name;
 }
 
-Script& Script::Do(std::function<void(HWND)> act)
+Script& Script::Add(Step step)
 {
-    steps.push_back({std::move(act), nullptr, "", 0});
-    return *this;
-}
-
-Script& Script::Until(const std::string& what, std::function<bool(HWND)> done, DWORD timeoutMs)
-{
-    steps.push_back({nullptr, std::move(done), what, timeoutMs});
+    steps.push_back(std::move(step));
     return *this;
 }
 
@@ -122,11 +95,16 @@ Script& Script::Pause(DWORD ms)
 }
 
 namespace {
+constexpr DWORD kDialogAppearMs = 30000;
+constexpr DWORD kEndGraceMs = 5000;    // for a dialog the script ended by a posted key
+constexpr DWORD kScriptMs = 120000;    // the whole script
+constexpr DWORD kWatchdogMs = 180000;  // Setup as a whole
+constexpr UINT kTickMs = 10;
 
 struct ScriptRun {
     const Script* script = nullptr;
     DWORD start = 0, waitStart = 0, doneTime = 0;
-    HWND dialog = nullptr;
+    HWND dialog = nullptr, outer = nullptr;  // outer: the dialog of the script that called this Setup
     size_t next = 0;
     bool waiting = false, aborted = false, stepsDone = false, forcedEnd = false, busy = false;
 };
@@ -147,11 +125,11 @@ VOID CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
     run->busy = true;
     const DWORD now = GetTickCount();
     if (!run->dialog)
-        run->dialog = FindSetupDialog(true);
+        run->dialog = FindSetupDialog(true, run->outer);
     if (!run->dialog && !run->aborted && now - run->start >= kDialogAppearMs) {
         ADD_FAILURE() << "the setup dialog did not appear";
         run->aborted = run->stepsDone = true;
-        if (HWND hidden = FindSetupDialog(false))
+        if (HWND hidden = FindSetupDialog(false, run->outer))
             ForceEnd(*run, hidden);
     }
     const HWND dialog = run->dialog;
@@ -201,15 +179,10 @@ void Exit(HWND dialog)
     EXPECT_FALSE(IsWindowVisible(dialog)) << "the exit button left the dialog open";
 }
 
-HWND ScriptDialog()
-{
-    return g_run ? g_run->dialog : nullptr;
-}
-
 SetupRun RunSetup(const Script& script, const std::function<int32_t()>& setup)
 {
-    ScriptRun state = {&script, GetTickCount()};
     ScriptRun* const outer = g_run;  // a Setup called from inside another script's dialog
+    ScriptRun state = {&script, GetTickCount(), 0, 0, nullptr, outer ? outer->dialog : nullptr};
     g_run = &state;
     const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, ScriptTick);
     EXPECT_NE(timer, 0u);

@@ -1,15 +1,14 @@
-// The setup dialog worked as a user would: reading and working its controls
-// with the messages the controls themselves send, and a script of such
-// actions run from a thread timer of the host thread, which the dialog's own
-// modal loop dispatches between its messages. All of it runs on the host
-// thread inside that loop, so every message is a plain call.
+// The setup dialog worked as a user would: its controls read and worked with the messages they send themselves, by
+// a script run from a thread timer that the dialog's modal loop dispatches, on the host thread: every call is plain.
 #pragma once
 
 #include <windows.h>
 #include <stdint.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/resource.h"
@@ -40,19 +39,34 @@ inline HWND Item(HWND dialog, int id)
 }
 std::string Text(HWND dialog, int id);
 Texts Items(HWND dialog, int id);  // the items of a list
-int Sel(HWND dialog, int id);      // its selection, CB_ERR for none
+// Its selection, CB_ERR for none.
+inline int Sel(HWND dialog, int id)
+{
+    return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
+}
 std::string SelText(HWND dialog, int id);
 std::string ClassOf(HWND window);
+// What the controls show, one text each: a list's selected item, else the text.
+Texts Shown(HWND dialog, std::initializer_list<int> ids);
 
 // A notification from a control to the dialog, as the control sends it.
-void Notify(HWND dialog, int id, int code);
+inline void Notify(HWND dialog, int id, int code)
+{
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(dialog, id)));
+}
 // The user picks item index of a list.
 void Pick(HWND dialog, int id, int index);
 // Picks the item whose text is exactly text; false if the list lacks it.
 bool PickText(HWND dialog, int id, const std::string& text);
 // Replaces an edit's text; the edit reports EN_CHANGE as after typing.
-void Type(HWND dialog, int id, const char* text);
-void Click(HWND dialog, int id);
+inline void Type(HWND dialog, int id, const char* text)
+{
+    SetDlgItemTextA(dialog, id, text);
+}
+inline void Click(HWND dialog, int id)
+{
+    SendMessageA(Item(dialog, id), BM_CLICK, 0, 0);
+}
 // One press of an arrow key in an up-down's buddy edit.
 void Arrow(HWND dialog, int editId, WPARAM key);
 // A key as the keyboard delivers it: queued for the focused control.
@@ -62,21 +76,25 @@ void Exit(HWND dialog);
 
 constexpr DWORD kEventMs = 10000;  // bound for anything the poll timer produces
 
-// Steps run one after another; a step either acts once or waits (tick by
-// tick, so the poll timer keeps running) until a condition holds.
+// Steps run in turn; a step acts once or waits tick by tick (the poll timer keeps running) until a condition holds.
 class Script {
 public:
-    Script& Do(std::function<void(HWND)> act);
-    Script& Until(const std::string& what, std::function<bool(HWND)> done, DWORD timeoutMs = kEventMs);
-    Script& Pause(DWORD ms);
-
     struct Step {
         std::function<void(HWND)> act;
         std::function<bool(HWND)> done;
         std::string what;
         DWORD timeoutMs;
     };
+    Script& Do(std::function<void(HWND)> act) { return Add({std::move(act), nullptr, "", 0}); }
+    Script& Until(const std::string& what, std::function<bool(HWND)> done, DWORD timeoutMs = kEventMs)
+    {
+        return Add({nullptr, std::move(done), what, timeoutMs});
+    }
+    Script& Pause(DWORD ms);
     std::vector<Step> steps;
+
+private:
+    Script& Add(Step step);
 };
 
 struct SetupRun {
@@ -86,10 +104,8 @@ struct SetupRun {
     int32_t result = 0;
 };
 
-// Calls setup (the host's call of Setup) while the script works the dialog
-// it opens; a dialog the script leaves open is ended as its exit button would.
+// Calls setup (the host's Setup) while the script works the dialog it opens (not an outer script's); a dialog the
+// script leaves open is ended as its exit button would.
 SetupRun RunSetup(const Script& script, const std::function<int32_t()>& setup);
 // The usual end: every step ran and the script closed the dialog itself.
 void ExpectRanThrough(const SetupRun& run);
-// The dialog the innermost running script works; null before it appeared.
-HWND ScriptDialog();
