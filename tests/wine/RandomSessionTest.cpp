@@ -39,15 +39,15 @@ struct Step {
 };
 
 // A kind of step: its words in a report (%s for a, as a name where it has
-// one), its weight of 200, its random arguments (none if null) and what it
-// does, anywhere (run) or only in the dialog (dialog). The steps after a
-// Setup run in its dialog up to an exit or WM_QUIT.
+// one), its weight of 200, whether it acts only in the dialog, its random
+// arguments (none if null) and what it does. The steps after a Setup run in
+// its dialog up to an exit or WM_QUIT.
 struct Kind {
     const char* format;
     uint32_t weight;
+    bool inDialog;
     Step (*random)(Random&);
     void (*run)(const Step&);
-    void (*dialog)(const Step&, HWND) = nullptr;
 };
 
 enum Reaction { REACT_NONE, REACT_STOP, REACT_CLOSE, REACT_OPEN, REACT_START, REACT_SETUP, REACT_COUNT };
@@ -176,12 +176,6 @@ bool Opens(uint32_t i)
     return (w.variant == 0 || w.variant == 2 || w.variant == 3) && i < w.simCards && i < SIM_MAX_CARDS;
 }
 
-std::string CardName(uint32_t i)
-{
-    return Opens(i) && !((w.nullMask >> i) & 1) ? "Card " + std::to_string(i) + " of " + std::to_string(w.simCards)
-                                                : "";
-}
-
 void OpenCard(uint32_t i)
 {
     w.cardOpen = w.device && i < w.cards && Opens(i) && !((w.failMask >> i) & 1);
@@ -229,7 +223,9 @@ void Fill(const std::string& label)
     const uint32_t n = w.device ? w.cards : 0;
     w.devices = n ? Texts() : Texts{"< NONE >"};
     for (uint32_t i = 0; i < n; ++i)
-        w.devices.push_back(CardName(i));
+        w.devices.push_back(Opens(i) && !((w.nullMask >> i) & 1)
+                                ? "Card " + std::to_string(i) + " of " + std::to_string(w.simCards)
+                                : "");
     w.devicesOn = n > 0;
     w.deviceSel = !n ? 0 : w.settings.DeviceIndex < n ? static_cast<int>(w.settings.DeviceIndex) : CB_ERR;
     w.buttons.clear();
@@ -543,15 +539,15 @@ void Lock(bool locked)
     w.locked = locked;
 }
 
-const Kind kOpen = {"Open(window %s, source %u)", 4,
+const Kind kOpen = {"Open(window %s, source %u)", 4, false,
                     [](Random& r) {
                         return Step{&kOpen, r.Chance(8) ? 1u : 0u, r.Below(3)};
                     },
                     [](const Step& s) { DoOpen(s.a, s.b); }};
-const Kind kClose = {"Close()", 2, nullptr, [](const Step&) { DoClose(); }};
-const Kind kStart = {"Start()", 18, nullptr, [](const Step&) { DoStart(); }};
-const Kind kStop = {"Stop()", 4, nullptr, [](const Step&) { DoStop(); }};
-const Kind kTicks = {"%s polls %u ms apart", 58,
+const Kind kClose = {"Close()", 2, false, nullptr, [](const Step&) { DoClose(); }};
+const Kind kStart = {"Start()", 18, false, nullptr, [](const Step&) { DoStart(); }};
+const Kind kStop = {"Stop()", 4, false, nullptr, [](const Step&) { DoStop(); }};
+const Kind kTicks = {"%s polls %u ms apart", 58, false,
                      [](Random& r) {
                          const uint32_t gap =
                              r.Chance(75) ? 30 : (r.Chance(50) ? r.Below(30) : r.Below(r.Chance(90) ? 500 : 200000));
@@ -567,18 +563,18 @@ const Kind kTicks = {"%s polls %u ms apart", 58,
                      }};
 // Codes mostly none or bound.
 const Kind kHold = {
-    "code %s", 47,
+    "code %s", 47, false,
     [](Random& r) {
         const uint32_t pick = r.Below(100);
         return Step{&kHold, pick < 35 ? 255 : pick < 85 ? 0x10 + r.Below(0x10) : r.Below(pick < 95 ? 93 : 256)};
     },
     [](const Step& s) { Sim()->heldCode = s.a; }};
-const Kind kClock = {"clock %s", 3,
+const Kind kClock = {"clock %s", 3, false,
                      [](Random& r) {
                          return Step{&kClock, r.Chance(60) ? 0xFFFFFFFFu - r.Below(400) : r.Next()};
                      },
                      [](const Step& s) { g_testNow = s.a, w.pressTimed = false; }};
-const Kind kCards = {"%s cards, failing 0x%X, nameless 0x%X, type %d", 4,
+const Kind kCards = {"%s cards, failing 0x%X, nameless 0x%X, type %d", 4, false,
                      [](Random& r) {
                          static const int32_t types[] = {-1, 0, 1, 2, 3, 7};
                          return Step{&kCards, r.Chance(80) ? 1 + r.Below(3) : r.Below(9),
@@ -586,7 +582,7 @@ const Kind kCards = {"%s cards, failing 0x%X, nameless 0x%X, type %d", 4,
                                      static_cast<uint32_t>(types[r.Below(6)])};
                      },
                      [](const Step& s) { SetCards(s.a, s.b, s.c, static_cast<int32_t>(s.d)); }};
-const Kind kVendor = {"vendor %s (if unloaded)", 2,
+const Kind kVendor = {"vendor %s (if unloaded)", 2, false,
                       [](Random& r) {
                           return Step{&kVendor, r.Chance(8) ? kAbsent : (r.Chance(50) ? 0 : r.Below(kAbsent))};
                       },
@@ -594,7 +590,7 @@ const Kind kVendor = {"vendor %s (if unloaded)", 2,
                           if (!w.device)
                               InstallVariant(s.a);
                       }};
-const Kind kTimings = {"timings %s/%u/%u (not in a dialog)", 4,
+const Kind kTimings = {"timings %s/%u/%u (not in a dialog)", 4, false,
                        [](Random& r) {
                            return Step{&kTimings, RandomTiming(r), RandomTiming(r), RandomTiming(r)};
                        },
@@ -602,7 +598,7 @@ const Kind kTimings = {"timings %s/%u/%u (not in a dialog)", 4,
                            if (w.phase != DIALOG)
                                g_plugin.settings = w.settings = {w.settings.DeviceIndex, s.a, s.b, s.c};
                        }};
-const Kind kSettings = {"settings file %s", 2,
+const Kind kSettings = {"settings file %s", 2, false,
                         [](Random& r) {
                             return Step{&kSettings, r.Next()};
                         },
@@ -613,13 +609,14 @@ const Kind kSettings = {"settings file %s", 2,
                         }};
 // Setup from a handler mostly hands over a button just pressed.
 const Kind kReact = {
-    "host calls %s at message +%u", 8,
+    "host calls %s at message +%u", 8, false,
     [](Random& r) {
         return Step{&kReact, r.Chance(35) ? uint32_t(REACT_SETUP) : 1 + r.Below(REACT_COUNT - 2), r.Below(3)};
     },
     [](const Step& s) { w.reaction = s.a, w.reactionCountdown = s.b; }};
-const Kind kFailTimer = {"SetTimer fails", 2, nullptr, [](const Step&) { g_failNextTimer = w.failTimer = true; }};
-const Kind kStaleTick = {"foreign ticks", 2, nullptr, [](const Step&) {
+const Kind kFailTimer = {"SetTimer fails", 2, false, nullptr,
+                         [](const Step&) { g_failNextTimer = w.failTimer = true; }};
+const Kind kStaleTick = {"foreign ticks", 2, false, nullptr, [](const Step&) {
                              const long before = w.counts.messages;
                              const uint32_t reads = Sim()->callCount[CALL_GET_REMOTE_CODE];
                              const UINT_PTR live = g_liveTimers.empty() ? 0 : *g_liveTimers.begin();
@@ -629,43 +626,41 @@ const Kind kStaleTick = {"foreign ticks", 2, nullptr, [](const Step&) {
                              FailIf(w.counts.messages != before || Sim()->callCount[CALL_GET_REMOTE_CODE] != reads,
                                     "a poll for a foreign timer id did something");
                          }};
-const Kind kLock = {"file %s", 3,
+const Kind kLock = {"file %s", 3, false,
                     [](Random& r) {
                         return Step{&kLock, r.Chance(50) ? 1u : 0u};
                     },
                     [](const Step& s) { Lock(s.a); }};
-const Kind kSetup = {"Setup()", 2, nullptr, [](const Step&) { DoSetup(); }};
+const Kind kSetup = {"Setup()", 2, false, nullptr, [](const Step&) { DoSetup(); }};
 // Wine's GetDlgItemInt reads 4294967295 as 0: it is never typed.
 const Kind kType = {
-    "type %s %u (text kind %u: 1 none, 2 99999999999)", 8,
+    "type %s %u (text kind %u: 1 none, 2 99999999999)", 8, true,
     [](Random& r) {
         return Step{&kType, r.Below(3), std::min(RandomTiming(r), 0xFFFFFFFEu), r.Chance(10) ? 1 + r.Below(2) : 0u};
     },
-    nullptr,
-    [](const Step& s, HWND d) {
+    [](const Step& s) {
         uint32_t& timing = w.settings.*kFields[s.a + 1];
         w.pending |= timing != (s.c ? 0 : s.b);
         timing = s.c ? 0 : s.b;
-        Type(d, kTimingEdits[s.a], s.c == 1 ? "" : s.c == 2 ? "99999999999" : std::to_string(s.b).c_str());
+        Type(w.dialog, kTimingEdits[s.a], s.c == 1 ? "" : s.c == 2 ? "99999999999" : std::to_string(s.b).c_str());
     }};
-const Kind kBind = {"button %s, command %u", 3,
+const Kind kBind = {"button %s, command %u", 3, true,
                     [](Random& r) {
                         return Step{&kBind, r.Below(40), r.Below(61)};
                     },
-                    nullptr,
-                    [](const Step& s, HWND d) {
+                    [](const Step& s) {
                         w.buttonSel = static_cast<int>(s.a % w.buttons.size());
-                        Pick(d, ID_BUTTONS, w.buttonSel);
+                        Pick(w.dialog, ID_BUTTONS, w.buttonSel);
                         ShowBinding();
-                        Pick(d, ID_COMMANDS, static_cast<int>(s.b));
+                        Pick(w.dialog, ID_COMMANDS, static_cast<int>(s.b));
                         w.commandSel = static_cast<int>(s.b);
                         const int code = Code(w.buttons[w.buttonSel]);
                         if (code >= 0 && s.b != VOCAB_OTHER)
                             w.bound[w.table][code] = s.b ? expected::kVocabulary[s.b] : "";
                         w.pending |= code >= 0;
                     }};
-const Kind kDefaults = {"defaults", 1, nullptr, nullptr, [](const Step&, HWND d) {
-                            Click(d, ID_DEFAULTS);
+const Kind kDefaults = {"defaults", 1, true, nullptr, [](const Step&) {
+                            Click(w.dialog, ID_DEFAULTS);
                             w.settings = {w.settings.DeviceIndex, 350, 100, 60};
                             const expected::CodeTexts& set = w.table == 1   ? expected::kType1Set
                                                              : w.table == 2 ? expected::kType2Set
@@ -675,15 +670,14 @@ const Kind kDefaults = {"defaults", 1, nullptr, nullptr, [](const Step&, HWND d)
                             w.buttonSel = 0, w.commandSel = 2, w.pending = true;
                         }};
 // Only in an enabled list; another card restarts polling.
-const Kind kCard = {"card %s", 5,
+const Kind kCard = {"card %s", 5, true,
                     [](Random& r) {
                         return Step{&kCard, r.Below(4)};
                     },
-                    nullptr,
-                    [](const Step& s, HWND d) {
+                    [](const Step& s) {
                         if (!w.devicesOn || s.a >= w.devices.size())
                             return;
-                        Pick(d, ID_DEVICES, static_cast<int>(s.a));
+                        Pick(w.dialog, ID_DEVICES, static_cast<int>(s.a));
                         w.deviceSel = static_cast<int>(s.a);
                         if (s.a == w.settings.DeviceIndex)
                             return;
@@ -692,12 +686,12 @@ const Kind kCard = {"card %s", 5,
                         OpenCard(s.a);
                         DueStart();
                     }};
-const Kind kExit = {"exit", 8, nullptr, nullptr, [](const Step&, HWND d) {
-                        Click(d, ID_EXIT);
-                        FailIf(IsWindowVisible(d), "the exit button left the dialog open");
+const Kind kExit = {"exit", 8, true, nullptr, [](const Step&) {
+                        Click(w.dialog, ID_EXIT);
+                        FailIf(IsWindowVisible(w.dialog), "the exit button left the dialog open");
                     }};
 // A box ends at once while WM_QUIT is pending: seen or not, a race.
-const Kind kQuit = {"WM_QUIT (file unlocked)", 10, nullptr, nullptr, [](const Step&, HWND) {
+const Kind kQuit = {"WM_QUIT (file unlocked)", 10, true, nullptr, [](const Step&) {
                         Lock(false);
                         PostQuitMessage(0);
                     }};
@@ -705,14 +699,10 @@ const Kind* const kKinds[] = {&kOpen,   &kClose,   &kStart,    &kStop,  &kTicks,
                               &kVendor, &kTimings, &kSettings, &kReact, &kFailTimer, &kStaleTick, &kLock,  &kSetup,
                               &kType,   &kBind,    &kDefaults, &kCard,  &kExit,      &kQuit};
 
-Step RandomStep(Random& r, const Kind* kind)
-{
-    return kind->random ? kind->random(r) : Step{kind};
-}
-
 std::vector<Step> RandomSession(uint64_t seed, size_t length)
 {
     Random r(seed);
+    const auto draw = [&r](const Kind* kind) { return kind->random ? kind->random(r) : Step{kind}; };
     std::vector<Step> steps = {{&kSettings, r.Next()}};
     if (r.Chance(90))
         steps.insert(steps.end(), {{&kOpen, 0, r.Below(3)}, {&kStart}});
@@ -720,12 +710,12 @@ std::vector<Step> RandomSession(uint64_t seed, size_t length)
         uint32_t pick = r.Below(200), kind = 0;
         while (pick >= kKinds[kind]->weight)
             pick -= kKinds[kind++]->weight;
-        const Step s = RandomStep(r, kKinds[kind]);
+        const Step s = draw(kKinds[kind]);
         // A button often down as a dialog ends; an edit, cards, a lock before an Open.
         if ((s.kind == &kExit || s.kind == &kQuit) && r.Chance(60))
             steps.insert(steps.end(), {{&kHold, 0x10 + r.Below(0x10)}, {&kTicks, 1 + r.Below(3), 30}});
         if (s.kind == &kOpen && r.Chance(30))
-            steps.push_back(RandomStep(r, &kCards));
+            steps.push_back(draw(&kCards));
         if (s.kind == &kOpen && r.Chance(30))
             steps.push_back({&kLock, 1});
         if (s.kind == &kOpen && r.Chance(50))
@@ -734,7 +724,7 @@ std::vector<Step> RandomSession(uint64_t seed, size_t length)
         static const Kind* const inDialog[] = {&kType, &kBind,  &kCard,  &kDefaults, &kLock, &kCards,
                                                &kOpen, &kClose, &kStart, &kStop,     &kTicks};
         for (uint32_t n = s.kind == &kSetup ? 2 + r.Below(6) : 0; n > 0; --n)
-            steps.push_back(RandomStep(r, inDialog[r.Below(11)]));
+            steps.push_back(draw(inDialog[r.Below(11)]));
     }
     return steps;
 }
@@ -761,10 +751,8 @@ bool RunSteps(bool inDialog)
         w.inDialog[w.next++] = inDialog;
         ++w.counts.steps;
         Sim()->callLogLength = 0;
-        if (s.kind->run)
+        if (!s.kind->inDialog || w.phase == DIALOG)
             s.kind->run(s);
-        else if (w.phase == DIALOG)
-            s.kind->dialog(s, w.dialog);
         CheckInvariants(std::min<uint32_t>(Sim()->callLogLength, SIM_LOG_SIZE));
         if (inDialog && (s.kind == &kExit || s.kind == &kQuit))
             return true;
@@ -779,7 +767,7 @@ void RunDialog(HWND d)
     Fill("");
     FailIf(w.heard.open, "the host still holds " + w.heard.key + " when the dialog opens");
     if (!RunSteps(true))
-        kExit.dialog({&kExit}, d);
+        kExit.run({&kExit});
 }
 
 void DoSetup()
