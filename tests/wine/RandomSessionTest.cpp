@@ -13,6 +13,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plugin/PluginState.h"
@@ -348,10 +349,8 @@ void OnHostMessage(const HostMessage& m)
     if (w.reaction == REACT_NONE || w.reactionCountdown-- > 0)
         return;
     static void (*const calls[])() = {nullptr, DoStop, DoClose, [] { DoOpen(0, 0); }, DoStart, DoSetup};
-    const uint32_t reaction = w.reaction;
-    w.reaction = REACT_NONE;
     ++w.reactions;
-    calls[reaction]();
+    calls[std::exchange(w.reaction, uint32_t(REACT_NONE))]();
 }
 
 std::string RandomSettings(uint32_t seed)
@@ -561,11 +560,10 @@ const Kind kTicks = {"%s polls %u ms apart", 58, false,
                                  Poll();
                          }
                      }};
-// Codes mostly none or bound.
 const Kind kHold = {
     "code %s", 47, false,
     [](Random& r) {
-        const uint32_t pick = r.Below(100);
+        const uint32_t pick = r.Below(100);  // codes mostly none or bound
         return Step{&kHold, pick < 35 ? 255 : pick < 85 ? 0x10 + r.Below(0x10) : r.Below(pick < 95 ? 93 : 256)};
     },
     [](const Step& s) { Sim()->heldCode = s.a; }};
