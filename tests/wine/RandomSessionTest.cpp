@@ -40,14 +40,12 @@ struct Step {
 };
 
 // A kind of step: its words in a report (%s for a, as a name where it has
-// one), its weight of 200, whether it acts only in the dialog, its random
-// arguments (none if null) and what it does. The steps after a Setup run in
-// its dialog up to an exit or WM_QUIT.
+// one), its weight of 200, whether it acts only in the dialog and what it
+// does. The steps after a Setup run in its dialog up to an exit or WM_QUIT.
 struct Kind {
     const char* format;
     uint32_t weight;
     bool inDialog;
-    Step (*random)(Random&);
     void (*run)(const Step&);
 };
 
@@ -538,21 +536,11 @@ void Lock(bool locked)
     w.locked = locked;
 }
 
-const Kind kOpen = {"Open(window %s, source %u)", 4, false,
-                    [](Random& r) {
-                        return Step{&kOpen, r.Chance(8) ? 1u : 0u, r.Below(3)};
-                    },
-                    [](const Step& s) { DoOpen(s.a, s.b); }};
-const Kind kClose = {"Close()", 2, false, nullptr, [](const Step&) { DoClose(); }};
-const Kind kStart = {"Start()", 18, false, nullptr, [](const Step&) { DoStart(); }};
-const Kind kStop = {"Stop()", 4, false, nullptr, [](const Step&) { DoStop(); }};
-const Kind kTicks = {"%s polls %u ms apart", 58, false,
-                     [](Random& r) {
-                         const uint32_t gap =
-                             r.Chance(75) ? 30 : (r.Chance(50) ? r.Below(30) : r.Below(r.Chance(90) ? 500 : 200000));
-                         return Step{&kTicks, 1 + r.Below(r.Chance(20) ? 100 : 25), gap};
-                     },
-                     [](const Step& s) {
+const Kind kOpen = {"Open(window %s, source %u)", 4, false, [](const Step& s) { DoOpen(s.a, s.b); }};
+const Kind kClose = {"Close()", 2, false, [](const Step&) { DoClose(); }};
+const Kind kStart = {"Start()", 18, false, [](const Step&) { DoStart(); }};
+const Kind kStop = {"Stop()", 4, false, [](const Step&) { DoStop(); }};
+const Kind kTicks = {"%s polls %u ms apart", 58, false, [](const Step& s) {
                          for (uint32_t i = 0; i < s.a && w.failure.empty(); ++i) {
                              g_testNow += s.b;
                              w.clock += s.b;
@@ -560,61 +548,27 @@ const Kind kTicks = {"%s polls %u ms apart", 58, false,
                                  Poll();
                          }
                      }};
-const Kind kHold = {
-    "code %s", 47, false,
-    [](Random& r) {
-        const uint32_t pick = r.Below(100);  // codes mostly none or bound
-        return Step{&kHold, pick < 35 ? 255 : pick < 85 ? 0x10 + r.Below(0x10) : r.Below(pick < 95 ? 93 : 256)};
-    },
-    [](const Step& s) { Sim()->heldCode = s.a; }};
-const Kind kClock = {"clock %s", 3, false,
-                     [](Random& r) {
-                         return Step{&kClock, r.Chance(60) ? 0xFFFFFFFFu - r.Below(400) : r.Next()};
-                     },
-                     [](const Step& s) { g_testNow = s.a, w.pressTimed = false; }};
+const Kind kHold = {"code %s", 47, false, [](const Step& s) { Sim()->heldCode = s.a; }};
+const Kind kClock = {"clock %s", 3, false, [](const Step& s) { g_testNow = s.a, w.pressTimed = false; }};
 const Kind kCards = {"%s cards, failing 0x%X, nameless 0x%X, type %d", 4, false,
-                     [](Random& r) {
-                         static const int32_t types[] = {-1, 0, 1, 2, 3, 7};
-                         return Step{&kCards, r.Chance(80) ? 1 + r.Below(3) : r.Below(9),
-                                     r.Chance(20) ? r.Below(256) : 0u, r.Chance(15) ? r.Below(256) : 0u,
-                                     static_cast<uint32_t>(types[r.Below(6)])};
-                     },
                      [](const Step& s) { SetCards(s.a, s.b, s.c, static_cast<int32_t>(s.d)); }};
-const Kind kVendor = {"vendor %s (if unloaded)", 2, false,
-                      [](Random& r) {
-                          return Step{&kVendor, r.Chance(8) ? kAbsent : (r.Chance(50) ? 0 : r.Below(kAbsent))};
-                      },
-                      [](const Step& s) {
+const Kind kVendor = {"vendor %s (if unloaded)", 2, false, [](const Step& s) {
                           if (!w.device)
                               InstallVariant(s.a);
                       }};
-const Kind kTimings = {"timings %s/%u/%u (not in a dialog)", 4, false,
-                       [](Random& r) {
-                           return Step{&kTimings, RandomTiming(r), RandomTiming(r), RandomTiming(r)};
-                       },
-                       [](const Step& s) {
+const Kind kTimings = {"timings %s/%u/%u (not in a dialog)", 4, false, [](const Step& s) {
                            if (w.phase != DIALOG)
                                g_plugin.settings = w.settings = {w.settings.DeviceIndex, s.a, s.b, s.c};
                        }};
-const Kind kSettings = {"settings file %s", 2, false,
-                        [](Random& r) {
-                            return Step{&kSettings, r.Next()};
-                        },
-                        [](const Step& s) {
+const Kind kSettings = {"settings file %s", 2, false, [](const Step& s) {
                             w.file = RandomSettings(s.a);
                             if (!w.locked)
                                 PutSettingsFile(OwnIniPath(), w.file);
                         }};
-// Setup from a handler mostly hands over a button just pressed.
-const Kind kReact = {
-    "host calls %s at message +%u", 8, false,
-    [](Random& r) {
-        return Step{&kReact, r.Chance(35) ? uint32_t(REACT_SETUP) : 1 + r.Below(REACT_COUNT - 2), r.Below(3)};
-    },
-    [](const Step& s) { w.reaction = s.a, w.reactionCountdown = s.b; }};
-const Kind kFailTimer = {"SetTimer fails", 2, false, nullptr,
-                         [](const Step&) { g_failNextTimer = w.failTimer = true; }};
-const Kind kStaleTick = {"foreign ticks", 2, false, nullptr, [](const Step&) {
+const Kind kReact = {"host calls %s at message +%u", 8, false,
+                     [](const Step& s) { w.reaction = s.a, w.reactionCountdown = s.b; }};
+const Kind kFailTimer = {"SetTimer fails", 2, false, [](const Step&) { g_failNextTimer = w.failTimer = true; }};
+const Kind kStaleTick = {"foreign ticks", 2, false, [](const Step&) {
                              const long before = w.counts.messages;
                              const uint32_t reads = Sim()->callCount[CALL_GET_REMOTE_CODE];
                              const UINT_PTR live = g_liveTimers.empty() ? 0 : *g_liveTimers.begin();
@@ -624,29 +578,16 @@ const Kind kStaleTick = {"foreign ticks", 2, false, nullptr, [](const Step&) {
                              FailIf(w.counts.messages != before || Sim()->callCount[CALL_GET_REMOTE_CODE] != reads,
                                     "a poll for a foreign timer id did something");
                          }};
-const Kind kLock = {"file %s", 3, false,
-                    [](Random& r) {
-                        return Step{&kLock, r.Chance(50) ? 1u : 0u};
-                    },
-                    [](const Step& s) { Lock(s.a); }};
-const Kind kSetup = {"Setup()", 2, false, nullptr, [](const Step&) { DoSetup(); }};
-// Wine's GetDlgItemInt reads 4294967295 as 0: it is never typed.
+const Kind kLock = {"file %s", 3, false, [](const Step& s) { Lock(s.a); }};
+const Kind kSetup = {"Setup()", 2, false, [](const Step&) { DoSetup(); }};
 const Kind kType = {
-    "type %s %u (text kind %u: 1 none, 2 99999999999)", 8, true,
-    [](Random& r) {
-        return Step{&kType, r.Below(3), std::min(RandomTiming(r), 0xFFFFFFFEu), r.Chance(10) ? 1 + r.Below(2) : 0u};
-    },
-    [](const Step& s) {
+    "type %s %u (text kind %u: 1 none, 2 99999999999)", 8, true, [](const Step& s) {
         uint32_t& timing = w.settings.*kFields[s.a + 1];
         w.pending |= timing != (s.c ? 0 : s.b);
         timing = s.c ? 0 : s.b;
         Type(w.dialog, kTimingEdits[s.a], s.c == 1 ? "" : s.c == 2 ? "99999999999" : std::to_string(s.b).c_str());
     }};
-const Kind kBind = {"button %s, command %u", 3, true,
-                    [](Random& r) {
-                        return Step{&kBind, r.Below(40), r.Below(61)};
-                    },
-                    [](const Step& s) {
+const Kind kBind = {"button %s, command %u", 3, true, [](const Step& s) {
                         w.buttonSel = static_cast<int>(s.a % w.buttons.size());
                         Pick(w.dialog, ID_BUTTONS, w.buttonSel);
                         ShowBinding();
@@ -657,7 +598,7 @@ const Kind kBind = {"button %s, command %u", 3, true,
                             w.bound[w.table][code] = s.b ? expected::kVocabulary[s.b] : "";
                         w.pending |= code >= 0;
                     }};
-const Kind kDefaults = {"defaults", 1, true, nullptr, [](const Step&) {
+const Kind kDefaults = {"defaults", 1, true, [](const Step&) {
                             Click(w.dialog, ID_DEFAULTS);
                             w.settings = {w.settings.DeviceIndex, 350, 100, 60};
                             const expected::CodeTexts& set = w.table == 1   ? expected::kType1Set
@@ -668,11 +609,7 @@ const Kind kDefaults = {"defaults", 1, true, nullptr, [](const Step&) {
                             w.buttonSel = 0, w.commandSel = 2, w.pending = true;
                         }};
 // Only in an enabled list; another card restarts polling.
-const Kind kCard = {"card %s", 5, true,
-                    [](Random& r) {
-                        return Step{&kCard, r.Below(4)};
-                    },
-                    [](const Step& s) {
+const Kind kCard = {"card %s", 5, true, [](const Step& s) {
                         if (!w.devicesOn || s.a >= w.devices.size())
                             return;
                         Pick(w.dialog, ID_DEVICES, static_cast<int>(s.a));
@@ -684,12 +621,12 @@ const Kind kCard = {"card %s", 5, true,
                         OpenCard(s.a);
                         DueStart();
                     }};
-const Kind kExit = {"exit", 8, true, nullptr, [](const Step&) {
+const Kind kExit = {"exit", 8, true, [](const Step&) {
                         Click(w.dialog, ID_EXIT);
                         FailIf(IsWindowVisible(w.dialog), "the exit button left the dialog open");
                     }};
 // A box ends at once while WM_QUIT is pending: seen or not, a race.
-const Kind kQuit = {"WM_QUIT (file unlocked)", 10, true, nullptr, [](const Step&) {
+const Kind kQuit = {"WM_QUIT (file unlocked)", 10, true, [](const Step&) {
                         Lock(false);
                         PostQuitMessage(0);
                     }};
@@ -697,10 +634,48 @@ const Kind* const kKinds[] = {&kOpen,   &kClose,   &kStart,    &kStop,  &kTicks,
                               &kVendor, &kTimings, &kSettings, &kReact, &kFailTimer, &kStaleTick, &kLock,  &kSetup,
                               &kType,   &kBind,    &kDefaults, &kCard,  &kExit,      &kQuit};
 
+// A step of a kind, its arguments drawn.
+Step Draw(Random& r, const Kind* k)
+{
+    if (k == &kOpen)
+        return {k, r.Chance(8) ? 1u : 0u, r.Below(3)};
+    if (k == &kTicks) {
+        const uint32_t gap = r.Chance(75) ? 30 : (r.Chance(50) ? r.Below(30) : r.Below(r.Chance(90) ? 500 : 200000));
+        return {k, 1 + r.Below(r.Chance(20) ? 100 : 25), gap};
+    }
+    if (k == &kHold) {
+        const uint32_t pick = r.Below(100);  // codes mostly none or bound
+        return {k, pick < 35 ? 255 : pick < 85 ? 0x10 + r.Below(0x10) : r.Below(pick < 95 ? 93 : 256)};
+    }
+    if (k == &kClock)
+        return {k, r.Chance(60) ? 0xFFFFFFFFu - r.Below(400) : r.Next()};
+    if (k == &kCards) {
+        static const int32_t types[] = {-1, 0, 1, 2, 3, 7};
+        return {k, r.Chance(80) ? 1 + r.Below(3) : r.Below(9), r.Chance(20) ? r.Below(256) : 0u,
+                r.Chance(15) ? r.Below(256) : 0u, static_cast<uint32_t>(types[r.Below(6)])};
+    }
+    if (k == &kVendor)
+        return {k, r.Chance(8) ? kAbsent : (r.Chance(50) ? 0 : r.Below(kAbsent))};
+    if (k == &kTimings)
+        return {k, RandomTiming(r), RandomTiming(r), RandomTiming(r)};
+    if (k == &kSettings)
+        return {k, r.Next()};
+    if (k == &kReact)  // Setup from a handler mostly hands over a button just pressed.
+        return {k, r.Chance(35) ? uint32_t(REACT_SETUP) : 1 + r.Below(REACT_COUNT - 2), r.Below(3)};
+    if (k == &kLock)
+        return {k, r.Chance(50) ? 1u : 0u};
+    if (k == &kType)  // Wine's GetDlgItemInt reads 4294967295 as 0: it is never typed.
+        return {k, r.Below(3), std::min(RandomTiming(r), 0xFFFFFFFEu), r.Chance(10) ? 1 + r.Below(2) : 0u};
+    if (k == &kBind)
+        return {k, r.Below(40), r.Below(61)};
+    if (k == &kCard)
+        return {k, r.Below(4)};
+    return {k};
+}
+
 std::vector<Step> RandomSession(uint64_t seed, size_t length)
 {
     Random r(seed);
-    const auto draw = [&r](const Kind* kind) { return kind->random ? kind->random(r) : Step{kind}; };
     std::vector<Step> steps = {{&kSettings, r.Next()}};
     if (r.Chance(90))
         steps.insert(steps.end(), {{&kOpen, 0, r.Below(3)}, {&kStart}});
@@ -708,12 +683,12 @@ std::vector<Step> RandomSession(uint64_t seed, size_t length)
         uint32_t pick = r.Below(200), kind = 0;
         while (pick >= kKinds[kind]->weight)
             pick -= kKinds[kind++]->weight;
-        const Step s = draw(kKinds[kind]);
+        const Step s = Draw(r, kKinds[kind]);
         // A button often down as a dialog ends; an edit, cards, a lock before an Open.
         if ((s.kind == &kExit || s.kind == &kQuit) && r.Chance(60))
             steps.insert(steps.end(), {{&kHold, 0x10 + r.Below(0x10)}, {&kTicks, 1 + r.Below(3), 30}});
         if (s.kind == &kOpen && r.Chance(30))
-            steps.push_back(draw(&kCards));
+            steps.push_back(Draw(r, &kCards));
         if (s.kind == &kOpen && r.Chance(30))
             steps.push_back({&kLock, 1});
         if (s.kind == &kOpen && r.Chance(50))
@@ -722,7 +697,7 @@ std::vector<Step> RandomSession(uint64_t seed, size_t length)
         static const Kind* const inDialog[] = {&kType, &kBind,  &kCard,  &kDefaults, &kLock, &kCards,
                                                &kOpen, &kClose, &kStart, &kStop,     &kTicks};
         for (uint32_t n = s.kind == &kSetup ? 2 + r.Below(6) : 0; n > 0; --n)
-            steps.push_back(draw(inDialog[r.Below(11)]));
+            steps.push_back(Draw(r, inDialog[r.Below(11)]));
     }
     return steps;
 }
