@@ -13,6 +13,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plugin/PluginState.h"
@@ -31,65 +32,21 @@ namespace {
 
 typedef SeededRandom Random;
 
-// The steps after SETUP run in its dialog up to EXIT or QUIT; TYPE..QUIT act only there.
-enum StepKind {
-    OPEN,
-    CLOSE,
-    START,
-    STOP,
-    TICKS,
-    HOLD,
-    CLOCK,
-    CARDS,
-    VENDOR,
-    TIMINGS,
-    SETTINGS,
-    REACT,
-    FAIL_TIMER,
-    STALE_TICK,
-    LOCK,
-    SETUP,
-    TYPE,
-    BIND,
-    DEFAULTS,
-    CARD,
-    EXIT,
-    QUIT,
-    STEP_KINDS
-};
+struct Kind;
 
 struct Step {
-    StepKind kind;
+    const Kind* kind;
     uint32_t a = 0, b = 0, c = 0, d = 0;
 };
 
-// Each kind in a report (a name for a where it has one) and its weight of 200.
-const struct {
+// A kind of step: its words in a report (%s for a, as a name where it has
+// one), its weight of 200, whether it acts only in the dialog and what it
+// does. The steps after a Setup run in its dialog up to an exit or WM_QUIT.
+struct Kind {
     const char* format;
     uint32_t weight;
-} kKinds[STEP_KINDS] = {
-    {"Open(window %s, source %u)", 4},
-    {"Close()", 2},
-    {"Start()", 18},
-    {"Stop()", 4},
-    {"%u polls %u ms apart", 58},
-    {"code %u", 47},
-    {"clock %u", 3},
-    {"%u cards, failing 0x%X, nameless 0x%X, type %d", 4},
-    {"vendor %s (if unloaded)", 2},
-    {"timings %u/%u/%u (not in a dialog)", 4},
-    {"settings file %u", 2},
-    {"host calls %s at message +%u", 8},
-    {"SetTimer fails", 2},
-    {"foreign ticks", 2},
-    {"file %s", 3},
-    {"Setup()", 2},
-    {"type %s %u (text kind %u: 1 none, 2 99999999999)", 8},
-    {"button %u, command %u", 3},
-    {"defaults", 1},
-    {"card %u", 5},
-    {"exit", 8},
-    {"WM_QUIT (file unlocked)", 10},
+    bool inDialog;
+    void (*run)(const Step&);
 };
 
 enum Reaction { REACT_NONE, REACT_STOP, REACT_CLOSE, REACT_OPEN, REACT_START, REACT_SETUP, REACT_COUNT };
@@ -101,86 +58,12 @@ const char* const kKeys[] = {"DeviceIndex", "DelayBeforeRepeat", "RepeatInterval
 uint32_t PluginSettings::*const kFields[] = {&PluginSettings::DeviceIndex, &PluginSettings::DelayBeforeRepeat,
                                              &PluginSettings::RepeatInterval, &PluginSettings::ReleaseTime};
 
-std::string Describe(const Step& s)
-{
-    static const char* const reactions[] = {"nothing", "Stop", "Close", "Open", "Start", "Setup"};
-    const char* name = s.kind == OPEN     ? (s.a ? "null" : "host")
-                       : s.kind == VENDOR ? kVariants[s.a]
-                       : s.kind == REACT  ? reactions[s.a]
-                       : s.kind == TYPE   ? kKeys[s.a + 1]
-                       : s.kind == LOCK   ? (s.a ? "locked" : "unlocked")
-                                          : nullptr;
-    char text[160];
-    if (name)
-        snprintf(text, sizeof text, kKinds[s.kind].format, name, s.b, s.c, s.d);
-    else
-        snprintf(text, sizeof text, kKinds[s.kind].format, s.a, s.b, s.c, s.d);
-    return text;
-}
-
 uint32_t RandomTiming(Random& r)
 {
     static const uint32_t special[] = {0,  1,   19,  20,  21,   30,          31,          59,          60,
                                        61, 100, 350, 800, 1000, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFEu, 0xFFFFFFFFu};
     const uint32_t pick = r.Below(100);
     return pick < 35 ? special[r.Below(18)] : pick < 90 ? r.Below(1000) : r.Next();
-}
-
-Step RandomStep(Random& r, uint32_t kind)
-{
-    static const int32_t types[] = {-1, 0, 1, 2, 3, 7};
-    const uint32_t pick = r.Below(kind == HOLD ? 100 : 0);  // codes mostly none or bound
-    switch (kind) {
-    case OPEN: return {OPEN, r.Chance(8) ? 1u : 0u, r.Below(3), 0, 0};
-    case TICKS: {
-        const uint32_t gap = r.Chance(75) ? 30 : (r.Chance(50) ? r.Below(30) : r.Below(r.Chance(90) ? 500 : 200000));
-        return {TICKS, 1 + r.Below(r.Chance(20) ? 100 : 25), gap, 0, 0};
-    }
-    case HOLD: return {HOLD, pick < 35 ? 255 : pick < 85 ? 0x10 + r.Below(0x10) : r.Below(pick < 95 ? 93 : 256)};
-    case CLOCK: return {CLOCK, r.Chance(60) ? 0xFFFFFFFFu - r.Below(400) : r.Next()};
-    case CARDS:
-        return {CARDS, r.Chance(80) ? 1 + r.Below(3) : r.Below(9), r.Chance(20) ? r.Below(256) : 0u,
-                r.Chance(15) ? r.Below(256) : 0u, static_cast<uint32_t>(types[r.Below(6)])};
-    case VENDOR: return {VENDOR, r.Chance(8) ? kAbsent : (r.Chance(50) ? 0 : r.Below(kAbsent))};
-    case TIMINGS: return {TIMINGS, RandomTiming(r), RandomTiming(r), RandomTiming(r)};
-    case SETTINGS: return {SETTINGS, r.Next()};
-    // Setup from a handler mostly hands over a button just pressed.
-    case REACT: return {REACT, r.Chance(35) ? uint32_t(REACT_SETUP) : 1 + r.Below(REACT_COUNT - 2), r.Below(3)};
-    case LOCK: return {LOCK, r.Chance(50) ? 1u : 0u};
-    // Wine's GetDlgItemInt reads 4294967295 as 0: it is never typed.
-    case TYPE: return {TYPE, r.Below(3), std::min(RandomTiming(r), 0xFFFFFFFEu), r.Chance(10) ? 1 + r.Below(2) : 0u};
-    case BIND: return {BIND, r.Below(40), r.Below(61)};
-    case CARD: return {CARD, r.Below(4)};
-    default: return {static_cast<StepKind>(kind)};
-    }
-}
-
-std::vector<Step> RandomSession(uint64_t seed, size_t length)
-{
-    Random r(seed);
-    std::vector<Step> steps = {{SETTINGS, r.Next()}};
-    if (r.Chance(90))
-        steps.insert(steps.end(), {{OPEN, 0, r.Below(3)}, {START}});
-    while (steps.size() < length) {
-        uint32_t pick = r.Below(200), kind = 0;
-        while (pick >= kKinds[kind].weight)
-            pick -= kKinds[kind++].weight;
-        const Step s = RandomStep(r, kind);
-        // A button often down as a dialog ends; an edit, cards, a lock before an Open.
-        if ((s.kind == EXIT || s.kind == QUIT) && r.Chance(60))
-            steps.insert(steps.end(), {{HOLD, 0x10 + r.Below(0x10)}, {TICKS, 1 + r.Below(3), 30}});
-        if (s.kind == OPEN && r.Chance(30))
-            steps.push_back(RandomStep(r, CARDS));
-        if (s.kind == OPEN && r.Chance(30))
-            steps.push_back({LOCK, 1});
-        if (s.kind == OPEN && r.Chance(50))
-            steps.push_back({TYPE, r.Below(3), r.Below(1000)});
-        steps.push_back(s);
-        static const StepKind inDialog[] = {TYPE, BIND, CARD, DEFAULTS, LOCK, CARDS, OPEN, CLOSE, START, STOP, TICKS};
-        for (uint32_t n = s.kind == SETUP ? 2 + r.Below(6) : 0; n > 0; --n)
-            steps.push_back(RandomStep(r, inDialog[r.Below(11)]));
-    }
-    return steps;
 }
 
 // Live thread timers, from the plug-in's SetTimer and KillTimer calls.
@@ -252,9 +135,9 @@ struct World : Books {
     Counts counts = {};
 } w;
 
-void Fail(const std::string& what)
+void FailIf(bool failed, const std::string& what)
 {
-    if (w.failure.empty())
+    if (failed && w.failure.empty())
         w.failure = what, w.failedAt = w.next;
 }
 
@@ -290,12 +173,6 @@ void SetCards(uint32_t count, uint32_t failMask, uint32_t nullMask, int32_t type
 bool Opens(uint32_t i)
 {
     return (w.variant == 0 || w.variant == 2 || w.variant == 3) && i < w.simCards && i < SIM_MAX_CARDS;
-}
-
-std::string CardName(uint32_t i)
-{
-    return Opens(i) && !((w.nullMask >> i) & 1) ? "Card " + std::to_string(i) + " of " + std::to_string(w.simCards)
-                                                : "";
 }
 
 void OpenCard(uint32_t i)
@@ -345,7 +222,9 @@ void Fill(const std::string& label)
     const uint32_t n = w.device ? w.cards : 0;
     w.devices = n ? Texts() : Texts{"< NONE >"};
     for (uint32_t i = 0; i < n; ++i)
-        w.devices.push_back(CardName(i));
+        w.devices.push_back(Opens(i) && !((w.nullMask >> i) & 1)
+                                ? "Card " + std::to_string(i) + " of " + std::to_string(w.simCards)
+                                : "");
     w.devicesOn = n > 0;
     w.deviceSel = !n ? 0 : w.settings.DeviceIndex < n ? static_cast<int>(w.settings.DeviceIndex) : CB_ERR;
     w.buttons.clear();
@@ -380,8 +259,7 @@ void Save()
     const PluginSettings& s = w.settings;
     const std::string wrong = SavedFileMismatch(path, ANY_ORDER, s.DeviceIndex, s.DelayBeforeRepeat, s.RepeatInterval,
                                                 s.ReleaseTime, bindings);
-    if (!wrong.empty())
-        Fail("the save: " + wrong);
+    FailIf(!wrong.empty(), "the save: " + wrong);
     w.file = ReadFileText(path);
 }
 
@@ -400,8 +278,7 @@ void DoOpen(uint32_t nullWindow, uint32_t sourceKind)
     w.source = sourceKind == 0 ? "TV" : sourceKind == 1 ? std::string(100, 'S') : "";
     w.heard.open = false;
     const char* description = Open(sourceKind == 2 ? nullptr : w.source.c_str(), nullWindow ? nullptr : w.host, 0);
-    if (!description || strcmp(description, kPluginDescription) != 0)
-        Fail("Open did not return the description");
+    FailIf(!description || strcmp(description, kPluginDescription) != 0, "Open did not return the description");
     // Pending edits saved first; unsaved, they stay and move to the new table.
     if (w.pending && w.pathKnown)
         Save();
@@ -438,14 +315,12 @@ void DoStart()
     const bool was = w.polling;
     const uint32_t result = Start();
     w.hostsPolling = DueStart();
-    if ((result != 0) != w.hostsPolling || (was && result != 1))
-        Fail("Start returned " + std::to_string(result));
+    FailIf((result != 0) != w.hostsPolling || (was && result != 1), "Start returned " + std::to_string(result));
 }
 
 void DoStop()
 {
-    if (Stop() != 0)
-        Fail("Stop returned non-zero");
+    FailIf(Stop() != 0, "Stop returned non-zero");
     w.hostsPolling = false;
     DueStop();
 }
@@ -457,25 +332,23 @@ void OnHostMessage(const HostMessage& m)
     ++w.counts.messages;
     const char* record = reinterpret_cast<const char*>(m.record);
     const std::string command = m.Command(), event = command + " " + std::to_string(m.lParam);
-    if (!w.listening || m.wParam != reinterpret_cast<WPARAM>(&g_plugin.commandRecord) || command.empty() ||
-        !memchr(record, 0, SOURCE_NAME_SIZE) || !memchr(record + SOURCE_NAME_SIZE, 0, COMMAND_SIZE) ||
-        m.Source() != (w.source.empty() ? "REMOTE" : w.source.substr(0, 63)))
-        Fail("message " + event + " from " + m.Source() + " with no host listening, not in the record or overlong");
+    FailIf(!w.listening || m.wParam != reinterpret_cast<WPARAM>(&g_plugin.commandRecord) || command.empty() ||
+               !memchr(record, 0, SOURCE_NAME_SIZE) || !memchr(record + SOURCE_NAME_SIZE, 0, COMMAND_SIZE) ||
+               m.Source() != (w.source.empty() ? "REMOTE" : w.source.substr(0, 63)),
+           "message " + event + " from " + m.Source() + " with no host listening, not in the record or overlong");
     const int32_t value = static_cast<int32_t>(m.lParam);
     // Only the hand-over's release as the dialog opens.
-    if (w.phase == DIALOG || (w.phase == HANDOVER && value != EVENT_RELEASE))
-        Fail("the host heard " + event + " while the dialog was open");
-    if (const char* wrong = w.heard.Accept(command, value))
-        Fail(std::string(wrong) + ": " + event);
+    FailIf(w.phase == DIALOG || (w.phase == HANDOVER && value != EVENT_RELEASE),
+           "the host heard " + event + " while the dialog was open");
+    const char* wrong = w.heard.Accept(command, value);
+    FailIf(wrong, (wrong ? wrong : "") + (": " + event));
     if (value == EVENT_PRESS)
         w.heardCode = static_cast<uint8_t>(Sim()->heldCode), w.pressAt = w.sawAt = w.clock, w.pressTimed = true;
     if (w.reaction == REACT_NONE || w.reactionCountdown-- > 0)
         return;
     static void (*const calls[])() = {nullptr, DoStop, DoClose, [] { DoOpen(0, 0); }, DoStart, DoSetup};
-    const uint32_t reaction = w.reaction;
-    w.reaction = REACT_NONE;
     ++w.reactions;
-    calls[reaction]();
+    calls[std::exchange(w.reaction, uint32_t(REACT_NONE))]();
 }
 
 std::string RandomSettings(uint32_t seed)
@@ -505,15 +378,14 @@ std::string RandomSettings(uint32_t seed)
 void InstallVariant(uint32_t variant)
 {
     w.variant = variant;
-    if (w.installed != variant && !(variant == kAbsent ? RemoveVendor() : InstallVendor(kVariants[variant])))
-        Fail(std::string("cannot install vendor variant ") + kVariants[variant]);
+    FailIf(w.installed != variant && !(variant == kAbsent ? RemoveVendor() : InstallVendor(kVariants[variant])),
+           std::string("cannot install vendor variant ") + kVariants[variant]);
     w.installed = variant;
 }
 
 void Expect(const std::string& what, const std::string& is, const std::string& due)
 {
-    if (is != due)
-        Fail(what + is + "; due: " + due);
+    FailIf(is != due, what + is + "; due: " + due);
 }
 
 // Timers: id set, live ones, the id among them; library: loaded, loads.
@@ -541,11 +413,11 @@ void CheckInvariants(uint32_t callLogLength)
 {
     const SimControl* sim = Sim();
     for (uint32_t i = 0; i < callLogLength; ++i)
-        if (sim->callLog[i] == CALL_OPEN_CARD && w.variant <= 2 && (i == 0 || sim->callLog[i - 1] != CALL_UNINIT))
-            Fail("OpenCard without UnInit before it");
-    if (!BrokenSlot().empty() || !memchr(g_plugin.commandRecord.sourceName, 0, SOURCE_NAME_SIZE) ||
-        strnlen(g_plugin.commandRecord.command, RECORD_COMMAND_SIZE) > COMMAND_SIZE - 1)
-        Fail("text slot run over: " + BrokenSlot());
+        FailIf(sim->callLog[i] == CALL_OPEN_CARD && w.variant <= 2 && (i == 0 || sim->callLog[i - 1] != CALL_UNINIT),
+               "OpenCard without UnInit before it");
+    FailIf(!BrokenSlot().empty() || !memchr(g_plugin.commandRecord.sourceName, 0, SOURCE_NAME_SIZE) ||
+               strnlen(g_plugin.commandRecord.command, RECORD_COMMAND_SIZE) > COMMAND_SIZE - 1,
+           "text slot run over: " + BrokenSlot());
     const UINT_PTR id = g_plugin.timerId;
     const bool library = w.device && w.variant != kAbsent;
     Expect("in force: ",
@@ -623,8 +495,8 @@ void Poll()
     const long reactions = w.reactions;
     const bool top = w.phase == TOP, listening = w.listening;
     PollRemote(nullptr, WM_TIMER, *g_liveTimers.begin(), g_testNow);
-    if ((Sim()->callCount[CALL_GET_REMOTE_CODE] != reads) != listening)
-        Fail(listening ? "a poll did not read the remote" : "a poll read the remote while no host listens");
+    FailIf((Sim()->callCount[CALL_GET_REMOTE_CODE] != reads) != listening,
+           listening ? "a poll did not read the remote" : "a poll read the remote while no host listens");
     const uint8_t code = static_cast<uint8_t>(Sim()->heldCode);
     if (listening && w.phase == DIALOG)
         DialogHears(code);
@@ -639,14 +511,13 @@ void Poll()
     const std::string held = w.heard.open ? w.heard.key : "nothing";
     if (code != NO_KEY) {
         const std::string bound = code <= MAX_BUTTON_CODE ? w.bound[w.table][code] : "";
-        if (held != (bound.empty() ? "nothing" : bound))
-            Fail("the host holds " + held + " while the remote reports code " + std::to_string(code) + ", bound to '" +
-                 bound + "'");
+        FailIf(held != (bound.empty() ? "nothing" : bound), "the host holds " + held +
+                                                                " while the remote reports code " +
+                                                                std::to_string(code) + ", bound to '" + bound + "'");
     } else if (w.pressTimed && w.clock - w.sawAt > w.settings.ReleaseTime && w.clock - w.pressAt < (1ull << 32)) {
         w.pressTimed = false;
-        if (w.heard.open)
-            Fail("the host still holds " + held + " " + std::to_string(w.clock - w.sawAt) +
-                 " ms after the remote last reported its code");
+        FailIf(w.heard.open, "the host still holds " + held + " " + std::to_string(w.clock - w.sawAt) +
+                                 " ms after the remote last reported its code");
     }
 }
 
@@ -665,118 +536,184 @@ void Lock(bool locked)
     w.locked = locked;
 }
 
-void DialogStep(const Step& s, HWND d)
-{
-    switch (s.kind) {
-    case TYPE: {
+const Kind kOpen = {"Open(window %s, source %u)", 4, false, [](const Step& s) { DoOpen(s.a, s.b); }};
+const Kind kClose = {"Close()", 2, false, [](const Step&) { DoClose(); }};
+const Kind kStart = {"Start()", 18, false, [](const Step&) { DoStart(); }};
+const Kind kStop = {"Stop()", 4, false, [](const Step&) { DoStop(); }};
+const Kind kTicks = {"%s polls %u ms apart", 58, false, [](const Step& s) {
+                         for (uint32_t i = 0; i < s.a && w.failure.empty(); ++i) {
+                             g_testNow += s.b;
+                             w.clock += s.b;
+                             if (w.polling && !g_liveTimers.empty())
+                                 Poll();
+                         }
+                     }};
+const Kind kHold = {"code %s", 47, false, [](const Step& s) { Sim()->heldCode = s.a; }};
+const Kind kClock = {"clock %s", 3, false, [](const Step& s) { g_testNow = s.a, w.pressTimed = false; }};
+const Kind kCards = {"%s cards, failing 0x%X, nameless 0x%X, type %d", 4, false,
+                     [](const Step& s) { SetCards(s.a, s.b, s.c, static_cast<int32_t>(s.d)); }};
+const Kind kVendor = {"vendor %s (if unloaded)", 2, false, [](const Step& s) {
+                          if (!w.device)
+                              InstallVariant(s.a);
+                      }};
+const Kind kTimings = {"timings %s/%u/%u (not in a dialog)", 4, false, [](const Step& s) {
+                           if (w.phase != DIALOG)
+                               g_plugin.settings = w.settings = {w.settings.DeviceIndex, s.a, s.b, s.c};
+                       }};
+const Kind kSettings = {"settings file %s", 2, false, [](const Step& s) {
+                            w.file = RandomSettings(s.a);
+                            if (!w.locked)
+                                PutSettingsFile(OwnIniPath(), w.file);
+                        }};
+const Kind kReact = {"host calls %s at message +%u", 8, false,
+                     [](const Step& s) { w.reaction = s.a, w.reactionCountdown = s.b; }};
+const Kind kFailTimer = {"SetTimer fails", 2, false, [](const Step&) { g_failNextTimer = w.failTimer = true; }};
+const Kind kStaleTick = {"foreign ticks", 2, false, [](const Step&) {
+                             const long before = w.counts.messages;
+                             const uint32_t reads = Sim()->callCount[CALL_GET_REMOTE_CODE];
+                             const UINT_PTR live = g_liveTimers.empty() ? 0 : *g_liveTimers.begin();
+                             PollRemote(nullptr, WM_TIMER, live + 0x1000, g_testNow);
+                             for (UINT_PTR old : g_everSet)
+                                 PollRemote(nullptr, WM_TIMER, old == live ? old + 0x1000 : old, g_testNow);
+                             FailIf(w.counts.messages != before || Sim()->callCount[CALL_GET_REMOTE_CODE] != reads,
+                                    "a poll for a foreign timer id did something");
+                         }};
+const Kind kLock = {"file %s", 3, false, [](const Step& s) { Lock(s.a); }};
+const Kind kSetup = {"Setup()", 2, false, [](const Step&) { DoSetup(); }};
+const Kind kType = {
+    "type %s %u (text kind %u: 1 none, 2 99999999999)", 8, true, [](const Step& s) {
         uint32_t& timing = w.settings.*kFields[s.a + 1];
         w.pending |= timing != (s.c ? 0 : s.b);
         timing = s.c ? 0 : s.b;
-        Type(d, kTimingEdits[s.a], s.c == 1 ? "" : s.c == 2 ? "99999999999" : std::to_string(s.b).c_str());
-        break;
+        Type(w.dialog, kTimingEdits[s.a], s.c == 1 ? "" : s.c == 2 ? "99999999999" : std::to_string(s.b).c_str());
+    }};
+const Kind kBind = {"button %s, command %u", 3, true, [](const Step& s) {
+                        w.buttonSel = static_cast<int>(s.a % w.buttons.size());
+                        Pick(w.dialog, ID_BUTTONS, w.buttonSel);
+                        ShowBinding();
+                        Pick(w.dialog, ID_COMMANDS, static_cast<int>(s.b));
+                        w.commandSel = static_cast<int>(s.b);
+                        const int code = Code(w.buttons[w.buttonSel]);
+                        if (code >= 0 && s.b != VOCAB_OTHER)
+                            w.bound[w.table][code] = s.b ? expected::kVocabulary[s.b] : "";
+                        w.pending |= code >= 0;
+                    }};
+const Kind kDefaults = {"defaults", 1, true, [](const Step&) {
+                            Click(w.dialog, ID_DEFAULTS);
+                            w.settings = {w.settings.DeviceIndex, 350, 100, 60};
+                            const expected::CodeTexts& set = w.table == 1   ? expected::kType1Set
+                                                             : w.table == 2 ? expected::kType2Set
+                                                                            : expected::kOtherSet;
+                            for (int code = 0; code < BUTTON_COUNT; ++code)
+                                w.bound[w.table][code] = set.count(code) ? set.at(code) : "";
+                            w.buttonSel = 0, w.commandSel = 2, w.pending = true;
+                        }};
+// Only in an enabled list; another card restarts polling.
+const Kind kCard = {"card %s", 5, true, [](const Step& s) {
+                        if (!w.devicesOn || s.a >= w.devices.size())
+                            return;
+                        Pick(w.dialog, ID_DEVICES, static_cast<int>(s.a));
+                        w.deviceSel = static_cast<int>(s.a);
+                        if (s.a == w.settings.DeviceIndex)
+                            return;
+                        DueStop();
+                        w.settings.DeviceIndex = s.a, w.pending = true;
+                        OpenCard(s.a);
+                        DueStart();
+                    }};
+const Kind kExit = {"exit", 8, true, [](const Step&) {
+                        Click(w.dialog, ID_EXIT);
+                        FailIf(IsWindowVisible(w.dialog), "the exit button left the dialog open");
+                    }};
+// A box ends at once while WM_QUIT is pending: seen or not, a race.
+const Kind kQuit = {"WM_QUIT (file unlocked)", 10, true, [](const Step&) {
+                        Lock(false);
+                        PostQuitMessage(0);
+                    }};
+const Kind* const kKinds[] = {&kOpen,   &kClose,   &kStart,    &kStop,  &kTicks,     &kHold,      &kClock, &kCards,
+                              &kVendor, &kTimings, &kSettings, &kReact, &kFailTimer, &kStaleTick, &kLock,  &kSetup,
+                              &kType,   &kBind,    &kDefaults, &kCard,  &kExit,      &kQuit};
+
+// A step of a kind, its arguments drawn.
+Step Draw(Random& r, const Kind* k)
+{
+    if (k == &kOpen)
+        return {k, r.Chance(8) ? 1u : 0u, r.Below(3)};
+    if (k == &kTicks) {
+        const uint32_t gap = r.Chance(75) ? 30 : (r.Chance(50) ? r.Below(30) : r.Below(r.Chance(90) ? 500 : 200000));
+        return {k, 1 + r.Below(r.Chance(20) ? 100 : 25), gap};
     }
-    case BIND: {
-        w.buttonSel = static_cast<int>(s.a % w.buttons.size());
-        Pick(d, ID_BUTTONS, w.buttonSel);
-        ShowBinding();
-        Pick(d, ID_COMMANDS, static_cast<int>(s.b));
-        w.commandSel = static_cast<int>(s.b);
-        const int code = Code(w.buttons[w.buttonSel]);
-        if (code >= 0 && s.b != VOCAB_OTHER)
-            w.bound[w.table][code] = s.b ? expected::kVocabulary[s.b] : "";
-        w.pending |= code >= 0;
-        break;
+    if (k == &kHold) {
+        const uint32_t pick = r.Below(100);  // codes mostly none or bound
+        return {k, pick < 35 ? 255 : pick < 85 ? 0x10 + r.Below(0x10) : r.Below(pick < 95 ? 93 : 256)};
     }
-    case DEFAULTS: {
-        Click(d, ID_DEFAULTS);
-        w.settings = {w.settings.DeviceIndex, 350, 100, 60};
-        const expected::CodeTexts& set = w.table == 1   ? expected::kType1Set
-                                         : w.table == 2 ? expected::kType2Set
-                                                        : expected::kOtherSet;
-        for (int code = 0; code < BUTTON_COUNT; ++code)
-            w.bound[w.table][code] = set.count(code) ? set.at(code) : "";
-        w.buttonSel = 0, w.commandSel = 2, w.pending = true;
-        break;
+    if (k == &kClock)
+        return {k, r.Chance(60) ? 0xFFFFFFFFu - r.Below(400) : r.Next()};
+    if (k == &kCards) {
+        static const int32_t types[] = {-1, 0, 1, 2, 3, 7};
+        return {k, r.Chance(80) ? 1 + r.Below(3) : r.Below(9), r.Chance(20) ? r.Below(256) : 0u,
+                r.Chance(15) ? r.Below(256) : 0u, static_cast<uint32_t>(types[r.Below(6)])};
     }
-    case CARD:
-        // Only in an enabled list; another card restarts polling.
-        if (!w.devicesOn || s.a >= w.devices.size())
-            break;
-        Pick(d, ID_DEVICES, static_cast<int>(s.a));
-        w.deviceSel = static_cast<int>(s.a);
-        if (s.a == w.settings.DeviceIndex)
-            break;
-        DueStop();
-        w.settings.DeviceIndex = s.a;
-        OpenCard(s.a);
-        DueStart();
-        w.pending = true;
-        break;
-    case QUIT:
-        // A box ends at once while WM_QUIT is pending: seen or not, a race.
-        Lock(false);
-        PostQuitMessage(0);
-        break;
-    default:
-        Click(d, ID_EXIT);
-        if (IsWindowVisible(d))
-            Fail("the exit button left the dialog open");
-    }
+    if (k == &kVendor)
+        return {k, r.Chance(8) ? kAbsent : (r.Chance(50) ? 0 : r.Below(kAbsent))};
+    if (k == &kTimings)
+        return {k, RandomTiming(r), RandomTiming(r), RandomTiming(r)};
+    if (k == &kSettings)
+        return {k, r.Next()};
+    if (k == &kReact)  // Setup from a handler mostly hands over a button just pressed.
+        return {k, r.Chance(35) ? uint32_t(REACT_SETUP) : 1 + r.Below(REACT_COUNT - 2), r.Below(3)};
+    if (k == &kLock)
+        return {k, r.Chance(50) ? 1u : 0u};
+    if (k == &kType)  // Wine's GetDlgItemInt reads 4294967295 as 0: it is never typed.
+        return {k, r.Below(3), std::min(RandomTiming(r), 0xFFFFFFFEu), r.Chance(10) ? 1 + r.Below(2) : 0u};
+    if (k == &kBind)
+        return {k, r.Below(40), r.Below(61)};
+    if (k == &kCard)
+        return {k, r.Below(4)};
+    return {k};
 }
 
-void RunStep(const Step& s)
+std::vector<Step> RandomSession(uint64_t seed, size_t length)
 {
-    switch (s.kind) {
-    case OPEN: DoOpen(s.a, s.b); break;
-    case CLOSE: DoClose(); break;
-    case START: DoStart(); break;
-    case STOP: DoStop(); break;
-    case TICKS:
-        for (uint32_t i = 0; i < s.a && w.failure.empty(); ++i) {
-            g_testNow += s.b;
-            w.clock += s.b;
-            if (w.polling && !g_liveTimers.empty())
-                Poll();
-        }
-        break;
-    case HOLD: Sim()->heldCode = s.a; break;
-    case CLOCK:
-        g_testNow = s.a;
-        w.pressTimed = false;
-        break;
-    case CARDS: SetCards(s.a, s.b, s.c, static_cast<int32_t>(s.d)); break;
-    case VENDOR:
-        if (!w.device)
-            InstallVariant(s.a);
-        break;
-    case TIMINGS:
-        if (w.phase != DIALOG)
-            g_plugin.settings = w.settings = {w.settings.DeviceIndex, s.a, s.b, s.c};
-        break;
-    case SETTINGS:
-        w.file = RandomSettings(s.a);
-        if (!w.locked)
-            PutSettingsFile(OwnIniPath(), w.file);
-        break;
-    case REACT: w.reaction = s.a, w.reactionCountdown = s.b; break;
-    case FAIL_TIMER: g_failNextTimer = w.failTimer = true; break;
-    case STALE_TICK: {
-        const long before = w.counts.messages;
-        const uint32_t reads = Sim()->callCount[CALL_GET_REMOTE_CODE];
-        const UINT_PTR live = g_liveTimers.empty() ? 0 : *g_liveTimers.begin();
-        PollRemote(nullptr, WM_TIMER, live + 0x1000, g_testNow);
-        for (UINT_PTR old : g_everSet)
-            PollRemote(nullptr, WM_TIMER, old == live ? old + 0x1000 : old, g_testNow);
-        if (w.counts.messages != before || Sim()->callCount[CALL_GET_REMOTE_CODE] != reads)
-            Fail("a poll for a foreign timer id did something");
-        break;
+    Random r(seed);
+    std::vector<Step> steps = {{&kSettings, r.Next()}};
+    if (r.Chance(90))
+        steps.insert(steps.end(), {{&kOpen, 0, r.Below(3)}, {&kStart}});
+    while (steps.size() < length) {
+        uint32_t pick = r.Below(200), kind = 0;
+        while (pick >= kKinds[kind]->weight)
+            pick -= kKinds[kind++]->weight;
+        const Step s = Draw(r, kKinds[kind]);
+        // A button often down as a dialog ends; an edit, cards, a lock before an Open.
+        if ((s.kind == &kExit || s.kind == &kQuit) && r.Chance(60))
+            steps.insert(steps.end(), {{&kHold, 0x10 + r.Below(0x10)}, {&kTicks, 1 + r.Below(3), 30}});
+        if (s.kind == &kOpen && r.Chance(30))
+            steps.push_back(Draw(r, &kCards));
+        if (s.kind == &kOpen && r.Chance(30))
+            steps.push_back({&kLock, 1});
+        if (s.kind == &kOpen && r.Chance(50))
+            steps.push_back({&kType, r.Below(3), r.Below(1000)});
+        steps.push_back(s);
+        static const Kind* const inDialog[] = {&kType, &kBind,  &kCard,  &kDefaults, &kLock, &kCards,
+                                               &kOpen, &kClose, &kStart, &kStop,     &kTicks};
+        for (uint32_t n = s.kind == &kSetup ? 2 + r.Below(6) : 0; n > 0; --n)
+            steps.push_back(Draw(r, inDialog[r.Below(11)]));
     }
-    case LOCK: Lock(s.a); break;
-    case SETUP: DoSetup(); break;
-    default:
-        if (w.phase == DIALOG)
-            DialogStep(s, w.dialog);
-    }
+    return steps;
+}
+
+std::string Describe(const Step& s)
+{
+    static const char* const reactions[] = {"nothing", "Stop", "Close", "Open", "Start", "Setup"};
+    const std::string name = s.kind == &kOpen     ? (s.a ? "null" : "host")
+                             : s.kind == &kVendor ? kVariants[s.a]
+                             : s.kind == &kReact  ? reactions[s.a]
+                             : s.kind == &kType   ? kKeys[s.a + 1]
+                             : s.kind == &kLock   ? (s.a ? "locked" : "unlocked")
+                                                  : std::to_string(s.a);
+    char text[160];
+    snprintf(text, sizeof text, s.kind->format, name.c_str(), s.b, s.c, s.d);
+    return text;
 }
 
 // Runs the next steps; in a dialog up to one that ends it, and says so.
@@ -787,9 +724,10 @@ bool RunSteps(bool inDialog)
         w.inDialog[w.next++] = inDialog;
         ++w.counts.steps;
         Sim()->callLogLength = 0;
-        RunStep(s);
+        if (!s.kind->inDialog || w.phase == DIALOG)
+            s.kind->run(s);
         CheckInvariants(std::min<uint32_t>(Sim()->callLogLength, SIM_LOG_SIZE));
-        if (inDialog && (s.kind == EXIT || s.kind == QUIT))
+        if (inDialog && (s.kind == &kExit || s.kind == &kQuit))
             return true;
     }
     return false;
@@ -800,17 +738,15 @@ void RunDialog(HWND d)
 {
     w.dialog = d, w.phase = DIALOG, w.pending = false, w.held = NO_KEY;
     Fill("");
-    if (w.heard.open)
-        Fail("the host still holds " + w.heard.key + " when the dialog opens");
+    FailIf(w.heard.open, "the host still holds " + w.heard.key + " when the dialog opens");
     if (!RunSteps(true))
-        DialogStep({EXIT}, d);
+        kExit.run({&kExit});
 }
 
 void DoSetup()
 {
     if (w.phase != TOP) {  // one dialog at a time
-        if (Setup() != -1)
-            Fail("Setup while its dialog is open did not return -1");
+        FailIf(Setup() != -1, "Setup while its dialog is open did not return -1");
         return;
     }
     DueStart();
@@ -821,16 +757,14 @@ void DoSetup()
     PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);  // re-posted by the dialog manager
     w.phase = TOP;
     ++w.counts.dialogs;
-    if (!run.shown || run.forcedEnd || IsWindow(w.dialog))
-        Fail("the dialog did not open and end as the steps did");
+    FailIf(!run.shown || run.forcedEnd || IsWindow(w.dialog), "the dialog did not open and end as the steps did");
     // Setup stops polling not the host's; the end saves, nothing stays pending.
     if (!w.hostsPolling)
         DueStop();
     if (w.pending && w.pathKnown)
         Save();
     w.pending = false;
-    if (!w.locked && ReadFileText(OwnIniPath()) != w.file)
-        Fail("the settings file is not as last written");
+    FailIf(!w.locked && ReadFileText(OwnIniPath()) != w.file, "the settings file is not as last written");
 }
 
 std::string RunSession(const std::vector<Step>& steps)
@@ -842,58 +776,40 @@ std::string RunSession(const std::vector<Step>& steps)
     // The end as a host ends: Stop releases what the host holds.
     if (w.failure.empty()) {
         DoStop();
-        if (w.heard.open)
-            Fail("the host still holds " + w.heard.key + " after Stop");
+        FailIf(w.heard.open, "the host still holds " + w.heard.key + " after Stop");
         DoClose();
         CheckInvariants(0);
     }
     return w.failure;
 }
 
-class RandomSessionTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { PatchImportTyped("KillTimer", &WatchedKillTimer, &g_realKillTimer); }
-
-    void SetUp() override
-    {
-        ASSERT_NE(g_realKillTimer, nullptr) << "KillTimer is not imported by this executable";
-        g_plugin.moduleInstance = GetModuleHandleA(nullptr);  // the dialog's template
-        host.keep = false;
-        host.onCommand = OnHostMessage;
-        w.host = host.Window();
-        w.watcher = &boxes;
-        w.counts = Counts();
-        SetPollClock(TestClock);
-        SetPollSetTimer(WatchedSetTimer);
-    }
-
-    void TearDown() override
-    {
-        ResetWorld();
-        SetPollClock(nullptr);
-        SetPollSetTimer(nullptr);
-    }
-
+// 40 sessions (VRC_RANDOM_SESSIONS for more): about 20 s under qemu.
+TEST(RandomSessionTest, RandomSessionsKeepEveryInvariant)
+{
+    PatchImportTyped("KillTimer", &WatchedKillTimer, &g_realKillTimer);
+    ASSERT_NE(g_realKillTimer, nullptr) << "KillTimer is not imported by this executable";
+    g_plugin.moduleInstance = GetModuleHandleA(nullptr);  // the dialog's template
     RecordingHost host;
     BoxWatcher boxes;
-};
-
-// 40 sessions (VRC_RANDOM_SESSIONS for more): about 20 s under qemu.
-TEST_F(RandomSessionTest, RandomSessionsKeepEveryInvariant)
-{
+    host.keep = false, host.onCommand = OnHostMessage;
+    w.host = host.Window(), w.watcher = &boxes, w.counts = Counts();
+    SetPollClock(TestClock);
+    SetPollSetTimer(WatchedSetTimer);
     const char* wanted = getenv("VRC_RANDOM_SESSIONS");
     const uint32_t sessions = wanted && atoi(wanted) > 0 ? atoi(wanted) : 40, firstSeed = 20261209;
     const DWORD started = GetTickCount();
-    for (uint32_t seed = firstSeed; seed < firstSeed + sessions; ++seed) {
+    for (uint32_t seed = firstSeed; seed < firstSeed + sessions && !HasFailure(); ++seed) {
         const std::vector<Step> session = RandomSession(seed, 30 + seed % 90);
-        if (!RunSession(session).empty()) {
-            const std::vector<Step> failing(session.begin(), session.begin() + static_cast<long>(w.failedAt));
+        if (!RunSession(session).empty())
             ADD_FAILURE() << ShrinkAndReport(
-                seed, failing, RunSession,
+                seed, std::vector<Step>(session.begin(), session.begin() + static_cast<long>(w.failedAt)), RunSession,
                 [](size_t i, const Step& s) { return (w.inDialog[i] ? "  in the dialog: " : "") + Describe(s); }, 3000);
-            return;
-        }
     }
+    ResetWorld();
+    SetPollClock(nullptr);
+    SetPollSetTimer(nullptr);
+    if (HasFailure())
+        return;
     const Counts& c = w.counts;
     printf("[ random   ] %u sessions from seed %u: %ld steps, %ld dialogs, %ld polls, %ld host messages, %ld failed "
            "saves, %lu ms\n",
