@@ -2,18 +2,12 @@
 // includes, its fixture, and the settings file read into its state.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <windows.h>
 #include <mmsystem.h>
-#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
 #include <array>
-#include <map>
-#include <string>
-#include <vector>
 
 #include "mapping/CopyText.h"
 #include "plugin/PluginState.h"
@@ -28,6 +22,18 @@ inline Timings SettingsInForce()
 {
     const PluginSettings& s = g_plugin.settings;
     return {s.DeviceIndex, s.DelayBeforeRepeat, s.RepeatInterval, s.ReleaseTime};
+}
+
+// The settings in force and the current table's commands are what the
+// profile functions give for the file at path.
+inline void ExpectReadAsTheProfileFunctions(const std::string& path)
+{
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(SettingsInForce()[k], ProfileSetting(path, kHardwareKeyNames[k])) << kHardwareKeyNames[k];
+    for (int code = 0; code < BUTTON_COUNT; ++code) {
+        EXPECT_EQ(Printable(g_plugin.currentTable->entries[code].command), Printable(ProfileCommand(path, code)))
+            << "code " << KeyOf(code);
+    }
 }
 
 // Points the state at the settings file path.

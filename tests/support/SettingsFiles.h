@@ -36,6 +36,17 @@ inline void RemoveSettingsFile(const std::string& path)
     ForgetCachedProfile(path);
 }
 
+// The folder the settings tests write their files in, made if missing.
+inline std::string SettingsWorkDir()
+{
+    const std::string dir = BuildDir() + "\\tests\\settings_work";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+// The keys of [Hardware], in the order written.
+const char* const kHardwareKeyNames[4] = {"DeviceIndex", "DelayBeforeRepeat", "RepeatInterval", "ReleaseTime"};
+
 // The settings key of a code: two hexadecimal digits ("00" .. "5C").
 inline std::string KeyOf(int code, bool lower = false)
 {
@@ -68,50 +79,31 @@ inline uint32_t ProfileSetting(const std::string& path, const char* key)
 inline std::string Printable(const std::string& text, size_t limit = 600)
 {
     std::string out;
-    for (size_t i = 0; i < text.size() && i < limit; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        char hex[8];
+    char hex[8];
+    for (const unsigned char c : text.substr(0, limit)) {
         snprintf(hex, sizeof hex, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X", c);
         out += hex;
     }
     return out;
 }
 
-typedef std::vector<std::pair<std::string, std::string>> SettingsEntries;
-
-// The non-empty lines of a text split at their first '='; a section line
-// stays whole, with its brackets.
-inline SettingsEntries LinesOf(const std::string& text)
+// The lines of Hardware and Buttons in that order, each section's sorted.
+inline std::vector<std::string> SortedSections(const std::vector<std::string>& lines)
 {
-    SettingsEntries lines;
-    std::string line;
-    for (const char c : text + "\n") {
-        if (c != '\r' && c != '\n') {
-            line += c;
-            continue;
+    std::vector<std::string> sorted;
+    for (const std::string name : {"[Hardware]", "[Buttons]"}) {
+        sorted.push_back(name);
+        const size_t first = sorted.size();
+        bool inside = false;
+        for (const std::string& line : lines) {
+            if (line[0] == '[')
+                inside = line == name;
+            else if (inside)
+                sorted.push_back(line);
         }
-        if (!line.empty()) {
-            const size_t eq = line[0] == '[' ? std::string::npos : line.find('=');
-            lines.emplace_back(line.substr(0, eq), eq == std::string::npos ? "" : line.substr(eq + 1));
-        }
-        line.clear();
+        std::sort(sorted.begin() + first, sorted.end());
     }
-    return lines;
-}
-
-// The entries of section name, sorted.
-inline SettingsEntries SortedSection(const SettingsEntries& lines, const std::string& name)
-{
-    SettingsEntries section;
-    bool inside = false;
-    for (const auto& line : lines) {
-        if (line.first[0] == '[')
-            inside = line.first == "[" + name + "]";
-        else if (inside)
-            section.push_back(line);
-    }
-    std::sort(section.begin(), section.end());
-    return section;
+    return sorted;
 }
 
 // The file at path as the plug-in saves it: every key of both sections with
@@ -123,21 +115,26 @@ inline std::string SavedFileMismatch(const std::string& path, KeyOrder order, ui
     const std::string text = ReadFileText(path);
     if (text.empty())
         return "settings were not saved";
-    SettingsEntries expected = {{"[Hardware]", ""},
-                                {"DeviceIndex", std::to_string(device)},
-                                {"DelayBeforeRepeat", std::to_string(delay)},
-                                {"RepeatInterval", std::to_string(interval)},
-                                {"ReleaseTime", std::to_string(release)},
-                                {"[Buttons]", ""}};
+    const uint32_t values[4] = {device, delay, interval, release};
+    std::vector<std::string> expected = {"[Hardware]"};
+    for (int k = 0; k < 4; ++k)
+        expected.push_back(kHardwareKeyNames[k] + ("=" + std::to_string(values[k])));
+    expected.push_back("[Buttons]");
     for (int code = 0; code <= 92; ++code) {
         const auto it = bindings.find(code);
-        expected.emplace_back(KeyOf(code), it == bindings.end() ? "" : it->second);
+        expected.push_back(KeyOf(code) + "=" + (it == bindings.end() ? "" : it->second));
     }
-    const SettingsEntries lines = LinesOf(text);
-    bool same = lines == expected;
-    if (order == ANY_ORDER)
-        same = SortedSection(lines, "Hardware") == SortedSection(expected, "Hardware") &&
-               SortedSection(lines, "Buttons") == SortedSection(expected, "Buttons");
+    // The non-empty lines, whatever ends them.
+    std::vector<std::string> lines(1);
+    for (const char c : text) {
+        if (c != '\r' && c != '\n')
+            lines.back() += c;
+        else if (!lines.back().empty())
+            lines.emplace_back();
+    }
+    if (lines.back().empty())
+        lines.pop_back();
+    const bool same = order == WRITE_ORDER ? lines == expected : SortedSections(lines) == SortedSections(expected);
     return same ? "" : "the file holds\n" + text;
 }
 inline void ExpectSavedFile(const std::string& path, KeyOrder order, uint32_t device, uint32_t delay, uint32_t interval,
