@@ -1,7 +1,6 @@
-// The settings file: where it lives, what is read from it, what is written to
-// it, and how hand-edited or unwritable files are survived. Every file is real
-// and goes through the Windows profile functions; written files are read back
-// as text.
+// The settings file: where it lives, how it is read and written, and how
+// hand-edited or unwritable files are survived. Every file is real and goes
+// through the Windows profile functions; written files are read back as text.
 #include "support/ImportPatch.h"
 #include "support/LinkedPlugin.h"
 
@@ -9,13 +8,6 @@ namespace {
 
 typedef std::map<int, std::string> Commands;  // code -> command; a code not listed is unbound
 const Timings kFactory = {0, 350, 100, 60};
-
-std::string WorkDir()
-{
-    const std::string dir = BuildDir() + "\\tests\\settings_work";
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir;
-}
 
 // The text with each '|' as a line end (CR LF).
 std::string Crlf(std::string text)
@@ -36,23 +28,28 @@ void ExpectCounts(const std::string& text, const std::vector<std::pair<std::stri
     }
 }
 
-void ExpectCommands(const ButtonTable& table, const Commands& expected, const std::string& what)
+// Table holds the commands and every other table none.
+void ExpectCommands(int table, const Commands& expected, const std::string& what)
 {
-    for (int code = 0; code < BUTTON_COUNT; ++code) {
-        const auto it = expected.find(code);
-        EXPECT_EQ(std::string(table.entries[code].command), it == expected.end() ? "" : it->second)
-            << what << ", code " << KeyOf(code);
+    for (int t = 0; t < TABLE_COUNT; ++t) {
+        for (int code = 0; code < BUTTON_COUNT; ++code) {
+            const auto it = expected.find(code);
+            EXPECT_EQ(std::string(g_buttonTables[t].entries[code].command),
+                      t != table || it == expected.end() ? "" : it->second)
+                << what << ", table " << t << ", code " << KeyOf(code);
+        }
     }
 }
 
 // Stale settings and something in every command slot of table, so a read
-// has to replace them; then the file at path read into table.
+// has to replace them; then the file at path read afresh into table.
 void ReadOverStale(const std::string& path, int table)
 {
     SelectButtonTable(table);
     g_plugin.settings = {11, 22, 33, 44};
     for (int code = 0; code < BUTTON_COUNT; ++code)
         SetButtonCommand(*g_plugin.currentTable, code, "STALE");
+    ForgetCachedProfile(path);
     SetIniPath(path);
     ReadSettingsFile();
 }
@@ -77,54 +74,49 @@ protected:
     void TearDown() override
     {
         EXPECT_EQ(BrokenSlot(), "") << "after the test";
-        for (const std::string& path : files)
-            RemoveSettingsFile(path);
-        for (auto it = dirs.rbegin(); it != dirs.rend(); ++it)
+        // The last made first: a folder's files go before the folder.
+        for (auto it = paths.rbegin(); it != paths.rend(); ++it) {
+            RemoveSettingsFile(*it);
             RemoveDirectoryA(it->c_str());
+        }
         HostedPluginTest::TearDown();
         ResetLinkedPlugin();
     }
 
-    // A path in the work folder, with no file there yet (text, '|' for line
-    // ends: written there, if not null); removed after the test.
-    std::string FreshPath(const std::string& name, const char* text = nullptr)
-    {
-        const std::string path = WorkDir() + "\\" + name;
-        RemoveSettingsFile(path);
-        files.push_back(path);
-        EXPECT_TRUE(!text || PutSettingsFile(path, Crlf(text))) << name;
-        return path;
-    }
+    // The file or folder at path is removed after the test.
     std::string Track(const std::string& path)
     {
-        files.push_back(path);
+        paths.push_back(path);
+        return path;
+    }
+    // A path in the work folder, with no file there yet (text, '|' for line
+    // ends: written there, if not null).
+    std::string FreshPath(const std::string& name, const char* text = nullptr)
+    {
+        const std::string path = Track(SettingsWorkDir() + "\\" + name);
+        RemoveSettingsFile(path);
+        EXPECT_TRUE(!text || PutSettingsFile(path, Crlf(text))) << name;
         return path;
     }
     bool MakeDir(const std::string& dir)
     {
-        dirs.push_back(dir);
-        return CreateDirectoryA(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+        return CreateDirectoryA(Track(dir).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
     }
 
-    std::vector<std::string> files;
-    std::vector<std::string> dirs;
+    std::vector<std::string> paths;
 };
 
 }  // namespace
-
-// Where the file is.
 
 TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
 {
     ASSERT_TRUE(MakeDir("C:\\Plugins"));
     ASSERT_TRUE(MakeDir("C:\\Plugins\\v1.2"));
-    const struct {
-        const char* module;
-        const char* ini;
-    } cases[] = {
+    // Module -> settings file; only the last four characters go, whatever the
+    // dots and the case.
+    const std::pair<const char*, const char*> cases[] = {
         {"C:\\Plugins\\VantorixRC.dll", "C:\\Plugins\\VantorixRC.ini"},
         {"C:\\Plugins\\Remote2.dll", "C:\\Plugins\\Remote2.ini"},
-        // Only the last four characters go, whatever the dots and the case.
         {"C:\\Plugins\\v1.2\\My.Remote.DLL", "C:\\Plugins\\v1.2\\My.Remote.ini"},
     };
     const auto derived = [](HMODULE module) {
@@ -135,10 +127,10 @@ TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
         return std::string(g_plugin.iniPath);
     };
     for (const auto& c : cases) {
-        ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track(c.module).c_str(), FALSE)) << c.module;
-        HMODULE module = LoadLibraryA(c.module);
-        ASSERT_NE(module, nullptr) << c.module;
-        EXPECT_EQ(derived(module), c.ini);
+        ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track(c.first).c_str(), FALSE)) << c.first;
+        HMODULE module = LoadLibraryA(c.first);
+        ASSERT_NE(module, nullptr) << c.first;
+        EXPECT_EQ(derived(module), c.second);
         FreeLibrary(module);
     }
     // No module handle: the module is the test program itself.
@@ -152,12 +144,10 @@ TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
     char windowsDir[MAX_PATH] = {};
     ASSERT_NE(GetWindowsDirectoryA(windowsDir, sizeof windowsDir), 0u);
     const std::string inWindows = Track(std::string(windowsDir) + "\\VantorixRC.ini");
-    ASSERT_TRUE(PutSettingsFile(inWindows, "[Hardware]\r\nReleaseTime=71\r\n[Buttons]\r\n12=WINDIR\r\n"));
-    ForgetCachedProfile("VantorixRC.ini");
-    SetIniPath("VantorixRC.ini");
-    ReadSettingsFile();
+    ASSERT_TRUE(PutSettingsFile(inWindows, Crlf("[Hardware]|ReleaseTime=71|[Buttons]|12=WINDIR|")));
+    ReadOverStale("VantorixRC.ini", 0);
     EXPECT_EQ(SettingsInForce(), (Timings{0, 350, 100, 71})) << "bare name";
-    ExpectCommands(*g_plugin.currentTable, {{0x12, "WINDIR"}}, "bare name");
+    ExpectCommands(0, {{0x12, "WINDIR"}}, "bare name");
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
@@ -185,92 +175,82 @@ TEST_F(SettingsFileTest, LoadedPluginReadsTheFileBesideItsOwnModule)
         ASSERT_TRUE(PutSettingsFile(Track(c.module + ".ini"), file(c.cardIndex, c.command)));
     }
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.module);
         ResetSim();
         Sim()->cardCount = 3;
-        ASSERT_TRUE(plugin.Load(c.module + ".dll")) << c.module;
+        ASSERT_TRUE(plugin.Load(c.module + ".dll"));
         ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
         // DeviceIndex came from this file.
-        ASSERT_EQ(Sim()->callCount[CALL_OPEN_CARD], 1u) << c.module;
-        EXPECT_EQ(Sim()->lastOpenIndex, c.cardIndex) << c.module;
+        ASSERT_EQ(Sim()->callCount[CALL_OPEN_CARD], 1u);
+        EXPECT_EQ(Sim()->lastOpenIndex, c.cardIndex);
         // And so did the binding of 0x12.
-        ASSERT_NE(plugin.Start(), 0u) << c.module;
+        ASSERT_NE(plugin.Start(), 0u);
         host.messages.clear();
-        ASSERT_EQ(host.Tap(0x12), 1u) << c.module;
-        EXPECT_EQ(host.Log(), c.command + std::string(" 0")) << c.module;
+        ASSERT_EQ(host.Tap(0x12), 1u);
+        EXPECT_EQ(host.Log(), c.command + std::string(" 0"));
         plugin.Close();
         plugin.Unload();
     }
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-// Reading.
-
 TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
 {
+    // All 93 keys, in reverse order and in both cases: each code finds its own.
+    std::string all93[2] = {"[Buttons]|", "[Buttons]|"};
+    Commands every;
+    for (int code = BUTTON_COUNT - 1; code >= 0; --code) {
+        every[code] = "C" + KeyOf(code);
+        for (const bool lower : {false, true})
+            all93[lower] += KeyOf(code, lower) + "=C" + KeyOf(code) + "|";
+    }
     const struct {
         const char* what;
         const char* text;  // null: no file at all
-        Timings hardware;
         Commands commands;
+        Timings hardware = kFactory;
     } cases[] = {
-        {"no file", nullptr, kFactory, {}},
-        {"empty file", "", kFactory, {}},
-        {"only Buttons", "[Buttons]|12=POWER|1A=CH_UP|", kFactory, {{0x12, "POWER"}, {0x1A, "CH_UP"}}},
+        {"no file", nullptr, {}},
+        {"empty file", "", {}},
+        {"only Buttons", "[Buttons]|12=POWER|1A=CH_UP|", {{0x12, "POWER"}, {0x1A, "CH_UP"}}},
         {"only Hardware",
          "[Hardware]|DeviceIndex=2|DelayBeforeRepeat=500|RepeatInterval=150|ReleaseTime=90|",
-         {2, 500, 150, 90},
-         {}},
+         {},
+         {2, 500, 150, 90}},
         {"some keys",
          "[Hardware]|RepeatInterval=70|[Buttons]|00=0|5C=Freeze|",
-         {0, 350, 70, 60},
-         {{0, "0"}, {92, "Freeze"}}},
+         {{0, "0"}, {92, "Freeze"}},
+         {0, 350, 70, 60}},
         // Profile section and key names match without regard to case.
         {"lower-case names",
          "[hardware]|releasetime=75|[buttons]|0a=recall|5c=freeze|1f=vol_down|",
-         {0, 350, 100, 75},
-         {{0x0A, "recall"}, {0x5C, "freeze"}, {0x1F, "vol_down"}}},
-        {"word outside the vocabulary", "[Buttons]|12=ZAP|", kFactory, {{0x12, "ZAP"}}},
+         {{0x0A, "recall"}, {0x5C, "freeze"}, {0x1F, "vol_down"}},
+         {0, 350, 100, 75}},
+        {"word outside the vocabulary", "[Buttons]|12=ZAP|", {{0x12, "ZAP"}}},
         // "18" is code 0x18, not 18; other spellings of a code are not keys.
-        {"only two hex digits name a code",
+        {"two hex digits name a code",
          "[Buttons]|A=ten|0x0B=eleven|012=lead|5D=beyond|FF=ff|18=hex18|",
-         kFactory,
          {{0x18, "hex18"}}},
-        {"blanks around names and values",
-         "[Buttons]|  12  =  POWER  |13=A B|14=|",
-         kFactory,
-         {{0x12, "POWER"}, {0x13, "A B"}}},
-        {"other sections are not read", "[Other]|12=NO|DeviceIndex=9|[Buttons]|13=YES|", kFactory, {{0x13, "YES"}}},
+        {"blanks around names and values", "[Buttons]|  12  =  POWER  |13=A B|14=|", {{0x12, "POWER"}, {0x13, "A B"}}},
+        {"other sections are not read", "[Other]|12=NO|DeviceIndex=9|[Buttons]|13=YES|", {{0x13, "YES"}}},
         {"bare line feeds, no final line end",
          "[Hardware]\nDeviceIndex=1\n[Buttons]\n12=POWER",
-         {1, 350, 100, 60},
-         {{0x12, "POWER"}}},
-        {"comment lines", "; settings|[Buttons]|;12=POWER|13=MUTE|", kFactory, {{0x13, "MUTE"}}},
+         {{0x12, "POWER"}},
+         {1, 350, 100, 60}},
+        {"comment lines", "; settings|[Buttons]|;12=POWER|13=MUTE|", {{0x13, "MUTE"}}},
+        {"93 keys", all93[0].c_str(), every},
+        {"93 lower-case keys", all93[1].c_str(), every},
     };
     int caseIndex = 0;
     for (const auto& c : cases) {
         const int table = caseIndex % 3;
         ReadOverStale(FreshPath("read" + std::to_string(caseIndex++) + ".ini", c.text), table);
         EXPECT_EQ(SettingsInForce(), c.hardware) << c.what;
-        ExpectCommands(g_buttonTables[table], c.commands, c.what);
-        if (c.commands.count(0x12) && c.commands.at(0x12) == "ZAP") {
+        ExpectCommands(table, c.commands, c.what);
+        if (c.commands == Commands{{0x12, "ZAP"}}) {
             EXPECT_EQ(CommandIndexForButton(*g_plugin.currentTable, 0x12), 1);  // kept, and shown as "< Other >"
         }
-        for (int other = 0; other < 3; ++other)
-            if (other != table)
-                ExpectCommands(g_buttonTables[other], {}, std::string(c.what) + ", other table");
         ClearAllBindings();
-    }
-
-    // All 93 keys, in reverse order and in both cases: each code finds its own.
-    for (const bool lower : {false, true}) {
-        std::string text = "[Buttons]\r\n";
-        Commands expected;
-        for (int code = BUTTON_COUNT - 1; code >= 0; --code) {
-            text += KeyOf(code, lower) + "=C" + KeyOf(code) + "\r\n";
-            expected[code] = "C" + KeyOf(code);
-        }
-        ReadOverStale(FreshPath(lower ? "all93lower.ini" : "all93.ini", text.c_str()), 2);
-        ExpectCommands(g_buttonTables[2], expected, lower ? "93 lower-case keys" : "93 keys");
     }
     EXPECT_TRUE(boxes.Boxes().empty());
 }
@@ -285,12 +265,10 @@ TEST_F(SettingsFileTest, EmptyPathReadsAndWritesNothing)
     ReadSettingsFile();
     SaveSettings();
     EXPECT_EQ(SettingsInForce(), (Timings{1, 2, 3, 4})) << "empty path";
-    ExpectCommands(g_buttonTables[1], {{5, "KEEP"}}, "empty path");
+    ExpectCommands(1, {{5, "KEEP"}}, "empty path");
     EXPECT_EQ(g_plugin.settingsDirty, 1u);
     EXPECT_TRUE(boxes.Boxes().empty());
 }
-
-// Writing.
 
 TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
 {
@@ -313,29 +291,23 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
 
     ExpectSavedFile(path, WRITE_ORDER, 3, 500, 120, 4294967295u, bound);
     // Unbound: key, equals sign, nothing.
-    ExpectCounts(ReadFileText(path), {{"\r\n5C=LAST", 1}, {"\r\n1F=" + longest + "\r\n", 1}, {"\r\n14=\r\n", 1}});
+    const std::string saved = ReadFileText(path);
+    ExpectCounts(saved, {{"\r\n5C=LAST", 1}, {"\r\n1F=" + longest + "\r\n", 1}, {"\r\n14=\r\n", 1}});
 
-    // Back from disk, into cleared state: the same settings and bindings.
-    ForgetCachedProfile(path);
-    ResetPluginState();
-    ClearAllBindings();
-    g_plugin.settings = {9, 9, 9, 9};
-    SetIniPath(path);
-    SelectButtonTable(2);
-    ReadSettingsFile();
-    EXPECT_EQ(SettingsInForce(), (Timings{3, 500, 120, 4294967295u})) << "round trip";
-    ExpectCommands(g_buttonTables[2], bound, "round trip");
-    EXPECT_EQ(g_buttonTables[2].entries[0x1F].command[31], '\0');
-    // The bindings belong to no table: table 0 reads the same.
-    SelectButtonTable(0);
-    ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
-    ExpectCommands(g_buttonTables[0], bound, "round trip into table 0");
+    // Back from disk, into cleared state: the same settings and bindings; they
+    // belong to no table, so table 0 reads the same.
+    for (const int table : {2, 0}) {
+        ResetPluginState();
+        ClearAllBindings();
+        ReadOverStale(path, table);
+        EXPECT_EQ(SettingsInForce(), (Timings{3, 500, 120, 4294967295u})) << "round trip";
+        ExpectCommands(table, bound, "round trip");
+        EXPECT_EQ(g_buttonTables[table].entries[0x1F].command[31], '\0');
+    }
 
-    // Saving again over the file changes nothing in it.
-    const std::string before = ReadFileText(path);
-    g_plugin.currentTable = &g_buttonTables[2];
+    // Saving again, from the table read back, changes nothing in the file.
     SaveSettings();
-    EXPECT_EQ(ReadFileText(path), before);
+    EXPECT_EQ(ReadFileText(path), saved);
 }
 
 TEST_F(SettingsFileTest, SaveOverAnExistingFileReplacesOurKeysAndKeepsTheRest)
@@ -348,32 +320,29 @@ TEST_F(SettingsFileTest, SaveOverAnExistingFileReplacesOurKeysAndKeepsTheRest)
     SetIniPath(path);
     SaveSettings();
     // 13 is unbound now: written empty.
-    ExpectCounts(ReadFileText(path), {{"12=", 1},
-                                      {"12=NEW\r\n", 1},
-                                      {"OLD", 0},
-                                      {"\r\n13=\r\n", 1},
-                                      {"DeviceIndex=1\r\n", 1},
-                                      {"DeviceIndex=", 1},
-                                      {"[Other]\r\nKeep=1\r\n", 1}});
+    const std::string saved = ReadFileText(path);
+    ExpectCounts(saved, {{"12=", 1}, {"12=NEW\r\n", 1}, {"OLD", 0}, {"\r\n13=\r\n", 1}});
+    ExpectCounts(saved, {{"DeviceIndex=1\r\n", 1}, {"DeviceIndex=", 1}, {"[Other]\r\nKeep=1\r\n", 1}});
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndKeepsTheChangesPending)
 {
-    const std::string blocked = WorkDir() + "\\blocked.ini";
+    const std::string blocked = SettingsWorkDir() + "\\blocked.ini";
     ASSERT_TRUE(MakeDir(blocked));  // a directory where the file should be
-    const std::string noFolder = WorkDir() + "\\no_such_folder\\settings.ini";
+    const std::string noFolder = SettingsWorkDir() + "\\no_such_folder\\settings.ini";
     for (const std::string& path : {blocked, noFolder}) {
+        SCOPED_TRACE(path);
         // Reading what cannot be read gives the defaults and no bindings.
         ReadOverStale(path, 0);
-        EXPECT_EQ(SettingsInForce(), kFactory) << path;
-        ExpectCommands(*g_plugin.currentTable, {}, path);
+        EXPECT_EQ(SettingsInForce(), kFactory);
+        ExpectCommands(0, {}, path);
 
         SetButtonCommand(*g_plugin.currentTable, 0x12, "POWER");
         g_plugin.settingsDirty = 1;
         boxes.Clear();
         SaveSettings();
-        EXPECT_EQ(g_plugin.settingsDirty, 1u) << path;
+        EXPECT_EQ(g_plugin.settingsDirty, 1u);
         boxes.ExpectOneWarning("Unable to save settings to '" + path + "'!");
         // The directory is still there; nothing was made in the missing folder.
         const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -392,29 +361,24 @@ TEST_F(SettingsFileTest, AFailedWriteOfOneButtonAloneWarnsToo)
     boxes.ExpectOneWarning("Unable to save settings to '" + path + "'!");
 }
 
-// Values that do not fit, and hand-edited garbage.
-
 TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
 {
     std::string alphabet;
     for (int i = 0; i < 5000; ++i)
         alphabet += static_cast<char>('A' + i % 26);
-    const struct {
-        int code;
-        size_t length;
-    } cases[] = {{0x10, 30}, {0x11, 31}, {0x12, 32}, {0x13, 40}, {0x14, 63}, {0x15, 64}, {0x16, 5000}, {0x5C, 100}};
+    // Code and length of its value.
+    const std::pair<int, size_t> cases[] = {{0x10, 30}, {0x11, 31}, {0x12, 32},   {0x13, 40},
+                                            {0x14, 63}, {0x15, 64}, {0x16, 5000}, {0x5C, 100}};
     std::string text = "[Buttons]\r\n";
     for (const auto& c : cases)
-        text += KeyOf(c.code) + "=" + alphabet.substr(0, c.length) + "\r\n";
-    SetIniPath(FreshPath("long.ini", text.c_str()));
-    const std::string path = g_plugin.iniPath;
+        text += KeyOf(c.first) + "=" + alphabet.substr(0, c.second) + "\r\n";
+    const std::string path = FreshPath("long.ini", text.c_str());
     for (int table = 0; table < 3; ++table) {
-        SelectButtonTable(table);
-        ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
+        ReadOverStale(path, table);
         for (const auto& c : cases) {
-            const ButtonEntry& entry = g_buttonTables[table].entries[c.code];
-            EXPECT_EQ(std::string(entry.command), alphabet.substr(0, c.length < 31 ? c.length : 31))
-                << "length " << c.length;
+            const ButtonEntry& entry = g_buttonTables[table].entries[c.first];
+            EXPECT_EQ(std::string(entry.command), alphabet.substr(0, c.second < 31 ? c.second : 31))
+                << "length " << c.second;
             EXPECT_EQ(entry.command[31], '\0');
         }
     }
@@ -422,12 +386,10 @@ TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
 
     // Through the same route the host sees: a 31-character command survives a
     // save and a reload; a longer one was already cut when read.
-    g_plugin.currentTable = &g_buttonTables[2];
     SaveSettings();
     ExpectCounts(ReadFileText(path), {{"16=" + alphabet.substr(0, 31) + "\r\n", 1}});
     ClearAllBindings();
-    ForgetCachedProfile(path);
-    ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
+    ReadOverStale(path, 2);
     EXPECT_EQ(std::string(g_buttonTables[2].entries[0x16].command), alphabet.substr(0, 31));
     EXPECT_EQ(std::string(g_buttonTables[2].entries[0x11].command), alphabet.substr(0, 31));
 }
@@ -473,24 +435,15 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
         {"UTF-8 byte order mark", Crlf("\xEF\xBB\xBF[Buttons]|12=POWER|[Hardware]|ReleaseTime=65|")},
         {"UTF-16 file", utf16},
     };
-    const char* const keys[4] = {"DeviceIndex", "DelayBeforeRepeat", "RepeatInterval", "ReleaseTime"};
     int caseIndex = 0;
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         const std::string path = FreshPath("garbage" + std::to_string(caseIndex) + ".ini");
-        ASSERT_TRUE(PutSettingsFile(path, c.text)) << c.what;
+        ASSERT_TRUE(PutSettingsFile(path, c.text));
         ReadOverStale(path, caseIndex++ % 3);
-        const Timings read = SettingsInForce();
-        const ButtonEntry* entries = g_plugin.currentTable->entries;
-        printf("  %-26s -> %u %u %u %u, 0A='%s' 12='%s' 13='%s' 14='%s'\n", c.what, read[0], read[1], read[2], read[3],
-               Printable(entries[0x0A].command).c_str(), Printable(entries[0x12].command).c_str(),
-               Printable(entries[0x13].command).c_str(), Printable(entries[0x14].command).c_str());
-        for (int k = 0; k < 4; ++k)
-            EXPECT_EQ(read[k], ProfileSetting(path, keys[k])) << c.what << ", " << keys[k];
-        EXPECT_EQ(read, c.exact ? *c.exact : read) << c.what;
-        for (int code = 0; code < BUTTON_COUNT; ++code)
-            EXPECT_EQ(std::string(entries[code].command), ProfileCommand(path, code))
-                << c.what << ", code " << KeyOf(code);
-        EXPECT_EQ(BrokenSlot(), "") << c.what;
+        ExpectReadAsTheProfileFunctions(path);
+        EXPECT_EQ(SettingsInForce(), c.exact ? *c.exact : SettingsInForce());
+        EXPECT_EQ(BrokenSlot(), "");
         ClearAllBindings();
     }
     EXPECT_TRUE(boxes.Boxes().empty());
