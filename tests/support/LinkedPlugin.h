@@ -13,7 +13,6 @@
 #include "plugin/PluginState.h"
 #include "plugin/PollTimer.h"
 #include "support/SettingsFiles.h"
-#include "support/TestEnv.h"
 #include "support/TestHost.h"
 
 // The four settings in force, in file order.
@@ -36,10 +35,25 @@ inline void ExpectReadAsTheProfileFunctions(const std::string& path)
     }
 }
 
-// Points the state at the settings file path.
 inline void SetIniPath(const std::string& path)
 {
     CopyText(g_plugin.iniPath, sizeof g_plugin.iniPath, path.c_str());
+}
+
+// Table holds the commands (a code not listed: none) and every other table
+// others in every slot.
+inline void ExpectTableCommands(int table, const std::map<int, std::string>& commands, const std::string& what,
+                                const std::string& others = "")
+{
+    for (int t = 0; t < TABLE_COUNT; ++t) {
+        for (int code = 0; code < BUTTON_COUNT; ++code) {
+            const auto it = commands.find(code);
+            EXPECT_EQ(std::string(g_buttonTables[t].entries[code].command), t != table             ? others
+                                                                            : it == commands.end() ? ""
+                                                                                                   : it->second)
+                << what << ", table " << t << ", code " << KeyOf(code);
+        }
+    }
 }
 
 // Reads both sections of the file in force: [Buttons] into the current table.

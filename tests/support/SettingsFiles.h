@@ -5,13 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <stddef.h>
 #include <stdint.h>
 
 #include <algorithm>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "support/TestEnv.h"
