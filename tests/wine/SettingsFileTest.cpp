@@ -28,19 +28,6 @@ void ExpectCounts(const std::string& text, const std::vector<std::pair<std::stri
     }
 }
 
-// Table holds the commands and every other table none.
-void ExpectCommands(int table, const Commands& expected, const std::string& what)
-{
-    for (int t = 0; t < TABLE_COUNT; ++t) {
-        for (int code = 0; code < BUTTON_COUNT; ++code) {
-            const auto it = expected.find(code);
-            EXPECT_EQ(std::string(g_buttonTables[t].entries[code].command),
-                      t != table || it == expected.end() ? "" : it->second)
-                << what << ", table " << t << ", code " << KeyOf(code);
-        }
-    }
-}
-
 // Stale settings and something in every command slot of table, so a read
 // has to replace them; then the file at path read afresh into table.
 void ReadOverStale(const std::string& path, int table)
@@ -52,6 +39,19 @@ void ReadOverStale(const std::string& path, int table)
     ForgetCachedProfile(path);
     SetIniPath(path);
     ReadSettingsFile();
+}
+
+// Table current and given these commands, the settings these, the changes
+// pending; then saved to path.
+void SaveAs(const std::string& path, int table, const Timings& settings, const Commands& commands)
+{
+    SelectButtonTable(table);
+    for (const auto& c : commands)
+        SetButtonCommand(*g_plugin.currentTable, c.first, c.second.c_str());
+    g_plugin.settings = {settings[0], settings[1], settings[2], settings[3]};
+    g_plugin.settingsDirty = 1;
+    SetIniPath(path);
+    SaveSettings();
 }
 
 decltype(&WritePrivateProfileStringA) g_realWriteProfile;
@@ -120,17 +120,15 @@ TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
         {"C:\\Plugins\\v1.2\\My.Remote.DLL", "C:\\Plugins\\v1.2\\My.Remote.ini"},
     };
     const auto derived = [](HMODULE module) {
-        g_plugin.moduleInstance = module;
         SetIniPath("stale");
-        DeriveIniPath(g_plugin.moduleInstance, g_plugin.iniPath);
-        g_plugin.moduleInstance = nullptr;
+        DeriveIniPath(module, g_plugin.iniPath);
         return std::string(g_plugin.iniPath);
     };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track(c.first).c_str(), FALSE)) << c.first;
-        HMODULE module = LoadLibraryA(c.first);
-        ASSERT_NE(module, nullptr) << c.first;
-        EXPECT_EQ(derived(module), c.second);
+    for (const auto& [path, ini] : cases) {
+        ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track(path).c_str(), FALSE)) << path;
+        HMODULE module = LoadLibraryA(path);
+        ASSERT_NE(module, nullptr) << path;
+        EXPECT_EQ(derived(module), ini);
         FreeLibrary(module);
     }
     // No module handle: the module is the test program itself.
@@ -147,7 +145,7 @@ TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
     ASSERT_TRUE(PutSettingsFile(inWindows, Crlf("[Hardware]|ReleaseTime=71|[Buttons]|12=WINDIR|")));
     ReadOverStale("VantorixRC.ini", 0);
     EXPECT_EQ(SettingsInForce(), (Timings{0, 350, 100, 71})) << "bare name";
-    ExpectCommands(0, {{0x12, "WINDIR"}}, "bare name");
+    ExpectTableCommands(0, {{0x12, "WINDIR"}}, "bare name");
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
@@ -162,32 +160,25 @@ TEST_F(SettingsFileTest, LoadedPluginReadsTheFileBesideItsOwnModule)
     // Decoys: the file beside the original build, and the test program's own.
     for (const std::string& decoy : {PluginIniPath(), OwnIniPath()})
         ASSERT_TRUE(PutSettingsFile(Track(decoy), file(0, "DECOY")));
-    const struct {
-        std::string module;
-        uint32_t cardIndex;
-        const char* command;
-    } cases[] = {
-        {"C:\\Plugins\\VantorixRC", 2, "POWER"},
-        {"C:\\Plugins\\Remote2", 1, "ZAP"},
-    };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track(c.module + ".dll").c_str(), FALSE));
-        ASSERT_TRUE(PutSettingsFile(Track(c.module + ".ini"), file(c.cardIndex, c.command)));
+    const std::tuple<std::string, uint32_t, std::string> cases[] = {{"C:\\Plugins\\VantorixRC", 2, "POWER"},
+                                                                    {"C:\\Plugins\\Remote2", 1, "ZAP"}};
+    for (const auto& [module, cardIndex, command] : cases) {
+        ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track(module + ".dll").c_str(), FALSE));
+        ASSERT_TRUE(PutSettingsFile(Track(module + ".ini"), file(cardIndex, command)));
     }
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.module);
+    for (const auto& [module, cardIndex, command] : cases) {
+        SCOPED_TRACE(module);
         ResetSim();
         Sim()->cardCount = 3;
-        ASSERT_TRUE(plugin.Load(c.module + ".dll"));
+        ASSERT_TRUE(plugin.Load(module + ".dll"));
         ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
-        // DeviceIndex came from this file.
+        // DeviceIndex and the binding of 0x12 came from this file.
         ASSERT_EQ(Sim()->callCount[CALL_OPEN_CARD], 1u);
-        EXPECT_EQ(Sim()->lastOpenIndex, c.cardIndex);
-        // And so did the binding of 0x12.
+        EXPECT_EQ(Sim()->lastOpenIndex, cardIndex);
         ASSERT_NE(plugin.Start(), 0u);
         host.messages.clear();
         ASSERT_EQ(host.Tap(0x12), 1u);
-        EXPECT_EQ(host.Log(), c.command + std::string(" 0"));
+        EXPECT_EQ(host.Log(), command + " 0");
         plugin.Close();
         plugin.Unload();
     }
@@ -246,7 +237,7 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
         const int table = caseIndex % 3;
         ReadOverStale(FreshPath("read" + std::to_string(caseIndex++) + ".ini", c.text), table);
         EXPECT_EQ(SettingsInForce(), c.hardware) << c.what;
-        ExpectCommands(table, c.commands, c.what);
+        ExpectTableCommands(table, c.commands, c.what);
         if (c.commands == Commands{{0x12, "ZAP"}}) {
             EXPECT_EQ(CommandIndexForButton(*g_plugin.currentTable, 0x12), 1);  // kept, and shown as "< Other >"
         }
@@ -257,15 +248,10 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
 
 TEST_F(SettingsFileTest, EmptyPathReadsAndWritesNothing)
 {
-    SetIniPath("");
-    g_plugin.settings = {1, 2, 3, 4};
-    SelectButtonTable(1);
-    SetButtonCommand(*g_plugin.currentTable, 5, "KEEP");
-    g_plugin.settingsDirty = 1;
+    SaveAs("", 1, {1, 2, 3, 4}, {{5, "KEEP"}});
     ReadSettingsFile();
-    SaveSettings();
     EXPECT_EQ(SettingsInForce(), (Timings{1, 2, 3, 4})) << "empty path";
-    ExpectCommands(1, {{5, "KEEP"}}, "empty path");
+    ExpectTableCommands(1, {{5, "KEEP"}}, "empty path");
     EXPECT_EQ(g_plugin.settingsDirty, 1u);
     EXPECT_TRUE(boxes.Boxes().empty());
 }
@@ -278,14 +264,7 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
         {0x00, "0"},     {0x0A, "RECALL"}, {0x12, "POWER"}, {0x13, "ZAP"},     {0x1A, "power"},
         {0x1F, longest}, {0x20, "A=B"},    {0x21, "a b"},   {0x58, "CAPTURE"}, {0x5C, "LAST"},
     };
-    SelectButtonTable(2);
-    for (const auto& b : bound)
-        SetButtonCommand(*g_plugin.currentTable, b.first, b.second.c_str());
-    g_plugin.settings = {3, 500, 120, 4294967295u};
-    g_plugin.settingsDirty = 1;
-    SetIniPath(path);
-
-    SaveSettings();
+    SaveAs(path, 2, {3, 500, 120, 4294967295u}, bound);
     EXPECT_EQ(g_plugin.settingsDirty, 0u);
     EXPECT_TRUE(boxes.Boxes().empty());
 
@@ -301,7 +280,7 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
         ClearAllBindings();
         ReadOverStale(path, table);
         EXPECT_EQ(SettingsInForce(), (Timings{3, 500, 120, 4294967295u})) << "round trip";
-        ExpectCommands(table, bound, "round trip");
+        ExpectTableCommands(table, bound, "round trip");
         EXPECT_EQ(g_buttonTables[table].entries[0x1F].command[31], '\0');
     }
 
@@ -314,11 +293,7 @@ TEST_F(SettingsFileTest, SaveOverAnExistingFileReplacesOurKeysAndKeepsTheRest)
 {
     const std::string path =
         FreshPath("existing.ini", "[Buttons]|12=OLD|13=OLD13|[Other]|Keep=1|[Hardware]|DeviceIndex=7|");
-    SelectButtonTable(0);
-    SetButtonCommand(*g_plugin.currentTable, 0x12, "NEW");
-    g_plugin.settings = {1, 350, 100, 60};
-    SetIniPath(path);
-    SaveSettings();
+    SaveAs(path, 0, {1, 350, 100, 60}, {{0x12, "NEW"}});
     // 13 is unbound now: written empty.
     const std::string saved = ReadFileText(path);
     ExpectCounts(saved, {{"12=", 1}, {"12=NEW\r\n", 1}, {"OLD", 0}, {"\r\n13=\r\n", 1}});
@@ -336,12 +311,10 @@ TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndKeepsTheChangesPending)
         // Reading what cannot be read gives the defaults and no bindings.
         ReadOverStale(path, 0);
         EXPECT_EQ(SettingsInForce(), kFactory);
-        ExpectCommands(0, {}, path);
+        ExpectTableCommands(0, {}, path);
 
-        SetButtonCommand(*g_plugin.currentTable, 0x12, "POWER");
-        g_plugin.settingsDirty = 1;
         boxes.Clear();
-        SaveSettings();
+        SaveAs(path, 0, kFactory, {{0x12, "POWER"}});
         EXPECT_EQ(g_plugin.settingsDirty, 1u);
         boxes.ExpectOneWarning("Unable to save settings to '" + path + "'!");
         // The directory is still there; nothing was made in the missing folder.
@@ -354,9 +327,8 @@ TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndKeepsTheChangesPending)
 TEST_F(SettingsFileTest, AFailedWriteOfOneButtonAloneWarnsToo)
 {
     const std::string path = FreshPath("one_button_fails.ini");
-    SetIniPath(path);
     ASSERT_GT(PatchImportTyped("WritePrivateProfileStringA", &FailOneButtonWrite, &g_realWriteProfile), 0);
-    SaveSettings();
+    SaveAs(path, 0, kFactory, {});
     PatchImportTyped("WritePrivateProfileStringA", g_realWriteProfile, &g_realWriteProfile);
     boxes.ExpectOneWarning("Unable to save settings to '" + path + "'!");
 }
@@ -366,19 +338,17 @@ TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
     std::string alphabet;
     for (int i = 0; i < 5000; ++i)
         alphabet += static_cast<char>('A' + i % 26);
-    // Code and length of its value.
     const std::pair<int, size_t> cases[] = {{0x10, 30}, {0x11, 31}, {0x12, 32},   {0x13, 40},
                                             {0x14, 63}, {0x15, 64}, {0x16, 5000}, {0x5C, 100}};
     std::string text = "[Buttons]\r\n";
-    for (const auto& c : cases)
-        text += KeyOf(c.first) + "=" + alphabet.substr(0, c.second) + "\r\n";
+    for (const auto& [code, length] : cases)
+        text += KeyOf(code) + "=" + alphabet.substr(0, length) + "\r\n";
     const std::string path = FreshPath("long.ini", text.c_str());
     for (int table = 0; table < 3; ++table) {
         ReadOverStale(path, table);
-        for (const auto& c : cases) {
-            const ButtonEntry& entry = g_buttonTables[table].entries[c.first];
-            EXPECT_EQ(std::string(entry.command), alphabet.substr(0, c.second < 31 ? c.second : 31))
-                << "length " << c.second;
+        for (const auto& [code, length] : cases) {
+            const ButtonEntry& entry = g_buttonTables[table].entries[code];
+            EXPECT_EQ(std::string(entry.command), alphabet.substr(0, length < 31 ? length : 31)) << "length " << length;
             EXPECT_EQ(entry.command[31], '\0');
         }
     }
@@ -388,7 +358,6 @@ TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
     // save and a reload; a longer one was already cut when read.
     SaveSettings();
     ExpectCounts(ReadFileText(path), {{"16=" + alphabet.substr(0, 31) + "\r\n", 1}});
-    ClearAllBindings();
     ReadOverStale(path, 2);
     EXPECT_EQ(std::string(g_buttonTables[2].entries[0x16].command), alphabet.substr(0, 31));
     EXPECT_EQ(std::string(g_buttonTables[2].entries[0x11].command), alphabet.substr(0, 31));
@@ -404,10 +373,8 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
             allBytes += static_cast<char>(b);
     static const Timings kNegative = {4294967291u, 4294967295u, 2147483648u, 0u};
     std::string utf16 = "\xFF\xFE";
-    for (char c : std::string("[Buttons]\r\n12=WIDE\r\n[Hardware]\r\nReleaseTime=66\r\n")) {
-        utf16 += c;
-        utf16 += '\0';
-    }
+    for (const char c : std::string("[Buttons]\r\n12=WIDE\r\n[Hardware]\r\nReleaseTime=66\r\n"))
+        utf16 += std::string{c, '\0'};
     // exact: the four settings as read here, where worth stating (0: not stated).
     const struct {
         const char* what;
