@@ -8,20 +8,19 @@ typedef LinkedPluginTest DefaultBindings;
 
 TEST_F(DefaultBindings, FactoryTimingsAndTheSetOfTheTableOnScreenInThatTableOnly)
 {
-    // The card's remote type and the table it gives.
     const std::pair<int32_t, int> cases[] = {{2, 2}, {1, 1}, {0, 0}, {3, 0}, {-7, 0}};
     // The factory set of each table, from the tests' own books.
     const expected::CodeTexts sets[TABLE_COUNT] = {expected::kOtherSet, expected::kType1Set, expected::kType2Set};
-    for (const auto& c : cases) {
+    for (const auto& [remoteType, table] : cases) {
         for (const bool closed : {false, true}) {
-            SCOPED_TRACE("remote type " + std::to_string(c.first) + (closed ? ", after Close" : ""));
+            SCOPED_TRACE("remote type " + std::to_string(remoteType) + (closed ? ", after Close" : ""));
             ResetSim();
-            Sim()->remoteType[0] = c.first;
+            Sim()->remoteType[0] = remoteType;
             ResetPluginState();
             RemoveSettingsFile(OwnIniPath());
             Open("TV", nullptr, 0);
             ASSERT_EQ(g_plugin.cardOpen, 1u);
-            ASSERT_EQ(g_plugin.currentTable, &g_buttonTables[c.second]) << "the table of the card's remote";
+            ASSERT_EQ(g_plugin.currentTable, &g_buttonTables[table]) << "the table of the card's remote";
             if (closed)
                 Close();
             for (int slot = 0; slot < TABLE_COUNT * BUTTON_COUNT; ++slot)
@@ -31,13 +30,7 @@ TEST_F(DefaultBindings, FactoryTimingsAndTheSetOfTheTableOnScreenInThatTableOnly
             ApplyDefaultBindings();
 
             EXPECT_EQ(SettingsInForce(), (Timings{4, 350, 100, 60}));
-            for (int t = 0; t < TABLE_COUNT; ++t) {
-                for (int code = 0; code < BUTTON_COUNT; ++code) {
-                    const auto it = sets[t].find(code);
-                    const std::string want = t != c.second ? "HAND" : it == sets[t].end() ? "" : it->second;
-                    EXPECT_EQ(g_buttonTables[t].entries[code].command, want) << "table " << t << " code " << code;
-                }
-            }
+            ExpectTableCommands(table, sets[table], "defaults", "HAND");
             Close();
         }
     }
