@@ -52,16 +52,6 @@ inline std::string KeyOf(int code, bool lower = false)
     return std::string{digits[(code >> 4) & 15], digits[code & 15]};
 }
 
-// What the plug-in must read for a code: the profile functions' own answer
-// with a 64-byte buffer, cut to 31 characters.
-inline std::string ProfileCommand(const std::string& path, int code)
-{
-    char value[64] = {};
-    GetPrivateProfileStringA("Buttons", KeyOf(code).c_str(), "", value, sizeof value, path.c_str());
-    value[sizeof value - 1] = '\0';
-    return std::string(value).substr(0, 31);
-}
-
 // What the plug-in must read for a key of [Hardware]: the profile functions'
 // own answer with the factory value as the default.
 inline uint32_t ProfileSetting(const std::string& path, const char* key)
