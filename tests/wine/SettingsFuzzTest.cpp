@@ -69,9 +69,7 @@ std::string RandomValue(Rng& rng)
 
 std::string RandomFile(Rng& rng)
 {
-    std::string text;
-    if (rng.Chance(4))
-        text += "\xEF\xBB\xBF";
+    std::string text = rng.Chance(4) ? "\xEF\xBB\xBF" : "";
     const uint32_t lines = rng.Below(40);
     for (uint32_t i = 0; i < lines; ++i) {
         const uint32_t kind = rng.Below(100);
@@ -92,8 +90,8 @@ std::string RandomFile(Rng& rng)
     return text;
 }
 
-// A file as the plug-in writes it, with random values.
-std::string WellFormedFile(Rng& rng)
+// A file as the plug-in writes it, with random values, then damaged.
+std::string MutatedFile(Rng& rng)
 {
     std::string text = "[Hardware]\r\n";
     for (int k = 0; k < 4; ++k)
@@ -103,12 +101,6 @@ std::string WellFormedFile(Rng& rng)
         if (rng.Chance(30))
             text +=
                 KeyOf(code) + "=" + (rng.Chance(70) ? Pick(rng, kWords) : Bytes(rng, rng.Below(70), false)) + "\r\n";
-    return text;
-}
-
-std::string MutatedFile(Rng& rng)
-{
-    std::string text = WellFormedFile(rng);
     const uint32_t mutations = 1 + rng.Below(10);
     for (uint32_t m = 0; m < mutations && !text.empty(); ++m) {
         const size_t at = rng.Below(static_cast<uint32_t>(text.size()));
@@ -172,10 +164,10 @@ TEST_F(SettingsFuzz, RandomAndMutatedFilesAreReadSafelyAndAsTheProfileFunctionsS
                 EXPECT_TRUE(t == table || memcmp(&g_buttonTables[t], &tablesBefore[t], sizeof tablesBefore[t]) == 0)
                     << "table " << t << ", not the current one, changed";
             ExpectReadAsTheProfileFunctions(path);
-            bool found = memcmp(&g_plugin.settings, &DEFAULT_SETTINGS, sizeof DEFAULT_SETTINGS) != 0;
-            for (const ButtonEntry& entry : g_plugin.currentTable->entries)
-                found = found || entry.command[0] != '\0';
-            withValues += found;
+            const ButtonEntry* entries = g_plugin.currentTable->entries;
+            withValues +=
+                memcmp(&g_plugin.settings, &DEFAULT_SETTINGS, sizeof DEFAULT_SETTINGS) != 0 ||
+                std::any_of(entries, entries + BUTTON_COUNT, [](const ButtonEntry& e) { return e.command[0]; });
             if (::testing::Test::HasFailure())
                 FAIL() << kind << " file, seed 0x" << std::hex << seed << ", text '" << Printable(text) << "'";
         }
