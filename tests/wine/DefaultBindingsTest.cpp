@@ -15,9 +15,8 @@ TEST_F(DefaultBindings, FactoryTimingsAndTheSetOfTheTableOnScreenInThatTableOnly
         for (const bool closed : {false, true}) {
             SCOPED_TRACE("remote type " + std::to_string(remoteType) + (closed ? ", after Close" : ""));
             ResetSim();
+            ResetLinkedPlugin();
             Sim()->remoteType[0] = remoteType;
-            ResetPluginState();
-            RemoveSettingsFile(OwnIniPath());
             Open("TV", nullptr, 0);
             ASSERT_EQ(g_plugin.cardOpen, 1u);
             ASSERT_EQ(g_plugin.currentTable, &g_buttonTables[table]) << "the table of the card's remote";
