@@ -154,10 +154,8 @@ TEST_F(SettingsFuzz, RandomAndMutatedFilesAreReadSafelyAndAsTheProfileFunctionsS
 
             ReadSettingsFile();
             // Nothing in the plug-in's state but the four settings changed.
-            PluginState now;
-            memcpy(&now, &g_plugin, sizeof now);
-            now.settings = before.settings;
-            EXPECT_EQ(memcmp(&now, &before, sizeof now), 0) << "plug-in state outside the settings changed";
+            before.settings = g_plugin.settings;
+            EXPECT_EQ(memcmp(&g_plugin, &before, sizeof before), 0) << "plug-in state outside the settings changed";
             // No slot ran over, and only the current table's commands changed.
             EXPECT_EQ(BrokenSlot(), "") << "slot run over";
             for (int t = 0; t < 3; ++t)
