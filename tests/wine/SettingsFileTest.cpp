@@ -219,9 +219,7 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
          {0, 350, 100, 75}},
         {"word outside the vocabulary", "[Buttons]|12=ZAP|", {{0x12, "ZAP"}}},
         // "18" is code 0x18, not 18; other spellings of a code are not keys.
-        {"two hex digits name a code",
-         "[Buttons]|A=ten|0x0B=eleven|012=lead|5D=beyond|FF=ff|18=hex18|",
-         {{0x18, "hex18"}}},
+        {"two-hex-digit keys", "[Buttons]|A=ten|0x0B=eleven|012=lead|5D=beyond|FF=ff|18=hex18|", {{0x18, "hex18"}}},
         {"blanks around names and values", "[Buttons]|  12  =  POWER  |13=A B|14=|", {{0x12, "POWER"}, {0x13, "A B"}}},
         {"other sections are not read", "[Other]|12=NO|DeviceIndex=9|[Buttons]|13=YES|", {{0x13, "YES"}}},
         {"bare line feeds, no final line end",
