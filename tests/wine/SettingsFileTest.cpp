@@ -73,6 +73,8 @@ protected:
     }
     void TearDown() override
     {
+        // Boxes a test expects it takes away.
+        EXPECT_TRUE(boxes.Boxes().empty()) << "message boxes";
         EXPECT_EQ(BrokenSlot(), "") << "after the test";
         // The last made first: a folder's files go before the folder.
         for (auto it = paths.rbegin(); it != paths.rend(); ++it) {
@@ -146,7 +148,6 @@ TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
     ReadOverStale("VantorixRC.ini", 0);
     EXPECT_EQ(SettingsInForce(), (Timings{0, 350, 100, 71})) << "bare name";
     ExpectTableCommands(0, {{0x12, "WINDIR"}}, "bare name");
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 // The built plug-in, loaded from a folder of its own, reads the file named
@@ -182,7 +183,6 @@ TEST_F(SettingsFileTest, LoadedPluginReadsTheFileBesideItsOwnModule)
         plugin.Close();
         plugin.Unload();
     }
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
@@ -241,7 +241,6 @@ TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
         }
         ClearAllBindings();
     }
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(SettingsFileTest, EmptyPathReadsAndWritesNothing)
@@ -251,7 +250,6 @@ TEST_F(SettingsFileTest, EmptyPathReadsAndWritesNothing)
     EXPECT_EQ(SettingsInForce(), (Timings{1, 2, 3, 4})) << "empty path";
     ExpectTableCommands(1, {{5, "KEEP"}}, "empty path");
     EXPECT_EQ(g_plugin.settingsDirty, 1u);
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
@@ -264,7 +262,6 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
     };
     SaveAs(path, 2, {3, 500, 120, 4294967295u}, bound);
     EXPECT_EQ(g_plugin.settingsDirty, 0u);
-    EXPECT_TRUE(boxes.Boxes().empty());
 
     ExpectSavedFile(path, WRITE_ORDER, 3, 500, 120, 4294967295u, bound);
     // Unbound: key, equals sign, nothing.
@@ -296,7 +293,6 @@ TEST_F(SettingsFileTest, SaveOverAnExistingFileReplacesOurKeysAndKeepsTheRest)
     const std::string saved = ReadFileText(path);
     ExpectCounts(saved, {{"12=", 1}, {"12=NEW\r\n", 1}, {"OLD", 0}, {"\r\n13=\r\n", 1}});
     ExpectCounts(saved, {{"DeviceIndex=1\r\n", 1}, {"DeviceIndex=", 1}, {"[Other]\r\nKeep=1\r\n", 1}});
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndKeepsTheChangesPending)
@@ -311,10 +307,10 @@ TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndKeepsTheChangesPending)
         EXPECT_EQ(SettingsInForce(), kFactory);
         ExpectTableCommands(0, {}, path);
 
-        boxes.Clear();
         SaveAs(path, 0, kFactory, {{0x12, "POWER"}});
         EXPECT_EQ(g_plugin.settingsDirty, 1u);
         boxes.ExpectOneWarning("Unable to save settings to '" + path + "'!");
+        boxes.Clear();
         // The directory is still there; nothing was made in the missing folder.
         const DWORD attributes = GetFileAttributesA(path.c_str());
         EXPECT_EQ(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY), path == blocked);
@@ -329,6 +325,7 @@ TEST_F(SettingsFileTest, AFailedWriteOfOneButtonAloneWarnsToo)
     SaveAs(path, 0, kFactory, {});
     PatchImportTyped("WritePrivateProfileStringA", g_realWriteProfile, &g_realWriteProfile);
     boxes.ExpectOneWarning("Unable to save settings to '" + path + "'!");
+    boxes.Clear();
 }
 
 TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
@@ -406,7 +403,6 @@ TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAnd
         }
         EXPECT_EQ(BrokenSlot(), "");
     }
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 // The record the built plug-in sends never carries more than a command slot holds.
@@ -437,5 +433,4 @@ TEST_F(SettingsFileTest, HostRecordNeverCarriesMoreThan31Characters)
             ASSERT_EQ(m.record[i], 0) << "record byte " << i << ", event " << m.lParam;
     }
     EXPECT_TRUE(sawUpper);
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
