@@ -6,9 +6,7 @@
 
 namespace {
 
-typedef SeededRandom Rng;
-
-const std::string& Pick(Rng& rng, const std::vector<std::string>& items)
+const std::string& Pick(SeededRandom& rng, const std::vector<std::string>& items)
 {
     return items[rng.Below(static_cast<uint32_t>(items.size()))];
 }
@@ -34,7 +32,7 @@ const std::vector<std::string> kKeyNames =
     Items("DeviceIndex|DelayBeforeRepeat|RepeatInterval|ReleaseTime|deviceindex|RELEASETIME|Delay|RepeatIntervalX");
 const std::vector<std::string> kLineEnds = Items("\r\n|\r\n|\r\n|\n|\r|\n\r");
 
-std::string Bytes(Rng& rng, size_t count, bool binary)
+std::string Bytes(SeededRandom& rng, size_t count, bool binary)
 {
     std::string text;
     for (size_t i = 0; i < count; ++i)
@@ -42,7 +40,7 @@ std::string Bytes(Rng& rng, size_t count, bool binary)
     return text;
 }
 
-std::string RandomKey(Rng& rng)
+std::string RandomKey(SeededRandom& rng)
 {
     switch (std::max(rng.Below(8), 2u)) {  // 0 and 1 as 2
     case 2: return KeyOf(rng.Below(100));
@@ -54,7 +52,7 @@ std::string RandomKey(Rng& rng)
     }
 }
 
-std::string RandomValue(Rng& rng)
+std::string RandomValue(SeededRandom& rng)
 {
     switch (std::max(rng.Below(8), 1u)) {  // 0 as 1
     case 1: return Pick(rng, kWords);
@@ -67,7 +65,7 @@ std::string RandomValue(Rng& rng)
     }
 }
 
-std::string RandomFile(Rng& rng)
+std::string RandomFile(SeededRandom& rng)
 {
     std::string text = rng.Chance(4) ? "\xEF\xBB\xBF" : "";
     const uint32_t lines = rng.Below(40);
@@ -91,7 +89,7 @@ std::string RandomFile(Rng& rng)
 }
 
 // A file as the plug-in writes it, with random values, then damaged.
-std::string MutatedFile(Rng& rng)
+std::string MutatedFile(SeededRandom& rng)
 {
     std::string text = "[Hardware]\r\n";
     for (int k = 0; k < 4; ++k)
@@ -130,14 +128,14 @@ TEST_F(SettingsFuzz, RandomAndMutatedFilesAreReadSafelyAndAsTheProfileFunctionsS
 
     // Faults planted in the reader were found by the first few mutated files
     // and, for damage that only odd structure reaches, by random file 6.
-    const std::tuple<const char*, uint32_t, int, std::string (*)(Rng&)> batches[] = {
+    const std::tuple<const char*, uint32_t, int, std::string (*)(SeededRandom&)> batches[] = {
         {"random", 0x5EED0001, 50, RandomFile}, {"mutated", 0x5EED8001, 50, MutatedFile}};
     int files = 0;
     int withValues = 0;  // files the reader found anything in
     for (const auto& [kind, firstSeed, count, make] : batches) {
         for (int i = 0; i < count; ++i, ++files) {
             const uint32_t seed = firstSeed + static_cast<uint32_t>(i);
-            Rng rng(seed);
+            SeededRandom rng(seed);
             const std::string text = make(rng);
             ASSERT_TRUE(PutSettingsFile(path, text));
 
