@@ -75,23 +75,27 @@ inline std::string Printable(const std::string& text, size_t limit = 600)
     return out;
 }
 
-// The lines of Hardware and Buttons in that order, each section's sorted.
-inline std::vector<std::string> SortedSections(const std::vector<std::string>& lines)
+// The non-empty lines of text, whatever ends them; for ANY_ORDER only the
+// entries of Hardware and Buttons, each after its section's name, sorted.
+inline std::vector<std::string> SavedLines(const std::string& text, KeyOrder order)
 {
-    std::vector<std::string> sorted;
-    for (const std::string name : {"[Hardware]", "[Buttons]"}) {
-        sorted.push_back(name);
-        const size_t first = sorted.size();
-        bool inside = false;
-        for (const std::string& line : lines) {
-            if (line[0] == '[')
-                inside = line == name;
-            else if (inside)
-                sorted.push_back(line);
+    std::vector<std::string> lines;
+    std::string line, section;
+    for (const char c : text + "\n") {
+        if (c != '\r' && c != '\n') {
+            line += c;
+        } else if (!line.empty()) {
+            section = line[0] == '[' ? line : section;
+            if (order == WRITE_ORDER)
+                lines.push_back(line);
+            else if (line[0] != '[' && (section == "[Hardware]" || section == "[Buttons]"))
+                lines.push_back(section + line);
+            line.clear();
         }
-        std::sort(sorted.begin() + first, sorted.end());
     }
-    return sorted;
+    if (order == ANY_ORDER)
+        std::sort(lines.begin(), lines.end());
+    return lines;
 }
 
 // The file at path as the plug-in saves it: every key of both sections with
@@ -104,26 +108,15 @@ inline std::string SavedFileMismatch(const std::string& path, KeyOrder order, ui
     if (text.empty())
         return "settings were not saved";
     const uint32_t values[4] = {device, delay, interval, release};
-    std::vector<std::string> expected = {"[Hardware]"};
+    std::string expected = "[Hardware]\n";
     for (int k = 0; k < 4; ++k)
-        expected.push_back(kHardwareKeyNames[k] + ("=" + std::to_string(values[k])));
-    expected.push_back("[Buttons]");
+        expected += kHardwareKeyNames[k] + ("=" + std::to_string(values[k])) + "\n";
+    expected += "[Buttons]\n";
     for (int code = 0; code <= 92; ++code) {
         const auto it = bindings.find(code);
-        expected.push_back(KeyOf(code) + "=" + (it == bindings.end() ? "" : it->second));
+        expected += KeyOf(code) + "=" + (it == bindings.end() ? "" : it->second) + "\n";
     }
-    // The non-empty lines, whatever ends them.
-    std::vector<std::string> lines(1);
-    for (const char c : text) {
-        if (c != '\r' && c != '\n')
-            lines.back() += c;
-        else if (!lines.back().empty())
-            lines.emplace_back();
-    }
-    if (lines.back().empty())
-        lines.pop_back();
-    const bool same = order == WRITE_ORDER ? lines == expected : SortedSections(lines) == SortedSections(expected);
-    return same ? "" : "the file holds\n" + text;
+    return SavedLines(text, order) == SavedLines(expected, order) ? "" : "the file holds\n" + text;
 }
 inline void ExpectSavedFile(const std::string& path, KeyOrder order, uint32_t device, uint32_t delay, uint32_t interval,
                             uint32_t release, const std::map<int, std::string>& bindings)
