@@ -43,10 +43,10 @@ inline void SetIniPath(const std::string& path)
     CopyText(g_plugin.iniPath, sizeof g_plugin.iniPath, path.c_str());
 }
 
-// Table holds the commands (a code not listed: none) and every other table
-// others in every slot.
-inline void ExpectTableCommands(int table, const std::map<int, std::string>& commands, const std::string& what,
-                                const std::string& others = "")
+typedef std::map<int, std::string> Commands;  // code -> command; a code not listed is unbound
+
+// Table holds the commands and every other table others in every slot.
+inline void ExpectTableCommands(int table, const Commands& commands, const std::string& what, const char* others = "")
 {
     for (int t = 0; t < TABLE_COUNT; ++t) {
         for (int code = 0; code < BUTTON_COUNT; ++code) {

@@ -6,7 +6,6 @@
 
 namespace {
 
-typedef std::map<int, std::string> Commands;  // code -> command; a code not listed is unbound
 const Timings kFactory = {0, 350, 100, 60};
 
 // The text with each '|' as a line end (CR LF).
