@@ -123,7 +123,7 @@ typedef LinkedPluginTest SettingsFuzz;
 
 TEST_F(SettingsFuzz, RandomAndMutatedFilesAreReadSafelyAndAsTheProfileFunctionsSeeThem)
 {
-    const std::string path = SettingsWorkDir() + "\\fuzz.ini";
+    const std::string path = OwnIniPath();  // removed after the test
     SetIniPath(path);
 
     // Faults planted in the reader were found by the first few mutated files
@@ -171,5 +171,4 @@ TEST_F(SettingsFuzz, RandomAndMutatedFilesAreReadSafelyAndAsTheProfileFunctionsS
     printf("settings fuzz: %d files, %d with values\n", files, withValues);
     // Equal to the profile functions' answers proves nothing if neither found anything.
     EXPECT_GE(withValues, files / 2) << "the reader found next to nothing";
-    RemoveSettingsFile(path);
 }
