@@ -21,9 +21,7 @@ TEST_F(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
     host.keep = false;
     HoldChecker<> day;
     long malformed = 0;
-    host.onCommand = [&](const HostMessage& m) {
-        malformed += day.Accept(0, static_cast<int32_t>(m.lParam)) != nullptr;
-    };
+    host.onCommand = [&](const auto& m) { malformed += day.Accept(0, static_cast<int32_t>(m.lParam)) != nullptr; };
     ASSERT_GT(InstallAllocationCounters(), 0) << "no allocator is imported: nothing would be counted";
 
     g_testNow = 0xFFFFFFFFu - 3600u * 1000u;  // the millisecond counter wraps an hour in
