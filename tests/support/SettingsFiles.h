@@ -5,13 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <stddef.h>
 #include <stdint.h>
 
 #include <algorithm>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "support/TestEnv.h"
@@ -36,21 +34,22 @@ inline void RemoveSettingsFile(const std::string& path)
     ForgetCachedProfile(path);
 }
 
+// The folder the settings tests write their files in, made if missing.
+inline std::string SettingsWorkDir()
+{
+    const std::string dir = BuildDir() + "\\tests\\settings_work";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+// The keys of [Hardware], in the order written.
+const char* const kHardwareKeyNames[4] = {"DeviceIndex", "DelayBeforeRepeat", "RepeatInterval", "ReleaseTime"};
+
 // The settings key of a code: two hexadecimal digits ("00" .. "5C").
 inline std::string KeyOf(int code, bool lower = false)
 {
     const char* digits = lower ? "0123456789abcdef" : "0123456789ABCDEF";
     return std::string{digits[(code >> 4) & 15], digits[code & 15]};
-}
-
-// What the plug-in must read for a code: the profile functions' own answer
-// with a 64-byte buffer, cut to 31 characters.
-inline std::string ProfileCommand(const std::string& path, int code)
-{
-    char value[64] = {};
-    GetPrivateProfileStringA("Buttons", KeyOf(code).c_str(), "", value, sizeof value, path.c_str());
-    value[sizeof value - 1] = '\0';
-    return std::string(value).substr(0, 31);
 }
 
 // What the plug-in must read for a key of [Hardware]: the profile functions'
@@ -68,50 +67,35 @@ inline uint32_t ProfileSetting(const std::string& path, const char* key)
 inline std::string Printable(const std::string& text, size_t limit = 600)
 {
     std::string out;
-    for (size_t i = 0; i < text.size() && i < limit; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        char hex[8];
+    char hex[8];
+    for (const unsigned char c : text.substr(0, limit)) {
         snprintf(hex, sizeof hex, c >= 0x20 && c < 0x7F && c != '\\' ? "%c" : "\\x%02X", c);
         out += hex;
     }
     return out;
 }
 
-typedef std::vector<std::pair<std::string, std::string>> SettingsEntries;
-
-// The non-empty lines of a text split at their first '='; a section line
-// stays whole, with its brackets.
-inline SettingsEntries LinesOf(const std::string& text)
+// The non-empty lines of text, whatever ends them; for ANY_ORDER only the
+// entries of Hardware and Buttons, each after its section's name, sorted.
+inline std::vector<std::string> SavedLines(const std::string& text, KeyOrder order)
 {
-    SettingsEntries lines;
-    std::string line;
+    std::vector<std::string> lines;
+    std::string line, section;
     for (const char c : text + "\n") {
         if (c != '\r' && c != '\n') {
             line += c;
-            continue;
+        } else if (!line.empty()) {
+            section = line[0] == '[' ? line : section;
+            if (order == WRITE_ORDER)
+                lines.push_back(line);
+            else if (line[0] != '[' && (section == "[Hardware]" || section == "[Buttons]"))
+                lines.push_back(section + line);
+            line.clear();
         }
-        if (!line.empty()) {
-            const size_t eq = line[0] == '[' ? std::string::npos : line.find('=');
-            lines.emplace_back(line.substr(0, eq), eq == std::string::npos ? "" : line.substr(eq + 1));
-        }
-        line.clear();
     }
+    if (order == ANY_ORDER)
+        std::sort(lines.begin(), lines.end());
     return lines;
-}
-
-// The entries of section name, sorted.
-inline SettingsEntries SortedSection(const SettingsEntries& lines, const std::string& name)
-{
-    SettingsEntries section;
-    bool inside = false;
-    for (const auto& line : lines) {
-        if (line.first[0] == '[')
-            inside = line.first == "[" + name + "]";
-        else if (inside)
-            section.push_back(line);
-    }
-    std::sort(section.begin(), section.end());
-    return section;
 }
 
 // The file at path as the plug-in saves it: every key of both sections with
@@ -123,22 +107,16 @@ inline std::string SavedFileMismatch(const std::string& path, KeyOrder order, ui
     const std::string text = ReadFileText(path);
     if (text.empty())
         return "settings were not saved";
-    SettingsEntries expected = {{"[Hardware]", ""},
-                                {"DeviceIndex", std::to_string(device)},
-                                {"DelayBeforeRepeat", std::to_string(delay)},
-                                {"RepeatInterval", std::to_string(interval)},
-                                {"ReleaseTime", std::to_string(release)},
-                                {"[Buttons]", ""}};
+    const uint32_t values[4] = {device, delay, interval, release};
+    std::string expected = "[Hardware]\n";
+    for (int k = 0; k < 4; ++k)
+        expected += kHardwareKeyNames[k] + ("=" + std::to_string(values[k])) + "\n";
+    expected += "[Buttons]\n";
     for (int code = 0; code <= 92; ++code) {
         const auto it = bindings.find(code);
-        expected.emplace_back(KeyOf(code), it == bindings.end() ? "" : it->second);
+        expected += KeyOf(code) + "=" + (it == bindings.end() ? "" : it->second) + "\n";
     }
-    const SettingsEntries lines = LinesOf(text);
-    bool same = lines == expected;
-    if (order == ANY_ORDER)
-        same = SortedSection(lines, "Hardware") == SortedSection(expected, "Hardware") &&
-               SortedSection(lines, "Buttons") == SortedSection(expected, "Buttons");
-    return same ? "" : "the file holds\n" + text;
+    return SavedLines(text, order) == SavedLines(expected, order) ? "" : "the file holds\n" + text;
 }
 inline void ExpectSavedFile(const std::string& path, KeyOrder order, uint32_t device, uint32_t delay, uint32_t interval,
                             uint32_t release, const std::map<int, std::string>& bindings)

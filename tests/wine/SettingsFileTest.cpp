@@ -1,21 +1,12 @@
-// The settings file: where it lives, what is read from it, what is written to
-// it, and how hand-edited or unwritable files are survived. Every file is real
-// and goes through the Windows profile functions; written files are read back
-// as text.
+// The settings file: where it lives, how it is read and written, and how
+// hand-edited or unwritable files are survived. Every file is real and goes
+// through the Windows profile functions; written files are read back as text.
 #include "support/ImportPatch.h"
 #include "support/LinkedPlugin.h"
 
 namespace {
 
-typedef std::map<int, std::string> Commands;  // code -> command; a code not listed is unbound
 const Timings kFactory = {0, 350, 100, 60};
-
-std::string WorkDir()
-{
-    const std::string dir = BuildDir() + "\\tests\\settings_work";
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir;
-}
 
 // The text with each '|' as a line end (CR LF).
 std::string Crlf(std::string text)
@@ -36,25 +27,30 @@ void ExpectCounts(const std::string& text, const std::vector<std::pair<std::stri
     }
 }
 
-void ExpectCommands(const ButtonTable& table, const Commands& expected, const std::string& what)
-{
-    for (int code = 0; code < BUTTON_COUNT; ++code) {
-        const auto it = expected.find(code);
-        EXPECT_EQ(std::string(table.entries[code].command), it == expected.end() ? "" : it->second)
-            << what << ", code " << KeyOf(code);
-    }
-}
-
 // Stale settings and something in every command slot of table, so a read
-// has to replace them; then the file at path read into table.
+// has to replace them; then the file at path read afresh into table.
 void ReadOverStale(const std::string& path, int table)
 {
     SelectButtonTable(table);
     g_plugin.settings = {11, 22, 33, 44};
     for (int code = 0; code < BUTTON_COUNT; ++code)
         SetButtonCommand(*g_plugin.currentTable, code, "STALE");
+    ForgetCachedProfile(path);
     SetIniPath(path);
     ReadSettingsFile();
+}
+
+// Table current and given these commands, the settings these, the changes
+// pending; then saved to path.
+void SaveAs(const std::string& path, int table, const Timings& settings, const Commands& commands)
+{
+    SelectButtonTable(table);
+    for (const auto& c : commands)
+        SetButtonCommand(*g_plugin.currentTable, c.first, c.second.c_str());
+    g_plugin.settings = {settings[0], settings[1], settings[2], settings[3]};
+    g_plugin.settingsDirty = 1;
+    SetIniPath(path);
+    SaveSettings();
 }
 
 decltype(&WritePrivateProfileStringA) g_realWriteProfile;
@@ -76,69 +72,64 @@ protected:
     }
     void TearDown() override
     {
+        // Boxes a test expects it takes away.
+        EXPECT_TRUE(boxes.Boxes().empty()) << "message boxes";
         EXPECT_EQ(BrokenSlot(), "") << "after the test";
-        for (const std::string& path : files)
-            RemoveSettingsFile(path);
-        for (auto it = dirs.rbegin(); it != dirs.rend(); ++it)
+        // The last made first: a folder's files go before the folder.
+        for (auto it = paths.rbegin(); it != paths.rend(); ++it) {
+            RemoveSettingsFile(*it);
             RemoveDirectoryA(it->c_str());
+        }
         HostedPluginTest::TearDown();
         ResetLinkedPlugin();
     }
 
-    // A path in the work folder, with no file there yet (text, '|' for line
-    // ends: written there, if not null); removed after the test.
-    std::string FreshPath(const std::string& name, const char* text = nullptr)
-    {
-        const std::string path = WorkDir() + "\\" + name;
-        RemoveSettingsFile(path);
-        files.push_back(path);
-        EXPECT_TRUE(!text || PutSettingsFile(path, Crlf(text))) << name;
-        return path;
-    }
+    // The file or folder at path is removed after the test.
     std::string Track(const std::string& path)
     {
-        files.push_back(path);
+        paths.push_back(path);
+        return path;
+    }
+    // A path in the work folder, with no file there yet (text, '|' for line
+    // ends: written there, if not null).
+    std::string FreshPath(const std::string& name, const char* text = nullptr)
+    {
+        const std::string path = Track(SettingsWorkDir() + "\\" + name);
+        RemoveSettingsFile(path);
+        EXPECT_TRUE(!text || PutSettingsFile(path, Crlf(text))) << name;
         return path;
     }
     bool MakeDir(const std::string& dir)
     {
-        dirs.push_back(dir);
-        return CreateDirectoryA(dir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+        return CreateDirectoryA(Track(dir).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
     }
 
-    std::vector<std::string> files;
-    std::vector<std::string> dirs;
+    std::vector<std::string> paths;
 };
 
 }  // namespace
-
-// Where the file is.
 
 TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
 {
     ASSERT_TRUE(MakeDir("C:\\Plugins"));
     ASSERT_TRUE(MakeDir("C:\\Plugins\\v1.2"));
-    const struct {
-        const char* module;
-        const char* ini;
-    } cases[] = {
+    // Module -> settings file; only the last four characters go, whatever the
+    // dots and the case. The first two are loaded as the plug-in below.
+    const std::pair<const char*, const char*> cases[] = {
         {"C:\\Plugins\\VantorixRC.dll", "C:\\Plugins\\VantorixRC.ini"},
         {"C:\\Plugins\\Remote2.dll", "C:\\Plugins\\Remote2.ini"},
-        // Only the last four characters go, whatever the dots and the case.
         {"C:\\Plugins\\v1.2\\My.Remote.DLL", "C:\\Plugins\\v1.2\\My.Remote.ini"},
     };
     const auto derived = [](HMODULE module) {
-        g_plugin.moduleInstance = module;
         SetIniPath("stale");
-        DeriveIniPath(g_plugin.moduleInstance, g_plugin.iniPath);
-        g_plugin.moduleInstance = nullptr;
+        DeriveIniPath(module, g_plugin.iniPath);
         return std::string(g_plugin.iniPath);
     };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track(c.module).c_str(), FALSE)) << c.module;
-        HMODULE module = LoadLibraryA(c.module);
-        ASSERT_NE(module, nullptr) << c.module;
-        EXPECT_EQ(derived(module), c.ini);
+    for (const auto& [path, ini] : cases) {
+        ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track(path).c_str(), FALSE)) << path;
+        HMODULE module = LoadLibraryA(path);
+        ASSERT_NE(module, nullptr) << path;
+        EXPECT_EQ(derived(module), ini);
         FreeLibrary(module);
     }
     // No module handle: the module is the test program itself.
@@ -152,145 +143,107 @@ TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
     char windowsDir[MAX_PATH] = {};
     ASSERT_NE(GetWindowsDirectoryA(windowsDir, sizeof windowsDir), 0u);
     const std::string inWindows = Track(std::string(windowsDir) + "\\VantorixRC.ini");
-    ASSERT_TRUE(PutSettingsFile(inWindows, "[Hardware]\r\nReleaseTime=71\r\n[Buttons]\r\n12=WINDIR\r\n"));
-    ForgetCachedProfile("VantorixRC.ini");
-    SetIniPath("VantorixRC.ini");
-    ReadSettingsFile();
+    ASSERT_TRUE(PutSettingsFile(inWindows, Crlf("[Hardware]|ReleaseTime=71|[Buttons]|12=WINDIR|")));
+    ReadOverStale("VantorixRC.ini", 0);
     EXPECT_EQ(SettingsInForce(), (Timings{0, 350, 100, 71})) << "bare name";
-    ExpectCommands(*g_plugin.currentTable, {{0x12, "WINDIR"}}, "bare name");
-    EXPECT_TRUE(boxes.Boxes().empty());
-}
+    ExpectTableCommands(0, {{0x12, "WINDIR"}}, "bare name");
 
-// The built plug-in, loaded from a folder of its own, reads the file named
-// after its module in that folder and no other.
-TEST_F(SettingsFileTest, LoadedPluginReadsTheFileBesideItsOwnModule)
-{
-    ASSERT_TRUE(MakeDir("C:\\Plugins"));
+    // The built plug-in, loaded from a folder of its own, reads the file named
+    // after its module in that folder and no other.
     const auto file = [](int card, const std::string& command) {
         return "[Hardware]\r\nDeviceIndex=" + std::to_string(card) + "\r\n[Buttons]\r\n12=" + command + "\r\n";
     };
     // Decoys: the file beside the original build, and the test program's own.
     for (const std::string& decoy : {PluginIniPath(), OwnIniPath()})
         ASSERT_TRUE(PutSettingsFile(Track(decoy), file(0, "DECOY")));
-    const struct {
-        std::string module;
-        uint32_t cardIndex;
-        const char* command;
-    } cases[] = {
-        {"C:\\Plugins\\VantorixRC", 2, "POWER"},
-        {"C:\\Plugins\\Remote2", 1, "ZAP"},
-    };
-    for (const auto& c : cases) {
-        ASSERT_TRUE(CopyFileA(PluginPath().c_str(), Track(c.module + ".dll").c_str(), FALSE));
-        ASSERT_TRUE(PutSettingsFile(Track(c.module + ".ini"), file(c.cardIndex, c.command)));
-    }
-    for (const auto& c : cases) {
+    const std::tuple<std::string, uint32_t, std::string> loaded[] = {{"C:\\Plugins\\VantorixRC", 2, "POWER"},
+                                                                     {"C:\\Plugins\\Remote2", 1, "ZAP"}};
+    for (const auto& [module, cardIndex, command] : loaded)
+        ASSERT_TRUE(PutSettingsFile(Track(module + ".ini"), file(cardIndex, command)));
+    for (const auto& [module, cardIndex, command] : loaded) {
+        SCOPED_TRACE(module);
         ResetSim();
         Sim()->cardCount = 3;
-        ASSERT_TRUE(plugin.Load(c.module + ".dll")) << c.module;
+        ASSERT_TRUE(plugin.Load(module + ".dll"));
         ASSERT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
-        // DeviceIndex came from this file.
-        ASSERT_EQ(Sim()->callCount[CALL_OPEN_CARD], 1u) << c.module;
-        EXPECT_EQ(Sim()->lastOpenIndex, c.cardIndex) << c.module;
-        // And so did the binding of 0x12.
-        ASSERT_NE(plugin.Start(), 0u) << c.module;
+        // DeviceIndex and the binding of 0x12 came from this file.
+        ASSERT_EQ(Sim()->callCount[CALL_OPEN_CARD], 1u);
+        EXPECT_EQ(Sim()->lastOpenIndex, cardIndex);
+        ASSERT_NE(plugin.Start(), 0u);
         host.messages.clear();
-        ASSERT_EQ(host.Tap(0x12), 1u) << c.module;
-        EXPECT_EQ(host.Log(), c.command + std::string(" 0")) << c.module;
+        ASSERT_EQ(host.Tap(0x12), 1u);
+        EXPECT_EQ(host.Log(), command + " 0");
         plugin.Close();
         plugin.Unload();
     }
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
-
-// Reading.
 
 TEST_F(SettingsFileTest, ReadingGivesFileValuesOrDefaultsAndKeysAreTwoHexDigits)
 {
+    // All 93 keys, in reverse order and in both cases: each code finds its own.
+    std::string all93[2] = {"[Buttons]|", "[Buttons]|"};
+    Commands every;
+    for (int code = BUTTON_COUNT - 1; code >= 0; --code) {
+        every[code] = "C" + KeyOf(code);
+        for (const bool lower : {false, true})
+            all93[lower] += KeyOf(code, lower) + "=C" + KeyOf(code) + "|";
+    }
     const struct {
         const char* what;
         const char* text;  // null: no file at all
-        Timings hardware;
         Commands commands;
+        Timings hardware = kFactory;
     } cases[] = {
-        {"no file", nullptr, kFactory, {}},
-        {"empty file", "", kFactory, {}},
-        {"only Buttons", "[Buttons]|12=POWER|1A=CH_UP|", kFactory, {{0x12, "POWER"}, {0x1A, "CH_UP"}}},
+        {"no file", nullptr, {}},
+        {"empty file", "", {}},
+        {"only Buttons", "[Buttons]|12=POWER|1A=CH_UP|", {{0x12, "POWER"}, {0x1A, "CH_UP"}}},
         {"only Hardware",
          "[Hardware]|DeviceIndex=2|DelayBeforeRepeat=500|RepeatInterval=150|ReleaseTime=90|",
-         {2, 500, 150, 90},
-         {}},
+         {},
+         {2, 500, 150, 90}},
         {"some keys",
          "[Hardware]|RepeatInterval=70|[Buttons]|00=0|5C=Freeze|",
-         {0, 350, 70, 60},
-         {{0, "0"}, {92, "Freeze"}}},
+         {{0, "0"}, {92, "Freeze"}},
+         {0, 350, 70, 60}},
         // Profile section and key names match without regard to case.
         {"lower-case names",
          "[hardware]|releasetime=75|[buttons]|0a=recall|5c=freeze|1f=vol_down|",
-         {0, 350, 100, 75},
-         {{0x0A, "recall"}, {0x5C, "freeze"}, {0x1F, "vol_down"}}},
-        {"word outside the vocabulary", "[Buttons]|12=ZAP|", kFactory, {{0x12, "ZAP"}}},
+         {{0x0A, "recall"}, {0x5C, "freeze"}, {0x1F, "vol_down"}},
+         {0, 350, 100, 75}},
+        {"word outside the vocabulary", "[Buttons]|12=ZAP|", {{0x12, "ZAP"}}},
         // "18" is code 0x18, not 18; other spellings of a code are not keys.
-        {"only two hex digits name a code",
-         "[Buttons]|A=ten|0x0B=eleven|012=lead|5D=beyond|FF=ff|18=hex18|",
-         kFactory,
-         {{0x18, "hex18"}}},
-        {"blanks around names and values",
-         "[Buttons]|  12  =  POWER  |13=A B|14=|",
-         kFactory,
-         {{0x12, "POWER"}, {0x13, "A B"}}},
-        {"other sections are not read", "[Other]|12=NO|DeviceIndex=9|[Buttons]|13=YES|", kFactory, {{0x13, "YES"}}},
+        {"two-hex-digit keys", "[Buttons]|A=ten|0x0B=eleven|012=lead|5D=beyond|FF=ff|18=hex18|", {{0x18, "hex18"}}},
+        {"blanks around names and values", "[Buttons]|  12  =  POWER  |13=A B|14=|", {{0x12, "POWER"}, {0x13, "A B"}}},
+        {"other sections are not read", "[Other]|12=NO|DeviceIndex=9|[Buttons]|13=YES|", {{0x13, "YES"}}},
         {"bare line feeds, no final line end",
          "[Hardware]\nDeviceIndex=1\n[Buttons]\n12=POWER",
-         {1, 350, 100, 60},
-         {{0x12, "POWER"}}},
-        {"comment lines", "; settings|[Buttons]|;12=POWER|13=MUTE|", kFactory, {{0x13, "MUTE"}}},
+         {{0x12, "POWER"}},
+         {1, 350, 100, 60}},
+        {"comment lines", "; settings|[Buttons]|;12=POWER|13=MUTE|", {{0x13, "MUTE"}}},
+        {"93 keys", all93[0].c_str(), every},
+        {"93 lower-case keys", all93[1].c_str(), every},
     };
     int caseIndex = 0;
     for (const auto& c : cases) {
         const int table = caseIndex % 3;
         ReadOverStale(FreshPath("read" + std::to_string(caseIndex++) + ".ini", c.text), table);
         EXPECT_EQ(SettingsInForce(), c.hardware) << c.what;
-        ExpectCommands(g_buttonTables[table], c.commands, c.what);
-        if (c.commands.count(0x12) && c.commands.at(0x12) == "ZAP") {
+        ExpectTableCommands(table, c.commands, c.what);
+        if (c.commands == Commands{{0x12, "ZAP"}}) {
             EXPECT_EQ(CommandIndexForButton(*g_plugin.currentTable, 0x12), 1);  // kept, and shown as "< Other >"
         }
-        for (int other = 0; other < 3; ++other)
-            if (other != table)
-                ExpectCommands(g_buttonTables[other], {}, std::string(c.what) + ", other table");
         ClearAllBindings();
     }
-
-    // All 93 keys, in reverse order and in both cases: each code finds its own.
-    for (const bool lower : {false, true}) {
-        std::string text = "[Buttons]\r\n";
-        Commands expected;
-        for (int code = BUTTON_COUNT - 1; code >= 0; --code) {
-            text += KeyOf(code, lower) + "=C" + KeyOf(code) + "\r\n";
-            expected[code] = "C" + KeyOf(code);
-        }
-        ReadOverStale(FreshPath(lower ? "all93lower.ini" : "all93.ini", text.c_str()), 2);
-        ExpectCommands(g_buttonTables[2], expected, lower ? "93 lower-case keys" : "93 keys");
-    }
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 TEST_F(SettingsFileTest, EmptyPathReadsAndWritesNothing)
 {
-    SetIniPath("");
-    g_plugin.settings = {1, 2, 3, 4};
-    SelectButtonTable(1);
-    SetButtonCommand(*g_plugin.currentTable, 5, "KEEP");
-    g_plugin.settingsDirty = 1;
+    SaveAs("", 1, {1, 2, 3, 4}, {{5, "KEEP"}});
     ReadSettingsFile();
-    SaveSettings();
     EXPECT_EQ(SettingsInForce(), (Timings{1, 2, 3, 4})) << "empty path";
-    ExpectCommands(g_buttonTables[1], {{5, "KEEP"}}, "empty path");
+    ExpectTableCommands(1, {{5, "KEEP"}}, "empty path");
     EXPECT_EQ(g_plugin.settingsDirty, 1u);
-    EXPECT_TRUE(boxes.Boxes().empty());
 }
-
-// Writing.
 
 TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
 {
@@ -300,121 +253,84 @@ TEST_F(SettingsFileTest, SaveWritesEveryKeyInOrderAndTheFileReadsBackTheSame)
         {0x00, "0"},     {0x0A, "RECALL"}, {0x12, "POWER"}, {0x13, "ZAP"},     {0x1A, "power"},
         {0x1F, longest}, {0x20, "A=B"},    {0x21, "a b"},   {0x58, "CAPTURE"}, {0x5C, "LAST"},
     };
-    SelectButtonTable(2);
-    for (const auto& b : bound)
-        SetButtonCommand(*g_plugin.currentTable, b.first, b.second.c_str());
-    g_plugin.settings = {3, 500, 120, 4294967295u};
-    g_plugin.settingsDirty = 1;
-    SetIniPath(path);
-
-    SaveSettings();
+    SaveAs(path, 2, {3, 500, 120, 4294967295u}, bound);
     EXPECT_EQ(g_plugin.settingsDirty, 0u);
-    EXPECT_TRUE(boxes.Boxes().empty());
 
     ExpectSavedFile(path, WRITE_ORDER, 3, 500, 120, 4294967295u, bound);
     // Unbound: key, equals sign, nothing.
-    ExpectCounts(ReadFileText(path), {{"\r\n5C=LAST", 1}, {"\r\n1F=" + longest + "\r\n", 1}, {"\r\n14=\r\n", 1}});
+    const std::string saved = ReadFileText(path);
+    ExpectCounts(saved, {{"\r\n5C=LAST", 1}, {"\r\n1F=" + longest + "\r\n", 1}, {"\r\n14=\r\n", 1}});
 
-    // Back from disk, into cleared state: the same settings and bindings.
-    ForgetCachedProfile(path);
-    ResetPluginState();
-    ClearAllBindings();
-    g_plugin.settings = {9, 9, 9, 9};
-    SetIniPath(path);
-    SelectButtonTable(2);
-    ReadSettingsFile();
-    EXPECT_EQ(SettingsInForce(), (Timings{3, 500, 120, 4294967295u})) << "round trip";
-    ExpectCommands(g_buttonTables[2], bound, "round trip");
-    EXPECT_EQ(g_buttonTables[2].entries[0x1F].command[31], '\0');
-    // The bindings belong to no table: table 0 reads the same.
-    SelectButtonTable(0);
-    ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
-    ExpectCommands(g_buttonTables[0], bound, "round trip into table 0");
+    // Back from disk, into cleared state: the same settings and bindings; they
+    // belong to no table, so table 0 reads the same.
+    for (const int table : {2, 0}) {
+        ResetPluginState();
+        ClearAllBindings();
+        ReadOverStale(path, table);
+        EXPECT_EQ(SettingsInForce(), (Timings{3, 500, 120, 4294967295u})) << "round trip";
+        ExpectTableCommands(table, bound, "round trip");
+        EXPECT_EQ(g_buttonTables[table].entries[0x1F].command[31], '\0');
+    }
 
-    // Saving again over the file changes nothing in it.
-    const std::string before = ReadFileText(path);
-    g_plugin.currentTable = &g_buttonTables[2];
+    // Saving again, from the table read back, changes nothing in the file.
     SaveSettings();
-    EXPECT_EQ(ReadFileText(path), before);
+    EXPECT_EQ(ReadFileText(path), saved);
 }
 
 TEST_F(SettingsFileTest, SaveOverAnExistingFileReplacesOurKeysAndKeepsTheRest)
 {
     const std::string path =
         FreshPath("existing.ini", "[Buttons]|12=OLD|13=OLD13|[Other]|Keep=1|[Hardware]|DeviceIndex=7|");
-    SelectButtonTable(0);
-    SetButtonCommand(*g_plugin.currentTable, 0x12, "NEW");
-    g_plugin.settings = {1, 350, 100, 60};
-    SetIniPath(path);
-    SaveSettings();
+    SaveAs(path, 0, {1, 350, 100, 60}, {{0x12, "NEW"}});
     // 13 is unbound now: written empty.
-    ExpectCounts(ReadFileText(path), {{"12=", 1},
-                                      {"12=NEW\r\n", 1},
-                                      {"OLD", 0},
-                                      {"\r\n13=\r\n", 1},
-                                      {"DeviceIndex=1\r\n", 1},
-                                      {"DeviceIndex=", 1},
-                                      {"[Other]\r\nKeep=1\r\n", 1}});
-    EXPECT_TRUE(boxes.Boxes().empty());
+    const std::string saved = ReadFileText(path);
+    ExpectCounts(saved, {{"12=", 1}, {"12=NEW\r\n", 1}, {"OLD", 0}, {"\r\n13=\r\n", 1}});
+    ExpectCounts(saved, {{"DeviceIndex=1\r\n", 1}, {"DeviceIndex=", 1}, {"[Other]\r\nKeep=1\r\n", 1}});
 }
 
 TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndKeepsTheChangesPending)
 {
-    const std::string blocked = WorkDir() + "\\blocked.ini";
+    const std::string blocked = SettingsWorkDir() + "\\blocked.ini";
     ASSERT_TRUE(MakeDir(blocked));  // a directory where the file should be
-    const std::string noFolder = WorkDir() + "\\no_such_folder\\settings.ini";
-    for (const std::string& path : {blocked, noFolder}) {
+    const std::string noFolder = SettingsWorkDir() + "\\no_such_folder\\settings.ini";
+    // A file where the write of one "Buttons" key alone fails.
+    const std::string oneRefused = FreshPath("one_button_fails.ini");
+    ASSERT_GT(PatchImportTyped("WritePrivateProfileStringA", &FailOneButtonWrite, &g_realWriteProfile), 0);
+    for (const std::string& path : {blocked, noFolder, oneRefused}) {
+        SCOPED_TRACE(path);
         // Reading what cannot be read gives the defaults and no bindings.
         ReadOverStale(path, 0);
-        EXPECT_EQ(SettingsInForce(), kFactory) << path;
-        ExpectCommands(*g_plugin.currentTable, {}, path);
+        EXPECT_EQ(SettingsInForce(), kFactory);
+        ExpectTableCommands(0, {}, path);
 
-        SetButtonCommand(*g_plugin.currentTable, 0x12, "POWER");
-        g_plugin.settingsDirty = 1;
-        boxes.Clear();
-        SaveSettings();
-        EXPECT_EQ(g_plugin.settingsDirty, 1u) << path;
+        SaveAs(path, 0, kFactory, {{0x12, "POWER"}});
+        EXPECT_EQ(g_plugin.settingsDirty, 1u);
         boxes.ExpectOneWarning("Unable to save settings to '" + path + "'!");
+        boxes.Clear();
         // The directory is still there; nothing was made in the missing folder.
         const DWORD attributes = GetFileAttributesA(path.c_str());
         EXPECT_EQ(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY), path == blocked);
-        EXPECT_EQ(attributes == INVALID_FILE_ATTRIBUTES, path != blocked);
+        EXPECT_EQ(attributes == INVALID_FILE_ATTRIBUTES, path == noFolder);
     }
-}
-
-TEST_F(SettingsFileTest, AFailedWriteOfOneButtonAloneWarnsToo)
-{
-    const std::string path = FreshPath("one_button_fails.ini");
-    SetIniPath(path);
-    ASSERT_GT(PatchImportTyped("WritePrivateProfileStringA", &FailOneButtonWrite, &g_realWriteProfile), 0);
-    SaveSettings();
     PatchImportTyped("WritePrivateProfileStringA", g_realWriteProfile, &g_realWriteProfile);
-    boxes.ExpectOneWarning("Unable to save settings to '" + path + "'!");
 }
-
-// Values that do not fit, and hand-edited garbage.
 
 TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
 {
     std::string alphabet;
-    for (int i = 0; i < 5000; ++i)
+    for (int i = 0; i < 8000; ++i)
         alphabet += static_cast<char>('A' + i % 26);
-    const struct {
-        int code;
-        size_t length;
-    } cases[] = {{0x10, 30}, {0x11, 31}, {0x12, 32}, {0x13, 40}, {0x14, 63}, {0x15, 64}, {0x16, 5000}, {0x5C, 100}};
+    const std::pair<int, size_t> cases[] = {{0x10, 30}, {0x11, 31}, {0x12, 32},   {0x13, 40},
+                                            {0x14, 63}, {0x15, 64}, {0x16, 5000}, {0x5C, 100}};
     std::string text = "[Buttons]\r\n";
-    for (const auto& c : cases)
-        text += KeyOf(c.code) + "=" + alphabet.substr(0, c.length) + "\r\n";
-    SetIniPath(FreshPath("long.ini", text.c_str()));
-    const std::string path = g_plugin.iniPath;
+    for (const auto& [code, length] : cases)
+        text += KeyOf(code) + "=" + alphabet.substr(0, length) + "\r\n";
+    const std::string path = FreshPath("long.ini", text.c_str());
     for (int table = 0; table < 3; ++table) {
-        SelectButtonTable(table);
-        ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
-        for (const auto& c : cases) {
-            const ButtonEntry& entry = g_buttonTables[table].entries[c.code];
-            EXPECT_EQ(std::string(entry.command), alphabet.substr(0, c.length < 31 ? c.length : 31))
-                << "length " << c.length;
+        ReadOverStale(path, table);
+        for (const auto& [code, length] : cases) {
+            const ButtonEntry& entry = g_buttonTables[table].entries[code];
+            EXPECT_EQ(std::string(entry.command), alphabet.substr(0, length < 31 ? length : 31)) << "length " << length;
             EXPECT_EQ(entry.command[31], '\0');
         }
     }
@@ -422,90 +338,15 @@ TEST_F(SettingsFileTest, ValuesLongerThan31CharactersAreCutToTheirFirst31)
 
     // Through the same route the host sees: a 31-character command survives a
     // save and a reload; a longer one was already cut when read.
-    g_plugin.currentTable = &g_buttonTables[2];
     SaveSettings();
     ExpectCounts(ReadFileText(path), {{"16=" + alphabet.substr(0, 31) + "\r\n", 1}});
-    ClearAllBindings();
-    ForgetCachedProfile(path);
-    ReadButtonBindings(g_plugin.iniPath, *g_plugin.currentTable);
+    ReadOverStale(path, 2);
     EXPECT_EQ(std::string(g_buttonTables[2].entries[0x16].command), alphabet.substr(0, 31));
     EXPECT_EQ(std::string(g_buttonTables[2].entries[0x11].command), alphabet.substr(0, 31));
-}
 
-TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAndOverrunsNothing)
-{
-    const std::string huge(6000, 'K');
-    static const char kBinaryHead[] = "\x01\x02[Hard\x00ware]\r\n\x7F\x80\xFF=\x00\x01\r\n[Buttons]\r\n";
-    std::string allBytes;
-    for (int b = 1; b < 256; ++b)
-        if (b != '\r' && b != '\n')
-            allBytes += static_cast<char>(b);
-    static const Timings kNegative = {4294967291u, 4294967295u, 2147483648u, 0u};
-    std::string utf16 = "\xFF\xFE";
-    for (char c : std::string("[Buttons]\r\n12=WIDE\r\n[Hardware]\r\nReleaseTime=66\r\n")) {
-        utf16 += c;
-        utf16 += '\0';
-    }
-    // exact: the four settings as read here, where worth stating (0: not stated).
-    const struct {
-        const char* what;
-        std::string text;
-        const Timings* exact = nullptr;
-    } cases[] = {
-        {"binary value", "[Buttons]\r\n12=" + allBytes + "\r\n13=AB" + std::string(1, '\0') + "CD\r\n"},
-        {"binary everywhere", std::string(kBinaryHead, sizeof kBinaryHead - 1) + allBytes + "\r\n"},
-        {"nothing but zero bytes", std::string(300, '\0')},
-        {"very long lines", "[Buttons]\r\n" + huge + "=x\r\n12=" + huge + "\r\n" + huge + "\r\n[" + huge +
-                                "]\r\n13=in long section\r\n[Buttons]\r\n14=after\r\n"},
-        {"duplicated sections", Crlf("[Buttons]|12=FIRST|[Hardware]|DeviceIndex=1|[Buttons]|12=SECOND|13=ONLY_SECOND|"
-                                     "[Hardware]|DeviceIndex=2|ReleaseTime=77|")},
-        {"duplicated keys", Crlf("[Buttons]|12=FIRST|12=SECOND|0a=lower|0A=upper|")},
-        // A negative number reads as the unsigned value of what the profile function returns.
-        {"negative numbers",
-         Crlf("[Hardware]|DeviceIndex=-5|DelayBeforeRepeat=-1|RepeatInterval=-2147483648|ReleaseTime=-0|"), &kNegative},
-        {"huge numbers", Crlf("[Hardware]|DeviceIndex=4294967295|DelayBeforeRepeat=4294967296|"
-                              "RepeatInterval=99999999999999999999|ReleaseTime=2147483648|")},
-        {"odd numbers", Crlf("[Hardware]|DeviceIndex=0x10|DelayBeforeRepeat=12abc|RepeatInterval=|ReleaseTime=+7|")},
-        {"words for numbers", Crlf("[Hardware]|DeviceIndex=abc|DelayBeforeRepeat= 42 |ReleaseTime=1e3|")},
-        {"unclosed section", Crlf("[Buttons|12=POWER|[Hardware|DeviceIndex=3|")},
-        {"carriage returns only", "[Buttons]\r12=POWER\r13=MUTE\r[Hardware]\rReleaseTime=80\r"},
-        {"lines without equals sign", Crlf("[Buttons]|12|13 POWER|=14|==|")},
-        {"UTF-8 byte order mark", Crlf("\xEF\xBB\xBF[Buttons]|12=POWER|[Hardware]|ReleaseTime=65|")},
-        {"UTF-16 file", utf16},
-    };
-    const char* const keys[4] = {"DeviceIndex", "DelayBeforeRepeat", "RepeatInterval", "ReleaseTime"};
-    int caseIndex = 0;
-    for (const auto& c : cases) {
-        const std::string path = FreshPath("garbage" + std::to_string(caseIndex) + ".ini");
-        ASSERT_TRUE(PutSettingsFile(path, c.text)) << c.what;
-        ReadOverStale(path, caseIndex++ % 3);
-        const Timings read = SettingsInForce();
-        const ButtonEntry* entries = g_plugin.currentTable->entries;
-        printf("  %-26s -> %u %u %u %u, 0A='%s' 12='%s' 13='%s' 14='%s'\n", c.what, read[0], read[1], read[2], read[3],
-               Printable(entries[0x0A].command).c_str(), Printable(entries[0x12].command).c_str(),
-               Printable(entries[0x13].command).c_str(), Printable(entries[0x14].command).c_str());
-        for (int k = 0; k < 4; ++k)
-            EXPECT_EQ(read[k], ProfileSetting(path, keys[k])) << c.what << ", " << keys[k];
-        EXPECT_EQ(read, c.exact ? *c.exact : read) << c.what;
-        for (int code = 0; code < BUTTON_COUNT; ++code)
-            EXPECT_EQ(std::string(entries[code].command), ProfileCommand(path, code))
-                << c.what << ", code " << KeyOf(code);
-        EXPECT_EQ(BrokenSlot(), "") << c.what;
-        ClearAllBindings();
-    }
-    EXPECT_TRUE(boxes.Boxes().empty());
-}
-
-// The record the built plug-in sends never carries more than a command slot holds.
-
-TEST_F(SettingsFileTest, HostRecordNeverCarriesMoreThan31Characters)
-{
-    std::string lower, upper;
-    for (int i = 0; i < 8000; ++i) {
-        lower += static_cast<char>('a' + i % 26);
-        upper += static_cast<char>('A' + i % 26);
-    }
-    OpenAndStart("[Buttons]\r\n12=" + lower.substr(0, 40) + "\r\n13=" + upper + "\r\n");
+    // The record the built plug-in sends never carries more than a command slot holds.
+    const std::string lower = "abcdefghijklmnopqrstuvwxyzabcdefghijklmn";
+    OpenAndStart("[Buttons]\r\n12=" + lower + "\r\n13=" + alphabet + "\r\n");
     ASSERT_TRUE(host.Hold(0x12));
     ASSERT_TRUE(host.Hold(0x13, 3));  // the release of 0x12 and the press of 0x13
     SimHold(255);
@@ -516,14 +357,60 @@ TEST_F(SettingsFileTest, HostRecordNeverCarriesMoreThan31Characters)
     // Press of 0x12, its release, press of 0x13 at least.
     ASSERT_GE(host.messages.size(), 3u);
     EXPECT_EQ(host.messages.front().Command(), lower.substr(0, 31));
-    bool sawUpper = false;
+    bool sawLong = false;
     for (const HostMessage& m : host.messages) {
         const std::string command = m.Command();
-        EXPECT_TRUE(command == lower.substr(0, 31) || command == upper.substr(0, 31)) << command;
-        sawUpper = sawUpper || command == upper.substr(0, 31);
+        EXPECT_TRUE(command == lower.substr(0, 31) || command == alphabet.substr(0, 31)) << command;
+        sawLong = sawLong || command == alphabet.substr(0, 31);
         for (int i = 64 + 31; i < 228; ++i)
             ASSERT_EQ(m.record[i], 0) << "record byte " << i << ", event " << m.lParam;
     }
-    EXPECT_TRUE(sawUpper);
-    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_TRUE(sawLong);
+}
+
+TEST_F(SettingsFileTest, HandEditedGarbageIsReadLikeTheProfileFunctionsReadItAndOverrunsNothing)
+{
+    const std::string huge(6000, 'K');
+    static const char kBinaryHead[] = "\x01\x02[Hard\x00ware]\r\n\x7F\x80\xFF=\x00\x01\r\n[Buttons]\r\n";
+    std::string allBytes;
+    for (int b = 1; b < 256; ++b)
+        if (b != '\r' && b != '\n')
+            allBytes += static_cast<char>(b);
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : std::string("[Buttons]\r\n12=WIDE\r\n[Hardware]\r\nReleaseTime=66\r\n"))
+        utf16 += std::string{c, '\0'};
+    const std::pair<const char*, std::string> cases[] = {
+        {"binary value", "[Buttons]\r\n12=" + allBytes + "\r\n13=AB" + std::string(1, '\0') + "CD\r\n"},
+        {"binary everywhere", std::string(kBinaryHead, sizeof kBinaryHead - 1) + allBytes + "\r\n"},
+        {"nothing but zero bytes", std::string(300, '\0')},
+        {"very long lines", "[Buttons]\r\n" + huge + "=x\r\n12=" + huge + "\r\n" + huge + "\r\n[" + huge +
+                                "]\r\n13=in long section\r\n[Buttons]\r\n14=after\r\n"},
+        {"duplicated sections", Crlf("[Buttons]|12=FIRST|[Hardware]|DeviceIndex=1|[Buttons]|12=SECOND|13=ONLY_SECOND|"
+                                     "[Hardware]|DeviceIndex=2|ReleaseTime=77|")},
+        {"duplicated keys", Crlf("[Buttons]|12=FIRST|12=SECOND|0a=lower|0A=upper|")},
+        {"negative numbers",
+         Crlf("[Hardware]|DeviceIndex=-5|DelayBeforeRepeat=-1|RepeatInterval=-2147483648|ReleaseTime=-0|")},
+        {"huge numbers", Crlf("[Hardware]|DeviceIndex=4294967295|DelayBeforeRepeat=4294967296|"
+                              "RepeatInterval=99999999999999999999|ReleaseTime=2147483648|")},
+        {"odd numbers", Crlf("[Hardware]|DeviceIndex=0x10|DelayBeforeRepeat=12abc|RepeatInterval=|ReleaseTime=+7|")},
+        {"words for numbers", Crlf("[Hardware]|DeviceIndex=abc|DelayBeforeRepeat= 42 |ReleaseTime=1e3|")},
+        {"unclosed section", Crlf("[Buttons|12=POWER|[Hardware|DeviceIndex=3|")},
+        {"carriage returns only", "[Buttons]\r12=POWER\r13=MUTE\r[Hardware]\rReleaseTime=80\r"},
+        {"lines without equals sign", Crlf("[Buttons]|12|13 POWER|=14|==|")},
+        {"UTF-8 byte order mark", Crlf("\xEF\xBB\xBF[Buttons]|12=POWER|[Hardware]|ReleaseTime=65|")},
+        {"UTF-16 file", utf16},
+    };
+    int caseIndex = 0;
+    for (const auto& [what, text] : cases) {
+        SCOPED_TRACE(what);
+        const std::string path = FreshPath("garbage" + std::to_string(caseIndex) + ".ini");
+        ASSERT_TRUE(PutSettingsFile(path, text));
+        ReadOverStale(path, caseIndex++ % 3);
+        ExpectReadAsTheProfileFunctions(path);
+        // A negative number reads as the unsigned value of what the profile function returns.
+        if (strcmp(what, "negative numbers") == 0) {
+            EXPECT_EQ(SettingsInForce(), (Timings{4294967291u, 4294967295u, 2147483648u, 0u}));
+        }
+        EXPECT_EQ(BrokenSlot(), "");
+    }
 }
