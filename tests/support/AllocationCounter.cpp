@@ -89,7 +89,8 @@ long HeapBusyBlocks()
 }
 
 // Replaces the C++ runtime's operator new for the whole executable, so that
-// allocations by new are counted too.
+// allocations by new are counted too. The runtime is linked statically: its
+// new[] calls this one, and its deletes free what malloc gave.
 void* operator new(size_t n)
 {
     if (g_counting)
@@ -98,24 +99,4 @@ void* operator new(size_t n)
     if (!p)
         abort();
     return p;
-}
-void* operator new[](size_t n)
-{
-    return operator new(n);
-}
-void operator delete(void* p) noexcept
-{
-    free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    free(p);
-}
-void operator delete(void* p, size_t) noexcept
-{
-    free(p);
-}
-void operator delete[](void* p, size_t) noexcept
-{
-    free(p);
 }
