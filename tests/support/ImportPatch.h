@@ -7,7 +7,8 @@
 
 // Points every import slot of this executable named name at replacement and
 // returns how many slots changed; *original receives the first previous target.
-inline int PatchImport(const char* name, void* replacement, void** original)
+template <typename Fn>
+int PatchImportTyped(const char* name, Fn replacement, Fn* original)
 {
     auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
@@ -28,22 +29,11 @@ inline int PatchImport(const char* name, void* replacement, void** original)
                 continue;
             DWORD old = 0;
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
-            if (!*original)
-                *original = reinterpret_cast<void*>(slots->u1.Function);
+            if (patched++ == 0)
+                *original = reinterpret_cast<Fn>(slots->u1.Function);
             slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
-            ++patched;
         }
     }
     return patched;
-}
-
-template <typename Fn>
-int PatchImportTyped(const char* name, Fn replacement, Fn* original)
-{
-    void* raw = nullptr;
-    const int n = PatchImport(name, reinterpret_cast<void*>(replacement), &raw);
-    if (raw)
-        *original = reinterpret_cast<Fn>(raw);
-    return n;
 }
