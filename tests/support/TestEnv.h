@@ -6,6 +6,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "plugin/PluginState.h"
@@ -17,7 +19,6 @@ inline std::string BuildDir()
 {
     return ProgramFolder(2);
 }
-// Full path of the built plug-in.
 inline std::string PluginPath()
 {
     return BuildDir() + "\\VantorixRC.dll";
@@ -37,7 +38,6 @@ inline std::string VendorLibraryPath()
     return std::string(dir) + "\\" + VENDOR_LIBRARY_NAME;
 }
 
-// Whether the vendor library is loaded in this process now.
 inline bool VendorLoaded()
 {
     return GetModuleHandleA(VENDOR_LIBRARY_NAME) != nullptr;
@@ -73,11 +73,6 @@ inline void SimHold(uint32_t code)
     Sim()->codeMode = SIM_HELD;
     Sim()->heldCode = code;
 }
-// Timeline starting now: step i reports codes[i] from timesMs[i] on.
-inline void SimTimeline(const SimStep* steps, uint32_t count)
-{
-    SimPlayTimeline(Sim(), steps, count);
-}
 
 // The clock of the plug-in's code linked into this program, set by hand:
 // SetPollClock(TestClock) makes every poll read g_testNow.
@@ -100,28 +95,18 @@ inline void ForgetCachedProfile(const std::string& path)
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
 }
 
-// Writes text as the whole content of a file; true on success.
+// The whole content of a file: written (true on success), read (empty if it cannot be).
 inline bool WriteFileText(const std::string& path, const std::string& text)
 {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
-    return fclose(f) == 0 && ok;
+    std::ofstream out(path, std::ios::binary);
+    out.write(text.data(), text.size());
+    out.close();
+    return !out.fail();
 }
-// Reads a whole file; empty if it cannot be read.
 inline std::string ReadFileText(const std::string& path)
 {
-    std::string text;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f)
-        return text;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
-        text.append(buffer, n);
-    fclose(f);
-    return text;
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Empties the commands of the three tables of the plug-in's code linked into

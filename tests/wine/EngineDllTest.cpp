@@ -9,7 +9,7 @@ TEST_F(EngineDllTest, HeldButtonGivesPressNumberedRepeatsAndOneRelease)
 {
     OpenAndStart("[Buttons]\r\n1A=CH_UP\r\n");
     const SimStep steps[] = {{0, 255}, {200, 0x1A}, {1700, 255}};
-    SimTimeline(steps, 3);
+    SimPlayTimeline(Sim(), steps, 3);
     const DWORD start = Sim()->timelineStart;
     ASSERT_TRUE(
         RecordingHost::PumpUntil([&] { return !host.messages.empty() && host.messages.back().lParam == -1; }, 30000));
@@ -44,7 +44,7 @@ TEST_F(EngineDllTest, SwitchStopAndCloseThroughTheExports)
     // A long delay keeps repeats out, so the sequence does not depend on timing.
     OpenAndStart("[Hardware]\r\nDelayBeforeRepeat=60000\r\n[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n");
     const SimStep steps[] = {{0, 255}, {100, 0x1A}, {400, 0x12}, {700, 255}};
-    SimTimeline(steps, 4);
+    SimPlayTimeline(Sim(), steps, 4);
     ASSERT_TRUE(host.PumpUntilCount(4, 30000));
     RecordingHost::PumpFor(300);
     const std::string switched = "CH_UP 0, CH_UP -1, POWER 0, POWER -1";
@@ -103,7 +103,7 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
         }
     };
     const SimStep tap[] = {{0, 255}, {100, 0x1A}, {400, 0x12}, {700, 255}};
-    SimTimeline(tap, 4);
+    SimPlayTimeline(Sim(), tap, 4);
     ASSERT_TRUE(host.PumpUntilCount(4, 10000));
     RecordingHost::PumpFor(400);
     EXPECT_EQ(host.Log(), "CH_UP 0, CH_UP -1, POWER 0, POWER -1");
@@ -120,7 +120,7 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
         }
     };
     const SimStep move[] = {{0, 255}, {100, 0x1A}, {700, 0x12}, {1700, 255}};
-    SimTimeline(move, 4);
+    SimPlayTimeline(Sim(), move, 4);
     ASSERT_TRUE(RecordingHost::PumpUntil([&] { return last("POWER", -1); }, 10000));
     host.onCommand = nullptr;
     // Chan + repeats on inside the loop, each number once; then its release,
