@@ -17,10 +17,20 @@ std::string HostMessage::Text(size_t at, size_t size) const
 
 namespace {
 const char kHostClass[] = "VrcRecordingHost";
+// Ids of the text and icon statics in a message box.
+constexpr int kBoxTextId = 0xFFFF;
+constexpr int kBoxIconId = 0x0440;
 // Host windows are kept for the life of the process and handed to the next
 // RecordingHost of the thread: creating and destroying X windows for every
 // case only adds work (and races) for Wine's X driver.
 thread_local std::vector<HWND> t_spareWindows;
+
+bool ClassIs(HWND window, const char* name)
+{
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    return strcmp(className, name) == 0;
+}
 }  // namespace
 
 RecordingHost::RecordingHost()
@@ -52,11 +62,7 @@ LRESULT CALLBACK RecordingHost::WindowProc(HWND window, UINT message, WPARAM wPa
 {
     auto* host = reinterpret_cast<RecordingHost*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (message == WM_REMOTE_COMMAND && host) {
-        HostMessage m;
-        m.wParam = wParam;
-        m.lParam = lParam;
-        m.time = timeGetTime();
-        memset(m.record, 0, sizeof m.record);
+        HostMessage m = {wParam, lParam, {}, timeGetTime()};
         if (wParam)
             memcpy(m.record, reinterpret_cast<const void*>(wParam), sizeof m.record);
         if (host->keep)
@@ -115,31 +121,12 @@ void BoxWatcher::ExpectOneWarning(const std::string& text)
     EXPECT_TRUE(shown[0].warningIcon);
 }
 
-namespace {
-
-// Ids of the text and icon statics in a message box.
-constexpr int kBoxTextId = 0xFFFF;
-constexpr int kBoxIconId = 0x0440;
-
-}  // namespace
-
 std::string WindowText(HWND window)
 {
     char text[1024] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
 }
-
-namespace {
-
-bool ClassIs(HWND window, const char* name)
-{
-    char className[64] = {};
-    GetClassNameA(window, className, sizeof className);
-    return strcmp(className, name) == 0;
-}
-
-}  // namespace
 
 std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className)
 {

@@ -22,9 +22,9 @@ struct HostMessage {
     WPARAM wParam;
     LPARAM lParam;
     uint8_t record[sizeof(HostCommandRecord)];
-    DWORD time;                                                                          // timeGetTime when it arrived
-    std::string Command() const { return Text(SOURCE_NAME_SIZE, RECORD_COMMAND_SIZE); }  // at bytes 64..
-    std::string Source() const { return Text(0, SOURCE_NAME_SIZE); }                     // at bytes 0..
+    DWORD time;  // timeGetTime when it arrived
+    std::string Command() const { return Text(SOURCE_NAME_SIZE, RECORD_COMMAND_SIZE); }
+    std::string Source() const { return Text(0, SOURCE_NAME_SIZE); }
     std::string Text(size_t at, size_t size) const;  // up to the terminator or size bytes
 };
 
@@ -39,20 +39,16 @@ public:
     // Runs inside the host's handler of each command message (re-entrancy tests).
     std::function<void(const HostMessage&)> onCommand;
 
-    // Dispatches this thread's messages (and so the poll timer) for ms.
+    // Dispatch this thread's messages (and so the poll timer) for ms, until
+    // done() (returned) or until this host has count messages (false on timeout).
     static void PumpFor(DWORD ms)
     {
-        PumpUntil([] { return false; }, ms);
+        PumpMessagesUntil([] { return false; }, ms);
     }
-    // Pumps until done() or timeout; returns done().
-    static bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+    static bool PumpUntil(const std::function<bool()>& done, DWORD ms) { return PumpMessagesUntil(done, ms); }
+    bool PumpUntilCount(size_t count, DWORD ms = 20000)
     {
-        return PumpMessagesUntil(done, timeoutMs);
-    }
-    // Pumps until this host has count messages; false on timeout.
-    bool PumpUntilCount(size_t count, DWORD timeoutMs = 20000)
-    {
-        return PumpUntil([&] { return messages.size() >= count; }, timeoutMs);
+        return PumpUntil([&] { return messages.size() >= count; }, ms);
     }
     // Holds code on the simulated remote (255: none), then pumps until this
     // host has count messages (0: one more than now); false on timeout.
