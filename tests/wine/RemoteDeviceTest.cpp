@@ -6,6 +6,21 @@
 
 namespace {
 
+UINT g_fakeDirectoryLength;
+int g_libraryLoads;
+decltype(&LoadLibraryA) g_realLoadLibrary;
+UINT WINAPI FakeSystemDirectory(LPSTR buffer, UINT size)
+{
+    if (buffer && size > 0)
+        buffer[0] = '\0';
+    return g_fakeDirectoryLength;
+}
+HMODULE WINAPI CountingLoadLibrary(LPCSTR path)
+{
+    ++g_libraryLoads;
+    return g_realLoadLibrary(path);
+}
+
 // The full library unless a test installs another variant.
 class RemoteDeviceTest : public ::testing::Test {
 protected:
@@ -16,9 +31,12 @@ protected:
         ResetSim();
     }
     std::string CallLog() const { return std::string(Sim()->callLog, Sim()->callLogLength); }
-    // A device on the installed library asked everything once, with code 7 held, then released.
-    void ExpectAnswers(uint32_t count, const char* name, int32_t opens, int32_t type)
+    // A device on variant (null: none installed) asked everything once, with code 7 held, then released.
+    void ExpectAnswers(const char* variant, uint32_t count, const char* name, int32_t opens, int32_t type)
     {
+        SCOPED_TRACE(variant ? variant : "no library");
+        if (variant)
+            Install(variant);
         SimHold(7);
         RemoteDevice device;
         EXPECT_EQ(device.CardCount(), count);
@@ -62,20 +80,15 @@ TEST_F(RemoteDeviceTest, FullLibraryOpensCardsAndReadsCodes)
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-TEST_F(RemoteDeviceTest, CardNameOutOfRangeIsEmptyWithoutAskingTheVendor)
+// Out of range: not asked; a null name from the vendor reads as empty.
+TEST_F(RemoteDeviceTest, CardNameOutOfRangeOrNullIsEmpty)
 {
     Sim()->cardCount = 2;
+    Sim()->nullName[0] = 1;
     RemoteDevice device;
     EXPECT_STREQ(device.CardName(2), "");
     EXPECT_STREQ(device.CardName(0xFFFFFFFFu), "");
     EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME], 0u);
-    device.Release();
-}
-
-TEST_F(RemoteDeviceTest, NullCardNameReadsAsEmpty)
-{
-    Sim()->nullName[0] = 1;
-    RemoteDevice device;
     EXPECT_STREQ(device.CardName(0), "");  // a null pointer fails this too
     EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME], 1u);
     device.Release();
@@ -103,43 +116,18 @@ TEST_F(RemoteDeviceTest, RefusedOrOutOfRangeOpenLeavesCardClosed)
     device.Release();
 }
 
-TEST_F(RemoteDeviceTest, OnlyCountAndCodeMeansNoCardCanOpen)
+TEST_F(RemoteDeviceTest, EachVariantGivesNeutralValuesForWhatItLacks)
 {
-    Install("count_code");
-    ExpectAnswers(1, "", 0, -1);
-}
-
-TEST_F(RemoteDeviceTest, MissingCardNameRefusesOpenWithoutCallingTheVendor)
-{
-    Install("no_name");
-    ExpectAnswers(1, "", 0, -1);
-    EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], 0u);
-}
-
-TEST_F(RemoteDeviceTest, MissingRemoteTypeGivesTypeZeroAfterOpen)
-{
-    Install("no_type");
-    ExpectAnswers(1, "Simulated TV card", 1, 0);
-}
-
-TEST_F(RemoteDeviceTest, MissingUnInitIsSkipped)
-{
-    Install("no_uninit");
-    ExpectAnswers(1, "Simulated TV card", 1, 2);
-    EXPECT_EQ(CallLog(), "CNOT");
-}
-
-TEST_F(RemoteDeviceTest, LibraryWithoutAnyEntryPointGivesNeutralValues)
-{
-    Install("none");
-    ExpectAnswers(0, "", 0, -1);
+    ExpectAnswers("count_code", 1, "", 0, -1);  // only count and code: no card can open
+    ExpectAnswers("no_name", 1, "", 0, -1);
+    EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], 0u) << "no_name: the vendor was asked to open";
+    ExpectAnswers("no_type", 1, "Simulated TV card", 1, 0);
+    ExpectAnswers("no_uninit", 1, "Simulated TV card", 1, 2);
+    EXPECT_EQ(CallLog(), "CNOT") << "no_uninit";
+    ExpectAnswers("none", 0, "", 0, -1);
     EXPECT_TRUE(boxes.Boxes().empty());
-}
-
-TEST_F(RemoteDeviceTest, MissingLibraryWarnsOnceAndGivesNeutralValues)
-{
     ASSERT_TRUE(RemoveVendor());
-    ExpectAnswers(0, "", 0, -1);
+    ExpectAnswers(nullptr, 0, "", 0, -1);
     boxes.ExpectOneWarning("Unable to load library '" + VendorLibraryPath() + "'!");
     ASSERT_TRUE(InstallVendor("full"));
 }
@@ -170,23 +158,6 @@ TEST_F(RemoteDeviceTest, ErrorCountIsNoCardsAndImpossibleCountIsTakenAs64)
 }
 
 // An unknown system directory is a failed load: no other folder is searched.
-namespace {
-UINT g_fakeDirectoryLength;
-int g_libraryLoads;
-decltype(&LoadLibraryA) g_realLoadLibrary;
-UINT WINAPI FakeSystemDirectory(LPSTR buffer, UINT size)
-{
-    if (buffer && size > 0)
-        buffer[0] = '\0';
-    return g_fakeDirectoryLength;
-}
-HMODULE WINAPI CountingLoadLibrary(LPCSTR path)
-{
-    ++g_libraryLoads;
-    return g_realLoadLibrary(path);
-}
-}  // namespace
-
 TEST_F(RemoteDeviceTest, UnknownSystemDirectoryWarnsWithoutLoadingAnything)
 {
     decltype(&GetSystemDirectoryA) realDirectory = nullptr;
@@ -209,13 +180,16 @@ TEST_F(RemoteDeviceTest, UnknownSystemDirectoryWarnsWithoutLoadingAnything)
     EXPECT_EQ(Sim()->loadCount, 0u);
 }
 
-TEST(VendorLibraryPath, SeparatorIsAddedOnlyWhenMissing)
+// The separator is added only when missing; an empty directory fails with the bare name.
+TEST(VendorLibraryPath, SeparatorIsAddedOnlyWhenMissingAndAnEmptyDirectoryFails)
 {
     char path[260];
     EXPECT_EQ(BuildVendorLibraryPath("C:\\windows\\system32", path, sizeof path), 1);
     EXPECT_STREQ(path, "C:\\windows\\system32\\QuelmoRC.dll");
     EXPECT_EQ(BuildVendorLibraryPath("C:\\", path, sizeof path), 1);
     EXPECT_STREQ(path, "C:\\QuelmoRC.dll");
+    EXPECT_EQ(BuildVendorLibraryPath("", path, sizeof path), 0);
+    EXPECT_STREQ(path, "QuelmoRC.dll");
 }
 
 TEST(VendorLibraryPath, TooLongDirectoryFailsAndNeverOverruns)
@@ -232,11 +206,4 @@ TEST(VendorLibraryPath, TooLongDirectoryFailsAndNeverOverruns)
     EXPECT_EQ(BuildVendorLibraryPath(justTooLong.c_str(), buffer, 260), 0);
     const std::string fits(260 - 14, 'x');
     EXPECT_EQ(BuildVendorLibraryPath(fits.c_str(), buffer, 260), 1);
-}
-
-TEST(VendorLibraryPath, EmptyDirectoryFailsWithTheBareName)
-{
-    char path[260];
-    EXPECT_EQ(BuildVendorLibraryPath("", path, sizeof path), 0);
-    EXPECT_STREQ(path, "QuelmoRC.dll");
 }
