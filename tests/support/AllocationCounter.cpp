@@ -10,9 +10,7 @@
 namespace {
 
 volatile bool g_counting = false;
-volatile long g_newCalls = 0;
-volatile long g_crtCalls = 0;
-volatile long g_heapCalls = 0;
+volatile long g_newCalls = 0, g_crtCalls = 0, g_heapCalls = 0;
 
 // The functions the import slots pointed at before they were redirected.
 decltype(&malloc) g_malloc;
@@ -58,9 +56,7 @@ int InstallAllocationCounters()
 
 void StartCountingAllocations()
 {
-    g_newCalls = 0;
-    g_crtCalls = 0;
-    g_heapCalls = 0;
+    g_newCalls = g_crtCalls = g_heapCalls = 0;
     g_counting = true;
 }
 

@@ -18,21 +18,6 @@ struct ProcessCounts {
     long heapBlocks;    // busy blocks in every heap of the process
 };
 
-// Wine keeps the GDI handle table of a process where Windows keeps its shared
-// one (32-bit PEB field GdiSharedHandleTable, at 0x94): 16384 entries of 24
-// bytes, whose type (byte 14) is non-zero when used.
-inline long WineGdiTableCount()
-{
-    const BYTE* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
-    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + 0x94);
-    if (!table)
-        return -1;
-    long used = 0;
-    for (int i = 0; i < 16384; ++i)
-        used += table[i * 24 + 14] != 0;
-    return used;
-}
-
 // GetGuiResources' count of kind, or -1 where it is only a stub (Wine).
 inline long GuiResources(DWORD kind)
 {
@@ -57,8 +42,17 @@ inline long HandleCount()
 
 inline long GdiObjectCount()
 {
-    const long n = GuiResources(GR_GDIOBJECTS);
-    return n >= 0 ? n : WineGdiTableCount();
+    if (const long count = GuiResources(GR_GDIOBJECTS); count >= 0)
+        return count;
+    // Wine keeps the GDI handle table of a process where Windows keeps its shared
+    // one (32-bit PEB field GdiSharedHandleTable, at 0x94): 16384 entries of 24
+    // bytes, whose type (byte 14) is non-zero when used.
+    const BYTE* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + 0x94);
+    long used = table ? 0 : -1;
+    for (int i = 0; table && i < 16384; ++i)
+        used += table[i * 24 + 14] != 0;
+    return used;
 }
 
 inline long UserObjectCount()
@@ -86,9 +80,8 @@ inline long UserObjectCount()
 
 inline long PrivateBytes()
 {
-    // Committed private memory, summed region by region. The process memory
-    // counters are no use here: under Wine they report the Unix process's
-    // resident memory.
+    // Summed region by region: under Wine the process memory counters report
+    // the Unix process's resident memory.
     long committed = 0;
     const BYTE* address = nullptr;
     MEMORY_BASIC_INFORMATION region;

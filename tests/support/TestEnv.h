@@ -30,7 +30,6 @@ inline std::string PluginIniPath()
 }
 // What Open must return, as the host contract fixes it.
 constexpr char kPluginDescription[] = "Remote Control plugin for TV tuners Vantorix";
-// "<system directory>\QuelmoRC.dll".
 inline std::string VendorLibraryPath()
 {
     char dir[MAX_PATH] = {};
@@ -43,8 +42,7 @@ inline bool VendorLoaded()
     return GetModuleHandleA(VENDOR_LIBRARY_NAME) != nullptr;
 }
 
-// Copies sim\QuelmoRC_<variant>.dll over the system's vendor library
-// ("full", "no_name", "no_type", "no_uninit", "count_code", "none").
+// Copies sim\QuelmoRC_<variant>.dll (full, no_name, no_type, no_uninit, count_code, none) in its place.
 inline bool InstallVendor(const char* variant)
 {
     return SimInstallAsVendor((BuildDir() + "\\sim\\QuelmoRC_" + variant + ".dll").c_str());
@@ -74,16 +72,14 @@ inline void SimHold(uint32_t code)
     Sim()->heldCode = code;
 }
 
-// The clock of the plug-in's code linked into this program, set by hand:
-// SetPollClock(TestClock) makes every poll read g_testNow.
+// The linked plug-in's clock set by hand: SetPollClock(TestClock) makes every poll read g_testNow.
 inline uint32_t g_testNow;
 inline uint32_t TestClock()
 {
     return g_testNow;
 }
 
-// The settings file of the plug-in's code linked into this program: the
-// program's own path with ".ini".
+// The settings file of the plug-in's code linked in: this program's own path with ".ini".
 inline std::string OwnIniPath()
 {
     return IniPathBeside(ProgramFolder(0));
@@ -109,8 +105,7 @@ inline std::string ReadFileText(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Empties the commands of the three tables of the plug-in's code linked into
-// this program; labels and the rest of the state stay.
+// Empties the commands (not the labels) of the three tables of the linked plug-in's code.
 inline void ClearAllBindings()
 {
     for (ButtonTable& table : g_buttonTables)

@@ -1,7 +1,5 @@
-// A host as the TV software would be: a window that records every command
-// message, a message loop to pump, the plug-in loaded by path, a watcher
-// thread that dismisses message boxes and records what they said, the
-// windows to find on screen, and the fixture of a test run as such a host.
+// A host as the TV software would be: a window recording every command message,
+// a watcher that answers message boxes, windows to find, and the host's fixture.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -72,8 +70,9 @@ struct BoxRecord {
 
 class BoxWatcher {
 public:
-    BoxWatcher();   // starts the thread; returns once it runs
-    ~BoxWatcher();  // stops it
+    // A box shown before the thread runs waits for it: a box blocks its caller until answered.
+    BoxWatcher() : thread_([this] { Run(); }) {}
+    ~BoxWatcher();
     std::vector<BoxRecord> Boxes()
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -84,8 +83,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         boxes_.clear();
     }
-    // Exactly one box was shown: the plug-in's warning with this text, caption
-    // "VantorixRC", no owner and the warning icon.
+    // Exactly one box: the plug-in's warning (caption, no owner, warning icon) with text.
     void ExpectOneWarning(const std::string& text);
 
 private:
@@ -93,8 +91,7 @@ private:
     std::mutex mutex_;
     std::vector<BoxRecord> boxes_;
     volatile bool stop_ = false;
-    HANDLE started_;
-    std::thread thread_;
+    std::thread thread_;  // last: it starts once the rest is built
 };
 
 // Calls visit(window) for each window enumerate(proc, param) passes to proc
@@ -108,27 +105,21 @@ void ForEachWindow(Enumerate enumerate, Visit visit)
     enumerate(&Thunk::Call, reinterpret_cast<LPARAM>(&visit));
 }
 
-// The window's text (a message box's caption, a control's label).
 std::string WindowText(HWND window);
-// The visible top-level windows of class className in process pid.
 std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className);
 
-// A setup dialog among this thread's windows other than other, known by its
-// command list (1013); null if there is none.
+// A setup dialog (known by its command list) among this thread's windows but other; or null.
 HWND FindSetupDialog(bool visibleOnly = true, HWND other = nullptr);
 
-// A test as a host runs it: this window, the built plug-in to load, the
-// full simulator as the vendor library and no settings file beside the
-// plug-in. Afterwards the plug-in is closed and unloaded, no button is held
-// and the settings file is gone.
+// A test as a host runs it, with the full simulator and no settings file beside
+// the plug-in; afterwards the plug-in is closed and unloaded, no button held.
 class PluginHostTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
     // Loads the built plug-in and opens it for this host.
     void OpenPlugin(const char* sourceName = "TV");
-    // The settings file ini (none if empty) beside the plug-in, then
-    // OpenPlugin and a Start that must succeed.
+    // The settings file ini (none if empty), OpenPlugin, and a Start that must succeed.
     void OpenAndStart(const std::string& ini = "", const char* sourceName = "TV");
 
     RecordingHost host;
