@@ -91,7 +91,6 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
         return !host.messages.empty() && host.messages.back().Command() == command &&
                host.messages.back().lParam == value;
     };
-    typedef std::pair<std::string, int32_t> Cmd;
 
     // The release of Chan + (the remote went straight to Power) opens a loop
     // in which the user taps Power: one press and one release, both inside.
@@ -125,17 +124,13 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
     host.onCommand = nullptr;
     // Chan + repeats on inside the loop, each number once; then its release,
     // Power's press and Power's first repeat.
-    std::vector<Cmd> seen;
-    for (const HostMessage& m : host.messages)
-        seen.emplace_back(m.Command(), static_cast<int32_t>(m.lParam));
-    size_t i = 1;
-    while (i < seen.size() && seen[i] == Cmd("CH_UP", static_cast<int32_t>(i)))
-        ++i;
-    ASSERT_LT(i + 2, seen.size());
-    EXPECT_EQ(seen[i], Cmd("CH_UP", -1));
-    EXPECT_EQ(seen[i + 1], Cmd("POWER", 0));
-    EXPECT_EQ(seen[i + 2], Cmd("POWER", 1));
     const std::vector<HostMessage>& m = host.messages;
+    const auto text = [&](size_t k) { return m[k].Command() + " " + std::to_string(m[k].lParam); };
+    size_t i = 1;
+    while (i < m.size() && text(i) == "CH_UP " + std::to_string(i))
+        ++i;
+    ASSERT_LT(i + 2, m.size());
+    EXPECT_EQ(text(i) + ", " + text(i + 1) + ", " + text(i + 2), "CH_UP -1, POWER 0, POWER 1");
     EXPECT_GE(static_cast<int32_t>(m[i + 2].time - m[i + 1].time), 340) << "Power repeated before the delay";
 }
 
