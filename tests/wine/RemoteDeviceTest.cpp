@@ -94,23 +94,18 @@ TEST_F(RemoteDeviceTest, CardNameOutOfRangeOrNullIsEmpty)
     device.Release();
 }
 
-TEST_F(RemoteDeviceTest, ReopeningTheSameIndexUnInitsFirst)
+// Every OpenCard UnInits first, also one the vendor refuses or one out of range.
+TEST_F(RemoteDeviceTest, ReopeningUnInitsFirstAndARefusedOrOutOfRangeOpenLeavesCardClosed)
 {
     RemoteDevice device;
     EXPECT_EQ(device.OpenCard(0), 1);
     EXPECT_EQ(device.OpenCard(0), 1);
     EXPECT_EQ(CallLog(), "CUOTUOT");
-    device.Release();
-}
-
-TEST_F(RemoteDeviceTest, RefusedOrOutOfRangeOpenLeavesCardClosed)
-{
     Sim()->openResult[0] = 0;
-    RemoteDevice device;
     EXPECT_EQ(device.OpenCard(0), 0);
     EXPECT_EQ(device.RemoteType(), -1);
     EXPECT_EQ(device.OpenCard(1), 0);  // only one card
-    EXPECT_EQ(CallLog(), "CUOU");
+    EXPECT_EQ(CallLog(), "CUOTUOTUOU");
     SimHold(5);
     EXPECT_EQ(device.ReadCode(), 255);
     device.Release();
