@@ -76,10 +76,8 @@ LRESULT CALLBACK RecordingHost::WindowProc(HWND window, UINT message, WPARAM wPa
 
 bool RecordingHost::Hold(uint32_t code, size_t count, DWORD timeoutMs)
 {
-    if (count == 0)
-        count = messages.size() + 1;
     SimHold(code);
-    return PumpUntilCount(count, timeoutMs);
+    return PumpUntilCount(count ? count : messages.size() + 1, timeoutMs);
 }
 
 size_t RecordingHost::Tap(uint32_t code)

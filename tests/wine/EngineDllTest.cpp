@@ -17,8 +17,7 @@ TEST_F(EngineDllTest, HeldButtonGivesPressNumberedRepeatsAndOneRelease)
 
     const std::vector<HostMessage>& m = host.messages;
     ASSERT_GE(m.size(), 3u) << "press, at least one repeat in 1.5 s, release";
-    // Repeats are at least RepeatInterval - 20 = 80 ms apart by construction,
-    // so 1.5 s of holding cannot give more than this many.
+    // Repeats come at least RepeatInterval - 20 = 80 ms apart: no more than this in 1.5 s.
     EXPECT_LE(m.size(), 2u + 1500 / 80 + 1);
     for (size_t i = 0; i < m.size(); ++i) {
         SCOPED_TRACE(i);

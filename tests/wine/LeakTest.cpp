@@ -1,7 +1,5 @@
-// The built plug-in loaded as a host loads it, opened and closed hundreds of
-// times and its setup dialog opened and closed dozens of times in one
-// process: what the process holds of the system must come back to where it
-// was, and the vendor library must be gone after every Close.
+// The built plug-in opened and closed, and its setup dialog shown, many times in
+// one process: what the process holds must come back, the vendor library go.
 #include "support/DialogScript.h"
 #include "support/LinkedPlugin.h"
 #include "support/ProcessCounters.h"

@@ -1,8 +1,6 @@
-// The plug-in's poll linked in-process: the exports, PollRemote driven tick
-// by tick with a fake clock, the simulator as the vendor library and a
-// recording host window. The key session's own rules (timing, receivers,
-// hosts that call back) are tested natively; here: the timer, the vendor
-// read, and the command record that reaches the host.
+// The plug-in's poll linked in, driven tick by tick on a fake clock: the timer,
+// the vendor read and the record that reaches the host (the key session's own
+// rules are tested natively).
 #include <functional>
 
 #include "support/LinkedPlugin.h"
@@ -73,8 +71,6 @@ protected:
 
 }  // namespace
 
-// What reaches the host.
-
 TEST_F(PollingTest, OnlyBoundButtonsUpTo92ReachTheHostWithTheirCommandLookedUpAtEachEvent)
 {
     Sim()->remoteType[0] = 0;  // table 0: entry 93 would read table 1's first entry
@@ -105,8 +101,6 @@ TEST_F(PollingTest, OnlyBoundButtonsUpTo92ReachTheHostWithTheirCommandLookedUpAt
     EXPECT_STREQ(g_plugin.commandRecord.command, "OK");
     EXPECT_STREQ(g_plugin.commandRecord.sourceName, "TV");
 }
-
-// Start, Stop, Close and the poll's guard.
 
 TEST_F(PollingTest, StartNeedsAnOpenCardAsksForA30msThreadTimerAndReturnsItsId)
 {
