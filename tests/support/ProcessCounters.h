@@ -7,16 +7,15 @@
 #include <winternl.h>
 #include <stdint.h>
 
+#include <array>
+
 #include "support/AllocationCounter.h"
 #include "support/TestHost.h"
 
-struct ProcessCounts {
-    long handles;       // kernel object handles
-    long gdiObjects;    // GDI objects (bitmaps, fonts, brushes, DCs, ...)
-    long userObjects;   // USER objects; under Wine: windows of the process
-    long privateBytes;  // committed private memory
-    long heapBlocks;    // busy blocks in every heap of the process
-};
+// Kernel object handles, GDI objects, USER objects (under Wine: windows of the
+// process), committed private memory, busy blocks in every heap.
+typedef std::array<long, 5> ProcessCounts;
+constexpr const char* kProcessCountNames[] = {"handles", "GDI", "USER", "private bytes", "heap blocks"};
 
 // GetGuiResources' count of kind, or -1 where it is only a stub (Wine).
 inline long GuiResources(DWORD kind)
@@ -28,15 +27,13 @@ inline long GuiResources(DWORD kind)
 
 inline long HandleCount()
 {
-    DWORD count = 0;
+    DWORD count = 0, flags = 0;
     if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0)
         return static_cast<long>(count);
     // Wine answers 0: ask the handle table about every handle value instead.
     long valid = 0;
-    for (uintptr_t value = 4; value < 0x10000; value += 4) {
-        DWORD flags = 0;
+    for (uintptr_t value = 4; value < 0x10000; value += 4)
         valid += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) != 0;
-    }
     return valid;
 }
 
