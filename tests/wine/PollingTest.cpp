@@ -6,18 +6,16 @@
 #include "support/LinkedPlugin.h"
 #include "support/PollSegments.h"
 
-namespace {
-
 constexpr uint8_t A = 0x1A;     // bound to CH_UP
 constexpr uint8_t B = 0x12;     // bound to POWER
 constexpr uint8_t FREE = 0x20;  // never bound
 constexpr uint8_t NONE = 255;
 
-UINT_PTR g_fakeTimerResult;
-int g_fakeTimerCalls;
-UINT g_fakeTimerPeriod;
-TIMERPROC g_fakeTimerProc;
-UINT_PTR WINAPI FakeSetTimer(HWND window, UINT_PTR id, UINT period, TIMERPROC proc)
+static UINT_PTR g_fakeTimerResult;
+static int g_fakeTimerCalls;
+static UINT g_fakeTimerPeriod;
+static TIMERPROC g_fakeTimerProc;
+static UINT_PTR WINAPI FakeSetTimer(HWND window, UINT_PTR id, UINT period, TIMERPROC proc)
 {
     ++g_fakeTimerCalls;
     g_fakeTimerPeriod = window == nullptr && id == 0 ? period : 0;
@@ -68,8 +66,6 @@ protected:
     RecordingHost host;
     std::string events;
 };
-
-}  // namespace
 
 TEST_F(PollingTest, OnlyBoundButtonsUpTo92ReachTheHostWithTheirCommandLookedUpAtEachEvent)
 {
@@ -174,13 +170,12 @@ TEST_F(PollingTest, PollIsIgnoredUnlessTimerDevicePollingAndHostAreAllThere)
     UINT_PTR id = 0;
     const struct {
         const char* name;
-        std::function<void()> breakIt, restore;
+        std::function<void()> toggle;  // takes it away; a second call gives it back
     } cases[] = {
-        {"wrong timer id", [&] { id += 1; }, [&] { id -= 1; }},
-        {"no device", [&] { std::swap(device, g_plugin.device); }, [&] { std::swap(device, g_plugin.device); }},
-        {"polling 0", [] { g_plugin.session.polling = 0; }, [] { g_plugin.session.polling = 1; }},
-        {"no host window", [&] { std::swap(listening, g_plugin.session.hostListening); },
-         [&] { std::swap(listening, g_plugin.session.hostListening); }},
+        {"wrong timer id", [&] { id ^= 1; }},
+        {"no device", [&] { std::swap(device, g_plugin.device); }},
+        {"polling 0", [] { g_plugin.session.polling ^= 1; }},
+        {"no host window", [&] { std::swap(listening, g_plugin.session.hostListening); }},
     };
     OpenAndStart();
     Run({{0, A}}, 420);  // held and repeating
@@ -193,9 +188,9 @@ TEST_F(PollingTest, PollIsIgnoredUnlessTimerDevicePollingAndHostAreAllThere)
             SimHold(code);
             g_testNow += 1000;
             id = g_plugin.timerId;
-            c.breakIt();
+            c.toggle();
             PollRemote(nullptr, WM_TIMER, id, 0);
-            c.restore();
+            c.toggle();
             EXPECT_EQ(ReadCodeCalls(), reads) << "the vendor library was asked";
             EXPECT_EQ(memcmp(&before, &g_plugin.session.tracker, sizeof before), 0);
             EXPECT_EQ(host.messages.size(), 2u);
