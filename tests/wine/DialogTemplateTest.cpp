@@ -7,8 +7,6 @@
 
 #include "ui/resource.h"
 
-namespace {
-
 constexpr WORD kRussian = 1049;  // MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)
 constexpr uint32_t kNoId = 0xFFFFFFFFu;
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
@@ -109,8 +107,8 @@ struct TemplateReader {
     bool ok = true;
 };
 
-std::string ControlLine(uint32_t id, const std::string& cls, const std::string& text, short x, short y, short cx,
-                        short cy, uint32_t style, uint32_t exStyle)
+static std::string ControlLine(uint32_t id, const std::string& cls, const std::string& text, short x, short y, short cx,
+                               short cy, uint32_t style, uint32_t exStyle)
 {
     char line[512];
     snprintf(line, sizeof line, "id %d %s %s at %d,%d %dx%d style 0x%08X exstyle 0x%X", static_cast<int>(id),
@@ -120,7 +118,7 @@ std::string ControlLine(uint32_t id, const std::string& cls, const std::string& 
 
 // The bytes of a resource of the built plug-in, loaded as data, in the given
 // language; empty if it is missing.
-std::vector<uint8_t> Resource(LPCSTR type, int id, WORD language)
+static std::vector<uint8_t> Resource(LPCSTR type, int id, WORD language)
 {
     const HMODULE module = LoadLibraryExA(PluginPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     EXPECT_NE(module, nullptr) << PluginPath();
@@ -132,8 +130,6 @@ std::vector<uint8_t> Resource(LPCSTR type, int id, WORD language)
         FreeLibrary(module);
     return bytes;
 }
-
-}  // namespace
 
 TEST(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
 {

@@ -3,20 +3,16 @@
 #include "support/LinkedPlugin.h"
 #include "support/PeImage.h"
 
-namespace {
-
 typedef HostedPluginTest PluginLoadTest;
 
 // Every byte of the record behind the source name's and the command's terminators is zero.
-void ExpectZeroBehindTexts(const HostMessage& m)
+static void ExpectZeroBehindTexts(const HostMessage& m)
 {
     for (size_t i = m.Source().size(); i < SOURCE_NAME_SIZE; ++i)
         EXPECT_EQ(m.record[i], 0) << "source byte " << i;
     for (size_t i = SOURCE_NAME_SIZE + m.Command().size(); i < sizeof m.record; ++i)
         EXPECT_EQ(m.record[i], 0) << "command byte " << i;
 }
-
-}  // namespace
 
 TEST(PluginImage, ExportsTheFivePlainNamesAndImportsOnlySystemDlls)
 {

@@ -4,18 +4,16 @@
 #include "support/ImportPatch.h"
 #include "support/LinkedPlugin.h"
 
-namespace {
-
-UINT g_fakeDirectoryLength;
-int g_libraryLoads;
-decltype(&LoadLibraryA) g_realLoadLibrary;
-UINT WINAPI FakeSystemDirectory(LPSTR buffer, UINT size)
+static UINT g_fakeDirectoryLength;
+static int g_libraryLoads;
+static decltype(&LoadLibraryA) g_realLoadLibrary;
+static UINT WINAPI FakeSystemDirectory(LPSTR buffer, UINT size)
 {
     if (buffer && size > 0)
         buffer[0] = '\0';
     return g_fakeDirectoryLength;
 }
-HMODULE WINAPI CountingLoadLibrary(LPCSTR path)
+static HMODULE WINAPI CountingLoadLibrary(LPCSTR path)
 {
     ++g_libraryLoads;
     return g_realLoadLibrary(path);
@@ -48,8 +46,6 @@ protected:
     }
     BoxWatcher boxes;
 };
-
-}  // namespace
 
 TEST_F(RemoteDeviceTest, FullLibraryOpensCardsAndReadsCodes)
 {
