@@ -84,9 +84,8 @@ long HeapBusyBlocks()
     return busy;
 }
 
-// Replaces the C++ runtime's operator new for the whole executable, so that
-// allocations by new are counted too. The runtime is linked statically: its
-// new[] calls this one, and its deletes free what malloc gave.
+// Replaces operator new for the whole executable. The runtime is linked
+// statically: its new[] calls this one, and its deletes free what malloc gave.
 void* operator new(size_t n)
 {
     if (g_counting)

@@ -1,6 +1,5 @@
-// What a process holds of the system, for leak checks over many cycles.
-// Under Wine some of the usual queries are stubs, so each count has a second
-// way that Wine supports; every function returns -1 if it has no way at all.
+// What a process holds of the system. Under Wine some usual queries are stubs, so
+// each count has a second way; -1 where there is no way at all.
 #pragma once
 
 #include <windows.h>

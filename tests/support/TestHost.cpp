@@ -20,9 +20,8 @@ const char kHostClass[] = "VrcRecordingHost";
 // Ids of the text and icon statics in a message box.
 constexpr int kBoxTextId = 0xFFFF;
 constexpr int kBoxIconId = 0x0440;
-// Host windows are kept for the life of the process and handed to the next
-// RecordingHost of the thread: creating and destroying X windows for every
-// case only adds work (and races) for Wine's X driver.
+// Host windows live as long as the process, handed from host to host: an X
+// window made and destroyed per case only adds work (and races) for Wine.
 thread_local std::vector<HWND> t_spareWindows;
 
 bool ClassIs(HWND window, const char* name)

@@ -62,10 +62,8 @@ private:
 };
 
 struct BoxRecord {
-    std::string caption;
-    std::string text;
-    bool hasOwner;
-    bool warningIcon;
+    std::string caption, text;
+    bool hasOwner, warningIcon;
 };
 
 class BoxWatcher {

@@ -1,6 +1,5 @@
-// Dialog template 107 and logo bitmap 105 as stored in the built plug-in: the
-// resource is read from the file loaded as data, and every field is compared
-// with the layout the dialog is drawn to.
+// Dialog template 107 and logo bitmap 105 as stored in the built plug-in: every
+// field compared with the layout the dialog is drawn to.
 #include "support/LinkedPlugin.h"
 
 #include <commctrl.h>
@@ -11,8 +10,7 @@ constexpr WORD kRussian = 1049;  // MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)
 constexpr uint32_t kNoId = 0xFFFFFFFFu;
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 
-// The ordinal a resource compiler writes for a predefined class (-1: none)
-// and the equivalent class name.
+// The ordinal a resource compiler writes for a predefined class (-1: none), and its name.
 const std::pair<int, std::string> kClassNames[] = {
     {0x80, "Button"}, {0x81, "Edit"}, {0x82, "Static"}, {0x85, "ComboBox"}, {-1, "msctls_updown32"},
 };
@@ -116,8 +114,7 @@ static std::string ControlLine(uint32_t id, const std::string& cls, const std::s
     return line;
 }
 
-// The bytes of a resource of the built plug-in, loaded as data, in the given
-// language; empty if it is missing.
+// The bytes of a resource of the built plug-in, loaded as data; empty if it is missing.
 static std::vector<uint8_t> Resource(LPCSTR type, int id, WORD language)
 {
     const HMODULE module = LoadLibraryExA(PluginPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);

@@ -1,6 +1,5 @@
-// The engine through the built plug-in, as a host drives it: the real 30 ms
-// thread timer, the simulator following a timeline, and the host's message
-// loop. Order and numbering are exact; times only have generous bounds.
+// The built plug-in as a host drives it: the real 30 ms timer, the simulator on
+// a timeline. Order and numbering are exact; times only have generous bounds.
 #include "support/LinkedPlugin.h"
 
 typedef HostedPluginTest EngineDllTest;
@@ -79,10 +78,8 @@ TEST_F(EngineDllTest, StopFromTheHostsHandlerEndsPollingAfterOneRelease)
     EXPECT_EQ(host.Log(), "CH_UP 0, CH_UP 1, CH_UP -1");
 }
 
-// A host whose handler runs a modal loop of its own (a message box, its
-// on-screen menu): the poll timer ticks inside it, and the remote keeps
-// working there. Once the handler returns, the poll it interrupted sends
-// nothing stale.
+// A host's handler runs a modal loop of its own (a message box, a menu): the
+// remote works inside it, and the poll it interrupted sends nothing stale after.
 TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
 {
     OpenAndStart("[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n");
@@ -133,8 +130,7 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
     EXPECT_GE(static_cast<int32_t>(m[i + 2].time - m[i + 1].time), 340) << "Power repeated before the delay";
 }
 
-// A host that unloads the plug-in while it polls, without Close: the thread
-// timer must not outlive the module it calls into.
+// A host unloads the plug-in while it polls, without Close: the timer must not outlive it.
 TEST_F(EngineDllTest, UnloadingWhilePollingLeavesNoTimerBehind)
 {
     OpenPlugin();

@@ -4,15 +4,14 @@
 #include "support/LinkedPlugin.h"
 #include "support/ProcessCounters.h"
 
-// Sized to what finds a leak of one object per cycle: a heap block leaked by
-// each Open/Close shows at twice the heap slack, a GDI object leaked by each
-// dialog at more than twice the object slack.
+// Sized so that a heap block leaked by each Open/Close shows at twice the heap
+// slack, a GDI object leaked by each dialog at more than twice the object slack.
 constexpr int kOpenCloseCycles = 64;
 constexpr int kSetupCycles = 20;
 constexpr int kWarmUpCycles = 5;
 
-// Slack for what the system allocates once and keeps (caches, a grown
-// handle table page), in the order of the counts; a leak of one object per cycle is far beyond it.
+// Slack, in the order of the counts, for what the system allocates once and
+// keeps (caches, a grown handle table page): far below a leak of one a cycle.
 constexpr long kObjectSlack = 8;
 constexpr long kSlack[] = {kObjectSlack, kObjectSlack, kObjectSlack, 512 * 1024, 4 * kObjectSlack};
 
@@ -24,9 +23,8 @@ static std::string Counts(const ProcessCounts& c)
     return text;
 }
 
-// Runs cycle (true when it went as it should) kWarmUpCycles times, then
-// cycles times between two counts: every cycle must go well (bad says what a
-// bad one is) and nothing the process holds may grow.
+// Warms up, then runs cycles cycles between two counts: each must go well (cycle
+// returns true; bad says what a bad one is) and nothing the process holds grow.
 template <typename Cycle>
 void ExpectNoGrowth(const char* what, int cycles, Cycle cycle, const char* bad)
 {

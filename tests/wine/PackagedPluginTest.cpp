@@ -24,16 +24,13 @@ static HWND WaitForWindow(DWORD pid, const char* className)
     return found.empty() ? nullptr : found[0];
 }
 
-// The release's tester run as a user runs it on a PC without the card
-// maker's library: the plug-in's own warning shows, the tester goes on
-// answering and says the keyboard remote is not available, and closing it
-// ends it with exit code 0.
+// The release's tester on a PC without the vendor library: the plug-in warns,
+// the tester answers on, says the keyboard remote is not available, and exits 0.
 TEST_F(PackagedPlugin, RemoteTesterWithoutTheVendorLibraryWarnsAndKeepsRunning)
 {
     const std::string dir = BuildDir() + "\\unpacked\\VantorixRC";
     ASSERT_TRUE(RemoveVendor());
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
+    STARTUPINFOA startup = {sizeof startup};
     PROCESS_INFORMATION process = {};
     std::string command = "\"" + dir + "\\RemoteTester.exe\"";
     ASSERT_TRUE(

@@ -123,9 +123,8 @@ TEST_F(RemoteDeviceTest, EachVariantGivesNeutralValuesForWhatItLacks)
     ASSERT_TRUE(InstallVendor("full"));
 }
 
-// A count with the top bit set is the vendor's error code (-1: no driver):
-// no cards. A count no PC can have is capped at 64. Either way no index from
-// the count taken on reaches the vendor.
+// A count with the top bit set is an error (-1: no driver): no cards; one no PC
+// can have is capped at 64. No index from the count taken on reaches the vendor.
 TEST_F(RemoteDeviceTest, ErrorCountIsNoCardsAndImpossibleCountIsTakenAs64)
 {
     const struct {
@@ -193,8 +192,6 @@ TEST(VendorLibraryPath, TooLongDirectoryFailsAndNeverOverruns)
     EXPECT_EQ(std::string(buffer), dir.substr(0, 259));
     EXPECT_EQ(std::string(buffer + 260, 40), std::string(40, '#'));
     // A directory that leaves exactly no room for the file name fails too.
-    const std::string justTooLong(260 - 13, 'x');
-    EXPECT_EQ(BuildVendorLibraryPath(justTooLong.c_str(), buffer, 260), 0);
-    const std::string fits(260 - 14, 'x');
-    EXPECT_EQ(BuildVendorLibraryPath(fits.c_str(), buffer, 260), 1);
+    EXPECT_EQ(BuildVendorLibraryPath(std::string(260 - 13, 'x').c_str(), buffer, 260), 0);
+    EXPECT_EQ(BuildVendorLibraryPath(std::string(260 - 14, 'x').c_str(), buffer, 260), 1) << "fits";
 }
