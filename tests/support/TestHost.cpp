@@ -9,12 +9,6 @@
 #include "support/TestEnv.h"
 #include "ui/resource.h"
 
-std::string HostMessage::Text(size_t at, size_t size) const
-{
-    const char* text = reinterpret_cast<const char*>(record + at);
-    return std::string(text, strnlen(text, size));
-}
-
 namespace {
 const char kHostClass[] = "VrcRecordingHost";
 // Ids of the text and icon statics in a message box.
@@ -76,7 +70,8 @@ LRESULT CALLBACK RecordingHost::WindowProc(HWND window, UINT message, WPARAM wPa
 bool RecordingHost::Hold(uint32_t code, size_t count, DWORD timeoutMs)
 {
     SimHold(code);
-    return PumpUntilCount(count ? count : messages.size() + 1, timeoutMs);
+    count = count ? count : messages.size() + 1;
+    return PumpUntil([&] { return messages.size() >= count; }, timeoutMs);
 }
 
 size_t RecordingHost::Tap(uint32_t code)

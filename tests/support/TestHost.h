@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <stdint.h>
+#include <string.h>
 
 #include <functional>
 #include <mutex>
@@ -23,7 +24,9 @@ struct HostMessage {
     DWORD time;  // timeGetTime when it arrived
     std::string Command() const { return Text(SOURCE_NAME_SIZE, RECORD_COMMAND_SIZE); }
     std::string Source() const { return Text(0, SOURCE_NAME_SIZE); }
-    std::string Text(size_t at, size_t size) const;  // up to the terminator or size bytes
+    // Up to the terminator or size bytes.
+    std::string Text(size_t at, size_t size) const { return std::string(Chars(at), strnlen(Chars(at), size)); }
+    const char* Chars(size_t at) const { return reinterpret_cast<const char*>(record + at); }
 };
 
 class RecordingHost {
@@ -37,17 +40,12 @@ public:
     // Runs inside the host's handler of each command message (re-entrancy tests).
     std::function<void(const HostMessage&)> onCommand;
 
-    // Dispatch this thread's messages (and so the poll timer) for ms, until
-    // done() (returned) or until this host has count messages (false on timeout).
+    // Dispatch this thread's messages (and so the poll timer) for ms, or until done() (returned).
     static void PumpFor(DWORD ms)
     {
         PumpMessagesUntil([] { return false; }, ms);
     }
     static bool PumpUntil(const std::function<bool()>& done, DWORD ms) { return PumpMessagesUntil(done, ms); }
-    bool PumpUntilCount(size_t count, DWORD ms = 20000)
-    {
-        return PumpUntil([&] { return messages.size() >= count; }, ms);
-    }
     // Holds code on the simulated remote (255: none), then pumps until this
     // host has count messages (0: one more than now); false on timeout.
     bool Hold(uint32_t code, size_t count = 0, DWORD timeoutMs = 20000);

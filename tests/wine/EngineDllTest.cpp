@@ -4,7 +4,7 @@
 
 typedef HostedPluginTest EngineDllTest;
 
-TEST_F(EngineDllTest, HeldButtonGivesPressNumberedRepeatsAndOneRelease)
+TEST_F(EngineDllTest, HeldButtonGivesPressNumberedRepeatsAndOneReleaseAndStopFromTheHandlerEndsIt)
 {
     OpenAndStart("[Buttons]\r\n1A=CH_UP\r\n");
     const SimStep steps[] = {{0, 255}, {200, 0x1A}, {1700, 255}};
@@ -35,6 +35,17 @@ TEST_F(EngineDllTest, HeldButtonGivesPressNumberedRepeatsAndOneRelease)
     EXPECT_GE(static_cast<int32_t>(m.back().time - (start + 1700)), 0) << "release before the button went";
     EXPECT_LT(static_cast<int32_t>(m.back().time - (start + 1700)), 10000);
     EXPECT_TRUE(boxes.Boxes().empty());
+
+    // Held again, a Stop from the host's handler of repeat 1 ends polling after one release.
+    host.messages.clear();
+    host.onCommand = [this](const HostMessage& each) {
+        if (each.lParam == 1)
+            plugin.Stop();
+    };
+    ASSERT_TRUE(host.Hold(0x1A, 3, 30000));
+    RecordingHost::PumpFor(400);
+    host.onCommand = nullptr;
+    EXPECT_EQ(host.Log(), "CH_UP 0, CH_UP 1, CH_UP -1");
 }
 
 TEST_F(EngineDllTest, SwitchStopAndCloseThroughTheExports)
@@ -43,7 +54,7 @@ TEST_F(EngineDllTest, SwitchStopAndCloseThroughTheExports)
     OpenAndStart("[Hardware]\r\nDelayBeforeRepeat=60000\r\n[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n");
     const SimStep steps[] = {{0, 255}, {100, 0x1A}, {400, 0x12}, {700, 255}};
     SimPlayTimeline(Sim(), steps, 4);
-    ASSERT_TRUE(host.PumpUntilCount(4, 30000));
+    ASSERT_TRUE(RecordingHost::PumpUntil([&] { return host.messages.size() >= 4; }, 30000));
     RecordingHost::PumpFor(300);
     const std::string switched = "CH_UP 0, CH_UP -1, POWER 0, POWER -1";
     ASSERT_EQ(host.Log(), switched);
@@ -65,19 +76,6 @@ TEST_F(EngineDllTest, SwitchStopAndCloseThroughTheExports)
         EXPECT_EQ(each.wParam, host.messages[0].wParam);
 }
 
-TEST_F(EngineDllTest, StopFromTheHostsHandlerEndsPollingAfterOneRelease)
-{
-    OpenAndStart("[Buttons]\r\n1A=CH_UP\r\n");
-    host.onCommand = [this](const HostMessage& m) {
-        if (m.lParam == 1)
-            plugin.Stop();
-    };
-    ASSERT_TRUE(host.Hold(0x1A, 3, 30000));
-    RecordingHost::PumpFor(400);
-    host.onCommand = nullptr;
-    EXPECT_EQ(host.Log(), "CH_UP 0, CH_UP 1, CH_UP -1");
-}
-
 // A host's handler runs a modal loop of its own (a message box, a menu): the
 // remote works inside it, and the poll it interrupted sends nothing stale after.
 TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
@@ -88,8 +86,7 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
                host.messages.back().lParam == value;
     };
 
-    // The release of Chan + (the remote went straight to Power) opens a loop
-    // in which the user taps Power: one press and one release, both inside.
+    // Chan +'s release (the remote went straight to Power) opens a loop in which Power is tapped.
     bool looped = false;
     host.onCommand = [&](const HostMessage& m) {
         if (!looped && m.lParam == -1 && m.Command() == "CH_UP") {
@@ -99,12 +96,11 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
     };
     const SimStep tap[] = {{0, 255}, {100, 0x1A}, {400, 0x12}, {700, 255}};
     SimPlayTimeline(Sim(), tap, 4);
-    ASSERT_TRUE(host.PumpUntilCount(4, 10000));
+    ASSERT_TRUE(RecordingHost::PumpUntil([&] { return host.messages.size() >= 4; }, 10000));
     RecordingHost::PumpFor(400);
     EXPECT_EQ(host.Log(), "CH_UP 0, CH_UP -1, POWER 0, POWER -1");
 
-    // The first repeat of Chan + opens a loop in which the user moves to
-    // Power and holds it: Power repeats only DelayBeforeRepeat after its press.
+    // Chan +'s first repeat opens a loop in which Power is held: it repeats DelayBeforeRepeat after its press.
     host.messages.clear();
     looped = false;
     host.onCommand = [&](const HostMessage& m) {
@@ -118,8 +114,7 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
     SimPlayTimeline(Sim(), move, 4);
     ASSERT_TRUE(RecordingHost::PumpUntil([&] { return last("POWER", -1); }, 10000));
     host.onCommand = nullptr;
-    // Chan + repeats on inside the loop, each number once; then its release,
-    // Power's press and Power's first repeat.
+    // Chan + repeats on in the loop, each number once; then its release, Power's press and first repeat.
     const std::vector<HostMessage>& m = host.messages;
     const auto text = [&](size_t k) { return m[k].Command() + " " + std::to_string(m[k].lParam); };
     size_t i = 1;
