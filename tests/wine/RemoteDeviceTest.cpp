@@ -170,22 +170,19 @@ TEST_F(RemoteDeviceTest, UnknownSystemDirectoryWarnsWithoutLoadingAnything)
     EXPECT_EQ(Sim()->loadCount, 0u);
 }
 
-// The separator is added only when missing; an empty directory fails with the bare name.
-TEST(VendorLibraryPath, SeparatorIsAddedOnlyWhenMissingAndAnEmptyDirectoryFails)
+// The separator is added only when missing; an empty directory fails with the
+// bare name; one too long fails and never overruns.
+TEST(VendorLibraryPath, OneSeparatorAndEmptyOrTooLongDirectoriesFailWithoutOverrun)
 {
-    char path[260];
-    EXPECT_EQ(BuildVendorLibraryPath("C:\\windows\\system32", path, sizeof path), 1);
-    EXPECT_STREQ(path, "C:\\windows\\system32\\QuelmoRC.dll");
-    EXPECT_EQ(BuildVendorLibraryPath("C:\\", path, sizeof path), 1);
-    EXPECT_STREQ(path, "C:\\QuelmoRC.dll");
-    EXPECT_EQ(BuildVendorLibraryPath("", path, sizeof path), 0);
-    EXPECT_STREQ(path, "QuelmoRC.dll");
-}
-
-TEST(VendorLibraryPath, TooLongDirectoryFailsAndNeverOverruns)
-{
-    const std::string dir = "C:\\" + std::string(300, 'd');
     char buffer[300];
+    EXPECT_EQ(BuildVendorLibraryPath("C:\\windows\\system32", buffer, 260), 1);
+    EXPECT_STREQ(buffer, "C:\\windows\\system32\\QuelmoRC.dll");
+    EXPECT_EQ(BuildVendorLibraryPath("C:\\", buffer, 260), 1);
+    EXPECT_STREQ(buffer, "C:\\QuelmoRC.dll");
+    EXPECT_EQ(BuildVendorLibraryPath("", buffer, 260), 0);
+    EXPECT_STREQ(buffer, "QuelmoRC.dll");
+
+    const std::string dir = "C:\\" + std::string(300, 'd');
     memset(buffer, '#', sizeof buffer);
     EXPECT_EQ(BuildVendorLibraryPath(dir.c_str(), buffer, 260), 0);
     EXPECT_EQ(buffer[259], '\0');
