@@ -1,5 +1,4 @@
-// Redirects calls that the executable makes through its import table, so a
-// test can watch what the plug-in's code linked into it asks of the system.
+// Import-table redirection: what the plug-in's code linked in asks of the system.
 #pragma once
 
 #include <windows.h>
@@ -22,10 +21,8 @@ int PatchImportTyped(const char* name, Fn replacement, Fn* original)
         auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
         auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
         for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0)
+            const auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) || strcmp(reinterpret_cast<const char*>(byName->Name), name))
                 continue;
             DWORD old = 0;
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);

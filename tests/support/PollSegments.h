@@ -1,5 +1,4 @@
-// A remote's script as segments, and polls along it every 30 ms. Plain C++:
-// the native suites can drive the key session with it too.
+// A remote's script as segments, polled every 30 ms; plain C++ for the native suites too.
 #pragma once
 
 #include <stdint.h>

@@ -1,5 +1,4 @@
-// Test environment: where the build put things, the simulator's control block,
-// and installing a simulator variant as the system's vendor library.
+// Where the build put things, the simulator's control block, the vendor library to install.
 #pragma once
 
 #include <windows.h>
@@ -116,13 +115,12 @@ inline void ClearAllBindings()
 // that is not the shipped one, or a command not ended by its last byte.
 inline std::string BrokenSlot()
 {
-    for (int t = 0; t < TABLE_COUNT; ++t) {
+    for (int t = 0; t < TABLE_COUNT; ++t)
         for (int code = 0; code < BUTTON_COUNT; ++code) {
             const ButtonEntry& entry = g_buttonTables[t].entries[code];
             if (memcmp(entry.label, SHIPPED_BUTTON_TABLES[t].entries[code].label, LABEL_SIZE) != 0 ||
                 entry.command[COMMAND_SIZE - 1] != '\0')
                 return "table " + std::to_string(t) + " code " + std::to_string(code);
         }
-    }
     return "";
 }

@@ -134,7 +134,6 @@ TEST(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
     ASSERT_FALSE(bytes.empty()) << "no Russian dialog 107";
     TemplateReader r{bytes};
 
-    // Extended template header.
     EXPECT_EQ(r.Word(), 1) << "dlgVer";
     EXPECT_EQ(r.Word(), 0xFFFF) << "signature of an extended template";
     r.Dword();  // help id

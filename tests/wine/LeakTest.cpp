@@ -50,17 +50,11 @@ void ExpectNoGrowth(const char* what, int cycles, Cycle cycle, const char* bad)
 }
 
 // No box watcher here: its thread would allocate while the heaps are counted.
-class LeakTest : public PluginHostTest {
-protected:
-    void SetUp() override
-    {
-        PluginHostTest::SetUp();
-        ASSERT_TRUE(plugin.Load(PluginPath()));
-    }
-};
+typedef PluginHostTest LeakTest;
 
 TEST_F(LeakTest, OpenCloseCyclesGiveEverythingBack)
 {
+    ASSERT_TRUE(plugin.Load(PluginPath()));
     const auto cycle = [this]() {
         plugin.Open("TV", host.Window(), 0);
         const bool loaded = VendorLoaded();
@@ -77,9 +71,9 @@ TEST_F(LeakTest, OpenCloseCyclesGiveEverythingBack)
 
 TEST_F(LeakTest, SetupDialogsGiveEverythingBack)
 {
+    ASSERT_TRUE(plugin.Load(PluginPath()));
     plugin.Open("TV", host.Window(), 0);
-    // Works the dialog a little each time (picks the next button, so the live
-    // lists change), then leaves by the exit button.
+    // Picks the next button each time (so the live lists change), then leaves by the exit button.
     int pick = 0;
     const auto cycle = [&]() {
         const Script script = Script().Do([&](HWND dialog) { Pick(dialog, ID_BUTTONS, pick++ % 20); }).Do(Exit);

@@ -99,9 +99,8 @@ TEST_F(PluginLoadTest, NullSourceNameIsRemoteLongIsCutTo63AndReopenZeroesTheReco
     EXPECT_EQ(host.messages[0].Command(), "POWER");
     ExpectZeroBehindTexts(host.messages[0]);
 
-    // Open again with a long name; then once more with none and a shorter
-    // command, which leaves nothing of the long ones. The release of each
-    // press before an Open is not sent.
+    // Open again with a long name; then with none and a shorter command, which leaves nothing
+    // of the long ones. The release of each press before an Open is not sent.
     const std::string longName(100, 'N');
     ASSERT_STREQ(plugin.Open(longName.c_str(), host.Window(), 0), kPluginDescription);
     ASSERT_NE(plugin.Start(), 0u);

@@ -1,6 +1,5 @@
-// The plug-in's poll linked in, driven tick by tick on a fake clock: the timer,
-// the vendor read and the record that reaches the host (the key session's own
-// rules are tested natively).
+// The plug-in's poll linked in, on a fake clock: the timer, the vendor read and the record
+// the host gets (the key session's own rules are tested natively).
 #include <functional>
 
 #include "support/LinkedPlugin.h"
@@ -47,8 +46,7 @@ protected:
         ASSERT_GT(Start(), 1u);
     }
 
-    // One poll every 30 ms from base to base + end, each seeing the code of
-    // the last segment begun, carrying the timer id of the moment.
+    // Polls every 30 ms from base to base + end along the segments, with the timer id of the moment.
     void Run(const std::vector<Segment>& segments, uint32_t end, const std::function<void(uint32_t)>& beforePoll = {})
     {
         PollSegments(segments, end, [&](uint8_t code, uint32_t t) {
@@ -87,9 +85,8 @@ TEST_F(PollingTest, OnlyBoundButtonsUpTo92ReachTheHostWithTheirCommandLookedUpAt
     EXPECT_EQ(events, "0 CH_UP 0, 390 CH_UP 1, 480 MUTE 2, 570 MUTE 3, 660 MUTE 4, 750 MUTE 5, 840 MUTE 6, "
                       "930 MUTE 7, 1080 MUTE -1");
 
-    // Unbound and above-92 buttons are held silently; a switch from one
-    // only presses the bound one; a shorter command after a longer one
-    // carries its own terminator.
+    // Unbound and above-92 buttons are held silently; a switch from one only presses the
+    // bound one; a shorter command after a longer one carries its own terminator.
     events.clear();
     base += 2000;
     Run({{0, FREE}, {510, 93}, {900, 200}, {1290, 92}, {1320, NONE}, {1500, 0x05}, {1560, 0x06}, {1590, NONE}}, 1800);
