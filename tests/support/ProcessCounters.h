@@ -40,9 +40,8 @@ inline long GdiObjectCount()
 {
     if (const long count = GuiResources(GR_GDIOBJECTS); count >= 0)
         return count;
-    // Wine keeps the GDI handle table of a process where Windows keeps its shared
-    // one (32-bit PEB field GdiSharedHandleTable, at 0x94): 16384 entries of 24
-    // bytes, whose type (byte 14) is non-zero when used.
+    // Wine keeps its GDI handle table at the PEB's GdiSharedHandleTable (0x94): 16384
+    // entries of 24 bytes, whose type (byte 14) is non-zero when used.
     const BYTE* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
     const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + 0x94);
     long used = table ? 0 : -1;

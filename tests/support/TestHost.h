@@ -46,8 +46,7 @@ public:
         PumpMessagesUntil([] { return false; }, ms);
     }
     static bool PumpUntil(const std::function<bool()>& done, DWORD ms) { return PumpMessagesUntil(done, ms); }
-    // Holds code on the simulated remote (255: none), then pumps until this
-    // host has count messages (0: one more than now); false on timeout.
+    // Holds code (255: none), then pumps until count messages (0: one more than now); false on timeout.
     bool Hold(uint32_t code, size_t count = 0, DWORD timeoutMs = 20000);
     // Holds code until the next message comes, then lets go; the message count.
     size_t Tap(uint32_t code);
@@ -113,7 +112,6 @@ class PluginHostTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Loads the built plug-in and opens it for this host.
     void OpenPlugin(const char* sourceName = "TV");
     // The settings file ini (none if empty), OpenPlugin, and a Start that must succeed.
     void OpenAndStart(const std::string& ini = "", const char* sourceName = "TV");
@@ -122,7 +120,6 @@ protected:
     PluginDll plugin;
 };
 
-// The same with the box watcher.
 class HostedPluginTest : public PluginHostTest {
 protected:
     BoxWatcher boxes;

@@ -163,12 +163,10 @@ TEST(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
     for (uint16_t i = 0; i < count && r.ok; ++i) {
         r.AlignDword();
         r.Dword();  // help id
-        const uint32_t exStyle = r.Dword();
-        const uint32_t style = r.Dword();
+        const uint32_t exStyle = r.Dword(), style = r.Dword();
         const short x = r.Short(), y = r.Short(), cx = r.Short(), cy = r.Short();
         const uint32_t id = r.Dword();
-        std::string className = r.Name();
-        std::string text = r.Name();
+        std::string className = r.Name(), text = r.Name();
         r.at += r.Word();  // creation data
         // A predefined class may be written as its ordinal or its name.
         for (const auto& known : kClassNames)
