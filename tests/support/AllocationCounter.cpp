@@ -74,11 +74,9 @@ long HeapBusyBlocks()
     for (DWORD i = 0; i < count && i < 64; ++i) {
         if (!HeapLock(heaps[i]))
             continue;
-        PROCESS_HEAP_ENTRY entry;
-        entry.lpData = nullptr;
+        PROCESS_HEAP_ENTRY entry = {};
         while (HeapWalk(heaps[i], &entry))
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
-                ++busy;
+            busy += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0;
         HeapUnlock(heaps[i]);
     }
     return busy;
