@@ -50,10 +50,17 @@ protected:
 TEST_F(RemoteDeviceTest, FullLibraryOpensCardsAndReadsCodes)
 {
     Sim()->cardCount = 2;
+    Sim()->nullName[0] = 1;
     strcpy(Sim()->cardNames[1], "Second card");
     Sim()->remoteType[1] = 1;
     RemoteDevice device;
     EXPECT_EQ(device.CardCount(), 2u);
+    // A name out of range is empty without asking; a null name from the vendor reads as empty.
+    EXPECT_STREQ(device.CardName(2), "");
+    EXPECT_STREQ(device.CardName(0xFFFFFFFFu), "");
+    EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME], 0u);
+    EXPECT_STREQ(device.CardName(0), "");  // a null pointer fails this too
+    EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME], 1u);
     EXPECT_STREQ(device.CardName(1), "Second card");
     EXPECT_EQ(device.ReadCode(), 255);  // no card open yet
     EXPECT_EQ(device.RemoteType(), -1);
@@ -71,23 +78,9 @@ TEST_F(RemoteDeviceTest, FullLibraryOpensCardsAndReadsCodes)
     EXPECT_EQ(device.ReadCode(), 255);
     device.Release();
     EXPECT_EQ(device.CardCount(), 0u);
-    EXPECT_EQ(CallLog(), "CNUOTUU");
+    EXPECT_EQ(CallLog(), "CNNUOTUU");
     EXPECT_EQ(Sim()->unloadCount, 1u);
     EXPECT_TRUE(boxes.Boxes().empty());
-}
-
-// Out of range: not asked; a null name from the vendor reads as empty.
-TEST_F(RemoteDeviceTest, CardNameOutOfRangeOrNullIsEmpty)
-{
-    Sim()->cardCount = 2;
-    Sim()->nullName[0] = 1;
-    RemoteDevice device;
-    EXPECT_STREQ(device.CardName(2), "");
-    EXPECT_STREQ(device.CardName(0xFFFFFFFFu), "");
-    EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME], 0u);
-    EXPECT_STREQ(device.CardName(0), "");  // a null pointer fails this too
-    EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME], 1u);
-    device.Release();
 }
 
 // Every OpenCard UnInits first, also one the vendor refuses or one out of range.
