@@ -154,11 +154,10 @@ HWND FindSetupDialog(bool visibleOnly, HWND other)
     HWND found = nullptr;
     ForEachWindow([](WNDENUMPROC proc, LPARAM param) { return EnumThreadWindows(GetCurrentThreadId(), proc, param); },
                   [&](HWND window) {
-                      if (window == other || !ClassIs(window, "#32770") || !GetDlgItem(window, IDC_COMMAND_LIST) ||
-                          (visibleOnly && !IsWindowVisible(window)))
-                          return true;
-                      found = window;
-                      return false;
+                      if (window != other && ClassIs(window, "#32770") && GetDlgItem(window, IDC_COMMAND_LIST) &&
+                          (!visibleOnly || IsWindowVisible(window)))
+                          found = window;
+                      return !found;
                   });
     return found;
 }

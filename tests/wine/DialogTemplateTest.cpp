@@ -78,25 +78,22 @@ struct TemplateReader {
         at += sizeof v;
         return v;
     }
-    uint16_t Word() { return Get<uint16_t>(); }
-    uint32_t Dword() { return Get<uint32_t>(); }
-    int16_t Short() { return Get<int16_t>(); }
     // A string of UTF-16 characters up to its terminator, from its first character c, as UTF-8.
     std::string String(uint16_t c)
     {
         std::wstring s;
-        for (; ok && c != 0; c = Word())
+        for (; ok && c != 0; c = Get<uint16_t>())
             s.push_back(static_cast<wchar_t>(c));
         char utf8[512] = {};
         WideCharToMultiByte(CP_UTF8, 0, s.c_str(), -1, utf8, sizeof utf8 - 1, nullptr, nullptr);
         return utf8;
     }
-    std::string String() { return String(Word()); }
+    std::string String() { return String(Get<uint16_t>()); }
     // A name, class or text: "#n" for an ordinal, else the string quoted ("" for none).
     std::string Name()
     {
-        const uint16_t first = Word();
-        return first == 0xFFFF ? "#" + std::to_string(Word()) : "\"" + String(first) + "\"";
+        const uint16_t first = Get<uint16_t>();
+        return first == 0xFFFF ? "#" + std::to_string(Get<uint16_t>()) : "\"" + String(first) + "\"";
     }
     void AlignDword() { at = (at + 3) & ~size_t(3); }
 
@@ -134,20 +131,20 @@ TEST(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
     ASSERT_FALSE(bytes.empty()) << "no Russian dialog 107";
     TemplateReader r{bytes};
 
-    EXPECT_EQ(r.Word(), 1) << "dlgVer";
-    EXPECT_EQ(r.Word(), 0xFFFF) << "signature of an extended template";
-    r.Dword();  // help id
-    EXPECT_EQ(r.Dword(), 0x00000080u) << "extended style";
-    EXPECT_EQ(r.Dword(), 0x00C008C0u) << "style";
-    const uint16_t count = r.Word();
+    EXPECT_EQ(r.Get<uint16_t>(), 1) << "dlgVer";
+    EXPECT_EQ(r.Get<uint16_t>(), 0xFFFF) << "signature of an extended template";
+    r.Get<uint32_t>();  // help id
+    EXPECT_EQ(r.Get<uint32_t>(), 0x00000080u) << "extended style";
+    EXPECT_EQ(r.Get<uint32_t>(), 0x00C008C0u) << "style";
+    const uint16_t count = r.Get<uint16_t>();
     EXPECT_EQ(count, 28);
     for (const short expected : {0, 0, 260, 160})
-        EXPECT_EQ(r.Short(), expected) << "x, y, width, height";
+        EXPECT_EQ(r.Get<int16_t>(), expected) << "x, y, width, height";
     EXPECT_EQ(r.Name(), "\"\"") << "menu";
     EXPECT_EQ(r.Name(), "\"\"") << "dialog class";
     EXPECT_EQ(r.String(), "Настройка плагина VantorixRC");
-    EXPECT_EQ(r.Word(), 8) << "point size";
-    EXPECT_EQ(r.Word(), 0) << "weight";
+    EXPECT_EQ(r.Get<uint16_t>(), 8) << "point size";
+    EXPECT_EQ(r.Get<uint16_t>(), 0) << "weight";
     EXPECT_EQ(r.Get<uint8_t>(), 0) << "italic";
     EXPECT_EQ(r.Get<uint8_t>(), 1) << "character set";
     EXPECT_EQ(r.String(), "Tahoma");
@@ -162,12 +159,12 @@ TEST(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
     }
     for (uint16_t i = 0; i < count && r.ok; ++i) {
         r.AlignDword();
-        r.Dword();  // help id
-        const uint32_t exStyle = r.Dword(), style = r.Dword();
-        const short x = r.Short(), y = r.Short(), cx = r.Short(), cy = r.Short();
-        const uint32_t id = r.Dword();
+        r.Get<uint32_t>();  // help id
+        const uint32_t exStyle = r.Get<uint32_t>(), style = r.Get<uint32_t>();
+        const short x = r.Get<int16_t>(), y = r.Get<int16_t>(), cx = r.Get<int16_t>(), cy = r.Get<int16_t>();
+        const uint32_t id = r.Get<uint32_t>();
         std::string className = r.Name(), text = r.Name();
-        r.at += r.Word();  // creation data
+        r.at += r.Get<uint16_t>();  // creation data
         // A predefined class may be written as its ordinal or its name.
         for (const auto& known : kClassNames)
             if (className == "#" + std::to_string(known.first) ||
