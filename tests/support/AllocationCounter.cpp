@@ -10,9 +10,7 @@
 namespace {
 
 volatile bool g_counting = false;
-volatile long g_newCalls = 0;
-volatile long g_crtCalls = 0;
-volatile long g_heapCalls = 0;
+volatile long g_newCalls = 0, g_crtCalls = 0, g_heapCalls = 0;
 
 // The functions the import slots pointed at before they were redirected.
 decltype(&malloc) g_malloc;
@@ -58,9 +56,7 @@ int InstallAllocationCounters()
 
 void StartCountingAllocations()
 {
-    g_newCalls = 0;
-    g_crtCalls = 0;
-    g_heapCalls = 0;
+    g_newCalls = g_crtCalls = g_heapCalls = 0;
     g_counting = true;
 }
 
@@ -78,18 +74,16 @@ long HeapBusyBlocks()
     for (DWORD i = 0; i < count && i < 64; ++i) {
         if (!HeapLock(heaps[i]))
             continue;
-        PROCESS_HEAP_ENTRY entry;
-        entry.lpData = nullptr;
+        PROCESS_HEAP_ENTRY entry = {};
         while (HeapWalk(heaps[i], &entry))
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
-                ++busy;
+            busy += (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0;
         HeapUnlock(heaps[i]);
     }
     return busy;
 }
 
-// Replaces the C++ runtime's operator new for the whole executable, so that
-// allocations by new are counted too.
+// Replaces operator new for the whole executable. The runtime is linked
+// statically: its new[] calls this one, and its deletes free what malloc gave.
 void* operator new(size_t n)
 {
     if (g_counting)
@@ -98,24 +92,4 @@ void* operator new(size_t n)
     if (!p)
         abort();
     return p;
-}
-void* operator new[](size_t n)
-{
-    return operator new(n);
-}
-void operator delete(void* p) noexcept
-{
-    free(p);
-}
-void operator delete[](void* p) noexcept
-{
-    free(p);
-}
-void operator delete(void* p, size_t) noexcept
-{
-    free(p);
-}
-void operator delete[](void* p, size_t) noexcept
-{
-    free(p);
 }

@@ -1,7 +1,5 @@
-// Counts allocation requests made by this executable's own code (the plug-in's
-// code linked into a test or benchmark included): operator new, the C
-// runtime's allocators and the system heap functions reached through the
-// import table. Allocations inside system DLLs are not seen.
+// Counts allocation requests of this executable's own code (the plug-in's linked
+// in): operator new, the C runtime's and the system heap functions it imports.
 #pragma once
 
 struct AllocationCounts {

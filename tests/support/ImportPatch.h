@@ -1,5 +1,4 @@
-// Redirects calls that the executable makes through its import table, so a
-// test can watch what the plug-in's code linked into it asks of the system.
+// Import-table redirection: what the plug-in's code linked in asks of the system.
 #pragma once
 
 #include <windows.h>
@@ -7,7 +6,8 @@
 
 // Points every import slot of this executable named name at replacement and
 // returns how many slots changed; *original receives the first previous target.
-inline int PatchImport(const char* name, void* replacement, void** original)
+template <typename Fn>
+int PatchImportTyped(const char* name, Fn replacement, Fn* original)
 {
     auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
@@ -21,29 +21,16 @@ inline int PatchImport(const char* name, void* replacement, void** original)
         auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
         auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
         for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<const char*>(byName->Name), name) != 0)
+            const auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) || strcmp(reinterpret_cast<const char*>(byName->Name), name))
                 continue;
             DWORD old = 0;
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
-            if (!*original)
-                *original = reinterpret_cast<void*>(slots->u1.Function);
+            if (patched++ == 0)
+                *original = reinterpret_cast<Fn>(slots->u1.Function);
             slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
-            ++patched;
         }
     }
     return patched;
-}
-
-template <typename Fn>
-int PatchImportTyped(const char* name, Fn replacement, Fn* original)
-{
-    void* raw = nullptr;
-    const int n = PatchImport(name, reinterpret_cast<void*>(replacement), &raw);
-    if (raw)
-        *original = reinterpret_cast<Fn>(raw);
-    return n;
 }

@@ -1,5 +1,4 @@
-// A remote's script as segments, and polls along it every 30 ms. Plain C++:
-// the native suites can drive the key session with it too.
+// A remote's script as segments, polled every 30 ms; plain C++ for the native suites too.
 #pragma once
 
 #include <stdint.h>
@@ -11,8 +10,7 @@ struct Segment {
     uint8_t code;   // reported from then on
 };
 
-// Calls poll(code, t) for t from `from` to end every 30 ms, code being that of
-// the last segment begun by t (255, no button, before the first).
+// poll(code, t) every 30 ms from `from` to end; code: the last segment's begun by t (255 before any).
 template <typename Poll>
 void PollSegments(const std::vector<Segment>& segments, uint32_t end, Poll poll, uint32_t from = 0)
 {

@@ -1,49 +1,20 @@
-// What a process holds of the system, for leak checks over many cycles.
-// Under Wine some of the usual queries are stubs, so each count has a second
-// way that Wine supports; every function returns -1 if it has no way at all.
+// What a process holds of the system. Under Wine some usual queries are stubs, so
+// each count has a second way; -1 where there is no way at all.
 #pragma once
 
 #include <windows.h>
 #include <winternl.h>
-#include <stddef.h>
 #include <stdint.h>
+
+#include <array>
 
 #include "support/AllocationCounter.h"
 #include "support/TestHost.h"
 
-struct ProcessCounts {
-    long handles;       // kernel object handles
-    long gdiObjects;    // GDI objects (bitmaps, fonts, brushes, DCs, ...)
-    long userObjects;   // USER objects; under Wine: windows of the process
-    long privateBytes;  // committed private memory
-    long heapBlocks;    // busy blocks in every heap of the process
-};
-
-// Wine keeps the GDI handle table of a process where Windows keeps its shared
-// one (PEB field GdiSharedHandleTable); a used entry has a non-zero type.
-struct WineGdiEntry {
-    uint64_t object;
-    uint32_t owner;
-    uint16_t unique;
-    uint8_t type;
-    uint8_t flags;
-    uint64_t userPointer;
-};
-static_assert(sizeof(WineGdiEntry) == 24, "Wine's GDI handle entry");
-constexpr int kWineGdiHandles = 16384;
-constexpr size_t kPebGdiTableOffset = 0x94;  // 32-bit PEB
-
-inline long WineGdiTableCount()
-{
-    const BYTE* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
-    const auto* table = *reinterpret_cast<const WineGdiEntry* const*>(peb + kPebGdiTableOffset);
-    if (!table)
-        return -1;
-    long used = 0;
-    for (int i = 0; i < kWineGdiHandles; ++i)
-        used += table[i].type != 0;
-    return used;
-}
+// Kernel object handles, GDI objects, USER objects (under Wine: windows of the
+// process), committed private memory, busy blocks in every heap.
+typedef std::array<long, 5> ProcessCounts;
+constexpr const char* kProcessCountNames[] = {"handles", "GDI", "USER", "private bytes", "heap blocks"};
 
 // GetGuiResources' count of kind, or -1 where it is only a stub (Wine).
 inline long GuiResources(DWORD kind)
@@ -55,22 +26,28 @@ inline long GuiResources(DWORD kind)
 
 inline long HandleCount()
 {
-    DWORD count = 0;
+    DWORD count = 0, flags = 0;
     if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0)
         return static_cast<long>(count);
     // Wine answers 0: ask the handle table about every handle value instead.
     long valid = 0;
-    for (uintptr_t value = 4; value < 0x10000; value += 4) {
-        DWORD flags = 0;
+    for (uintptr_t value = 4; value < 0x10000; value += 4)
         valid += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) != 0;
-    }
     return valid;
 }
 
 inline long GdiObjectCount()
 {
-    const long n = GuiResources(GR_GDIOBJECTS);
-    return n >= 0 ? n : WineGdiTableCount();
+    if (const long count = GuiResources(GR_GDIOBJECTS); count >= 0)
+        return count;
+    // Wine keeps its GDI handle table at the PEB's GdiSharedHandleTable (0x94): 16384
+    // entries of 24 bytes, whose type (byte 14) is non-zero when used.
+    const BYTE* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + 0x94);
+    long used = table ? 0 : -1;
+    for (int i = 0; table && i < 16384; ++i)
+        used += table[i * 24 + 14] != 0;
+    return used;
 }
 
 inline long UserObjectCount()
@@ -98,9 +75,8 @@ inline long UserObjectCount()
 
 inline long PrivateBytes()
 {
-    // Committed private memory, summed region by region. The process memory
-    // counters are no use here: under Wine they report the Unix process's
-    // resident memory.
+    // Summed region by region: under Wine the process memory counters report
+    // the Unix process's resident memory.
     long committed = 0;
     const BYTE* address = nullptr;
     MEMORY_BASIC_INFORMATION region;

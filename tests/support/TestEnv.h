@@ -1,11 +1,12 @@
-// Test environment: where the build put things, the simulator's control block,
-// and installing a simulator variant as the system's vendor library.
+// Where the build put things, the simulator's control block, the vendor library to install.
 #pragma once
 
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "plugin/PluginState.h"
@@ -17,7 +18,6 @@ inline std::string BuildDir()
 {
     return ProgramFolder(2);
 }
-// Full path of the built plug-in.
 inline std::string PluginPath()
 {
     return BuildDir() + "\\VantorixRC.dll";
@@ -29,7 +29,6 @@ inline std::string PluginIniPath()
 }
 // What Open must return, as the host contract fixes it.
 constexpr char kPluginDescription[] = "Remote Control plugin for TV tuners Vantorix";
-// "<system directory>\QuelmoRC.dll".
 inline std::string VendorLibraryPath()
 {
     char dir[MAX_PATH] = {};
@@ -37,14 +36,12 @@ inline std::string VendorLibraryPath()
     return std::string(dir) + "\\" + VENDOR_LIBRARY_NAME;
 }
 
-// Whether the vendor library is loaded in this process now.
 inline bool VendorLoaded()
 {
     return GetModuleHandleA(VENDOR_LIBRARY_NAME) != nullptr;
 }
 
-// Copies sim\QuelmoRC_<variant>.dll over the system's vendor library
-// ("full", "no_name", "no_type", "no_uninit", "count_code", "none").
+// Copies sim\QuelmoRC_<variant>.dll (full, no_name, no_type, no_uninit, count_code, none) in its place.
 inline bool InstallVendor(const char* variant)
 {
     return SimInstallAsVendor((BuildDir() + "\\sim\\QuelmoRC_" + variant + ".dll").c_str());
@@ -73,22 +70,15 @@ inline void SimHold(uint32_t code)
     Sim()->codeMode = SIM_HELD;
     Sim()->heldCode = code;
 }
-// Timeline starting now: step i reports codes[i] from timesMs[i] on.
-inline void SimTimeline(const SimStep* steps, uint32_t count)
-{
-    SimPlayTimeline(Sim(), steps, count);
-}
 
-// The clock of the plug-in's code linked into this program, set by hand:
-// SetPollClock(TestClock) makes every poll read g_testNow.
+// The linked plug-in's clock set by hand: SetPollClock(TestClock) makes every poll read g_testNow.
 inline uint32_t g_testNow;
 inline uint32_t TestClock()
 {
     return g_testNow;
 }
 
-// The settings file of the plug-in's code linked into this program: the
-// program's own path with ".ini".
+// The settings file of the plug-in's code linked in: this program's own path with ".ini".
 inline std::string OwnIniPath()
 {
     return IniPathBeside(ProgramFolder(0));
@@ -100,32 +90,21 @@ inline void ForgetCachedProfile(const std::string& path)
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
 }
 
-// Writes text as the whole content of a file; true on success.
+// The whole content of a file: written (true on success), read (empty if it cannot be).
 inline bool WriteFileText(const std::string& path, const std::string& text)
 {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
-    return fclose(f) == 0 && ok;
+    std::ofstream out(path, std::ios::binary);
+    out.write(text.data(), text.size());
+    out.close();
+    return !out.fail();
 }
-// Reads a whole file; empty if it cannot be read.
 inline std::string ReadFileText(const std::string& path)
 {
-    std::string text;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f)
-        return text;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
-        text.append(buffer, n);
-    fclose(f);
-    return text;
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Empties the commands of the three tables of the plug-in's code linked into
-// this program; labels and the rest of the state stay.
+// Empties the commands (not the labels) of the three tables of the linked plug-in's code.
 inline void ClearAllBindings()
 {
     for (ButtonTable& table : g_buttonTables)
@@ -136,13 +115,12 @@ inline void ClearAllBindings()
 // that is not the shipped one, or a command not ended by its last byte.
 inline std::string BrokenSlot()
 {
-    for (int t = 0; t < TABLE_COUNT; ++t) {
+    for (int t = 0; t < TABLE_COUNT; ++t)
         for (int code = 0; code < BUTTON_COUNT; ++code) {
             const ButtonEntry& entry = g_buttonTables[t].entries[code];
             if (memcmp(entry.label, SHIPPED_BUTTON_TABLES[t].entries[code].label, LABEL_SIZE) != 0 ||
                 entry.command[COMMAND_SIZE - 1] != '\0')
                 return "table " + std::to_string(t) + " code " + std::to_string(code);
         }
-    }
     return "";
 }

@@ -9,18 +9,21 @@
 #include "support/TestEnv.h"
 #include "ui/resource.h"
 
-std::string HostMessage::Text(size_t at, size_t size) const
-{
-    const char* text = reinterpret_cast<const char*>(record + at);
-    return std::string(text, strnlen(text, size));
-}
-
 namespace {
 const char kHostClass[] = "VrcRecordingHost";
-// Host windows are kept for the life of the process and handed to the next
-// RecordingHost of the thread: creating and destroying X windows for every
-// case only adds work (and races) for Wine's X driver.
+// Ids of the text and icon statics in a message box.
+constexpr int kBoxTextId = 0xFFFF;
+constexpr int kBoxIconId = 0x0440;
+// Host windows live as long as the process, handed from host to host: an X
+// window made and destroyed per case only adds work (and races) for Wine.
 thread_local std::vector<HWND> t_spareWindows;
+
+bool ClassIs(HWND window, const char* name)
+{
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    return strcmp(className, name) == 0;
+}
 }  // namespace
 
 RecordingHost::RecordingHost()
@@ -52,11 +55,7 @@ LRESULT CALLBACK RecordingHost::WindowProc(HWND window, UINT message, WPARAM wPa
 {
     auto* host = reinterpret_cast<RecordingHost*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (message == WM_REMOTE_COMMAND && host) {
-        HostMessage m;
-        m.wParam = wParam;
-        m.lParam = lParam;
-        m.time = timeGetTime();
-        memset(m.record, 0, sizeof m.record);
+        HostMessage m = {wParam, lParam, {}, timeGetTime()};
         if (wParam)
             memcpy(m.record, reinterpret_cast<const void*>(wParam), sizeof m.record);
         if (host->keep)
@@ -70,10 +69,9 @@ LRESULT CALLBACK RecordingHost::WindowProc(HWND window, UINT message, WPARAM wPa
 
 bool RecordingHost::Hold(uint32_t code, size_t count, DWORD timeoutMs)
 {
-    if (count == 0)
-        count = messages.size() + 1;
     SimHold(code);
-    return PumpUntilCount(count, timeoutMs);
+    count = count ? count : messages.size() + 1;
+    return PumpUntil([&] { return messages.size() >= count; }, timeoutMs);
 }
 
 size_t RecordingHost::Tap(uint32_t code)
@@ -91,18 +89,10 @@ std::string RecordingHost::Log() const
     return log;
 }
 
-BoxWatcher::BoxWatcher()
-{
-    started_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    thread_ = std::thread([this] { Run(); });
-    WaitForSingleObject(started_, INFINITE);
-}
-
 BoxWatcher::~BoxWatcher()
 {
     stop_ = true;
     thread_.join();
-    CloseHandle(started_);
 }
 
 void BoxWatcher::ExpectOneWarning(const std::string& text)
@@ -115,31 +105,12 @@ void BoxWatcher::ExpectOneWarning(const std::string& text)
     EXPECT_TRUE(shown[0].warningIcon);
 }
 
-namespace {
-
-// Ids of the text and icon statics in a message box.
-constexpr int kBoxTextId = 0xFFFF;
-constexpr int kBoxIconId = 0x0440;
-
-}  // namespace
-
 std::string WindowText(HWND window)
 {
     char text[1024] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
 }
-
-namespace {
-
-bool ClassIs(HWND window, const char* name)
-{
-    char className[64] = {};
-    GetClassNameA(window, className, sizeof className);
-    return strcmp(className, name) == 0;
-}
-
-}  // namespace
 
 std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className)
 {
@@ -157,7 +128,6 @@ std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className)
 void BoxWatcher::Run()
 {
     const HICON warning = LoadIconA(nullptr, MAKEINTRESOURCEA(32515));  // IDI_WARNING
-    SetEvent(started_);
     std::vector<HWND> answered;
     while (!stop_) {
         for (HWND box : VisibleTopWindows(GetCurrentProcessId(), "#32770")) {
@@ -184,11 +154,10 @@ HWND FindSetupDialog(bool visibleOnly, HWND other)
     HWND found = nullptr;
     ForEachWindow([](WNDENUMPROC proc, LPARAM param) { return EnumThreadWindows(GetCurrentThreadId(), proc, param); },
                   [&](HWND window) {
-                      if (window == other || !ClassIs(window, "#32770") || !GetDlgItem(window, IDC_COMMAND_LIST) ||
-                          (visibleOnly && !IsWindowVisible(window)))
-                          return true;
-                      found = window;
-                      return false;
+                      if (window != other && ClassIs(window, "#32770") && GetDlgItem(window, IDC_COMMAND_LIST) &&
+                          (!visibleOnly || IsWindowVisible(window)))
+                          found = window;
+                      return !found;
                   });
     return found;
 }

@@ -1,13 +1,12 @@
-// A host as the TV software would be: a window that records every command
-// message, a message loop to pump, the plug-in loaded by path, a watcher
-// thread that dismisses message boxes and records what they said, the
-// windows to find on screen, and the fixture of a test run as such a host.
+// A host as the TV software would be: a window recording every command message,
+// a watcher that answers message boxes, windows to find, and the host's fixture.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <stdint.h>
+#include <string.h>
 
 #include <functional>
 #include <mutex>
@@ -22,10 +21,12 @@ struct HostMessage {
     WPARAM wParam;
     LPARAM lParam;
     uint8_t record[sizeof(HostCommandRecord)];
-    DWORD time;                                                                          // timeGetTime when it arrived
-    std::string Command() const { return Text(SOURCE_NAME_SIZE, RECORD_COMMAND_SIZE); }  // at bytes 64..
-    std::string Source() const { return Text(0, SOURCE_NAME_SIZE); }                     // at bytes 0..
-    std::string Text(size_t at, size_t size) const;  // up to the terminator or size bytes
+    DWORD time;  // timeGetTime when it arrived
+    std::string Command() const { return Text(SOURCE_NAME_SIZE, RECORD_COMMAND_SIZE); }
+    std::string Source() const { return Text(0, SOURCE_NAME_SIZE); }
+    // Up to the terminator or size bytes.
+    std::string Text(size_t at, size_t size) const { return std::string(Chars(at), strnlen(Chars(at), size)); }
+    const char* Chars(size_t at) const { return reinterpret_cast<const char*>(record + at); }
 };
 
 class RecordingHost {
@@ -39,23 +40,13 @@ public:
     // Runs inside the host's handler of each command message (re-entrancy tests).
     std::function<void(const HostMessage&)> onCommand;
 
-    // Dispatches this thread's messages (and so the poll timer) for ms.
+    // Dispatch this thread's messages (and so the poll timer) for ms, or until done() (returned).
     static void PumpFor(DWORD ms)
     {
-        PumpUntil([] { return false; }, ms);
+        PumpMessagesUntil([] { return false; }, ms);
     }
-    // Pumps until done() or timeout; returns done().
-    static bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
-    {
-        return PumpMessagesUntil(done, timeoutMs);
-    }
-    // Pumps until this host has count messages; false on timeout.
-    bool PumpUntilCount(size_t count, DWORD timeoutMs = 20000)
-    {
-        return PumpUntil([&] { return messages.size() >= count; }, timeoutMs);
-    }
-    // Holds code on the simulated remote (255: none), then pumps until this
-    // host has count messages (0: one more than now); false on timeout.
+    static bool PumpUntil(const std::function<bool()>& done, DWORD ms) { return PumpMessagesUntil(done, ms); }
+    // Holds code (255: none), then pumps until count messages (0: one more than now); false on timeout.
     bool Hold(uint32_t code, size_t count = 0, DWORD timeoutMs = 20000);
     // Holds code until the next message comes, then lets go; the message count.
     size_t Tap(uint32_t code);
@@ -68,16 +59,15 @@ private:
 };
 
 struct BoxRecord {
-    std::string caption;
-    std::string text;
-    bool hasOwner;
-    bool warningIcon;
+    std::string caption, text;
+    bool hasOwner, warningIcon;
 };
 
 class BoxWatcher {
 public:
-    BoxWatcher();   // starts the thread; returns once it runs
-    ~BoxWatcher();  // stops it
+    // A box shown before the thread runs waits for it: a box blocks its caller until answered.
+    BoxWatcher() : thread_([this] { Run(); }) {}
+    ~BoxWatcher();
     std::vector<BoxRecord> Boxes()
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -88,8 +78,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         boxes_.clear();
     }
-    // Exactly one box was shown: the plug-in's warning with this text, caption
-    // "VantorixRC", no owner and the warning icon.
+    // Exactly one box: the plug-in's warning (caption, no owner, warning icon) with text.
     void ExpectOneWarning(const std::string& text);
 
 private:
@@ -97,8 +86,7 @@ private:
     std::mutex mutex_;
     std::vector<BoxRecord> boxes_;
     volatile bool stop_ = false;
-    HANDLE started_;
-    std::thread thread_;
+    std::thread thread_;  // last: it starts once the rest is built
 };
 
 // Calls visit(window) for each window enumerate(proc, param) passes to proc
@@ -112,34 +100,26 @@ void ForEachWindow(Enumerate enumerate, Visit visit)
     enumerate(&Thunk::Call, reinterpret_cast<LPARAM>(&visit));
 }
 
-// The window's text (a message box's caption, a control's label).
 std::string WindowText(HWND window);
-// The visible top-level windows of class className in process pid.
 std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className);
 
-// A setup dialog among this thread's windows other than other, known by its
-// command list (1013); null if there is none.
+// A setup dialog (known by its command list) among this thread's windows but other; or null.
 HWND FindSetupDialog(bool visibleOnly = true, HWND other = nullptr);
 
-// A test as a host runs it: this window, the built plug-in to load, the
-// full simulator as the vendor library and no settings file beside the
-// plug-in. Afterwards the plug-in is closed and unloaded, no button is held
-// and the settings file is gone.
+// A test as a host runs it, with the full simulator and no settings file beside
+// the plug-in; afterwards the plug-in is closed and unloaded, no button held.
 class PluginHostTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Loads the built plug-in and opens it for this host.
     void OpenPlugin(const char* sourceName = "TV");
-    // The settings file ini (none if empty) beside the plug-in, then
-    // OpenPlugin and a Start that must succeed.
+    // The settings file ini (none if empty), OpenPlugin, and a Start that must succeed.
     void OpenAndStart(const std::string& ini = "", const char* sourceName = "TV");
 
     RecordingHost host;
     PluginDll plugin;
 };
 
-// The same with the box watcher.
 class HostedPluginTest : public PluginHostTest {
 protected:
     BoxWatcher boxes;

@@ -1,5 +1,4 @@
-// Test entry point: unbuffered output, so a crash under Wine still shows
-// which case was running.
+// Unbuffered output, so a crash under Wine still shows which case was running.
 #include <gtest/gtest.h>
 
 #include <stdio.h>

@@ -1,38 +1,27 @@
-// Dialog template 107 and logo bitmap 105 as stored in the built plug-in: the
-// resource is read from the file loaded as data, and every field is compared
-// with the layout the dialog is drawn to.
+// Dialog template 107 and logo bitmap 105 as stored in the built plug-in: every
+// field compared with the layout the dialog is drawn to.
 #include "support/LinkedPlugin.h"
 
 #include <commctrl.h>
 
 #include "ui/resource.h"
 
-namespace {
-
 constexpr WORD kRussian = 1049;  // MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)
 constexpr uint32_t kNoId = 0xFFFFFFFFu;
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 
-enum ControlClass { CLS_BUTTON, CLS_EDIT, CLS_STATIC, CLS_COMBOBOX, CLS_UPDOWN };
-
-// The ordinal a resource compiler writes for a predefined class (-1: none)
-// and the equivalent class name.
-struct ClassName {
-    int ordinal;
-    const wchar_t* name;
-};
-const ClassName kClassNames[] = {
-    {0x80, L"Button"}, {0x81, L"Edit"}, {0x82, L"Static"}, {0x85, L"ComboBox"}, {-1, L"msctls_updown32"},
+// The ordinal a resource compiler writes for a predefined class (-1: none), and its name.
+const std::pair<int, std::string> kClassNames[] = {
+    {0x80, "Button"}, {0x81, "Edit"}, {0x82, "Static"}, {0x85, "ComboBox"}, {-1, "msctls_updown32"},
 };
 
 // Texts that are no exact string: the logo's ordinal, and a line whose wording is free.
-const wchar_t kLogoOrdinal[] = L"#105";
-const wchar_t kAnyOneLine[] = L"<one line>";
+const char kLogoOrdinal[] = "#105";
+const char kAnyOneLine[] = "<one line>";
 
 struct ExpectedControl {
     uint32_t id;
-    ControlClass cls;
-    const wchar_t* text;
+    const char *cls, *text;
     short x, y, cx, cy;
     DWORD style;
 };
@@ -47,48 +36,35 @@ constexpr DWORD kStatusField = kChild | SS_CENTER | SS_SUNKEN | WS_GROUP;
 
 // The 28 controls in template (creation and tab) order.
 const ExpectedControl kControls[] = {
-    {IDC_EXIT, CLS_BUTTON, L"Выход", 196, 142, 60, 14, kChild | BS_DEFPUSHBUTTON | WS_TABSTOP},
-    {kNoId, CLS_BUTTON, L"WDM устройство видеозахвата", 4, 2, 217, 32, kGroupBox},
-    {IDC_DEVICE_LIST, CLS_COMBOBOX, L"", 10, 14, 205, 47, kDropList},
-    {kNoId, CLS_BUTTON, L"Тайминги пульта ДУ", 4, 35, 155, 61, kGroupBox},
-    {IDC_DELAY_EDIT, CLS_EDIT, L"", 120, 45, 32, 13, kNumberEdit},
-    {IDC_DELAY_SPIN, CLS_UPDOWN, L"Spin1", 144, 45, 11, 13, kUpDown},
-    {IDC_INTERVAL_EDIT, CLS_EDIT, L"", 120, 61, 32, 13, kNumberEdit},
-    {IDC_INTERVAL_SPIN, CLS_UPDOWN, L"Spin1", 144, 61, 11, 13, kUpDown},
-    {IDC_RELEASE_EDIT, CLS_EDIT, L"", 120, 77, 32, 13, kNumberEdit},
-    {IDC_RELEASE_SPIN, CLS_UPDOWN, L"Spin1", 144, 77, 11, 13, kUpDown},
-    {kNoId, CLS_STATIC, L"Задержка перед повтором (мс)", 10, 47, 106, 8, kLabel},
-    {kNoId, CLS_STATIC, L"Интервал автоповтора (мс)", 10, 63, 106, 8, kLabel | SS_NOPREFIX},
-    {kNoId, CLS_STATIC, L"Время отжатия кнопки (мс)", 10, 79, 106, 8, kLabel},
-    {kNoId, CLS_BUTTON, L"Статус пульта ДУ", 165, 35, 90, 61, kGroupBox},
-    {kNoId, CLS_STATIC, L"Статус", 171, 79, 26, 8, kLabel},
-    {kNoId, CLS_STATIC, L"Код", 171, 47, 26, 8, kLabel},
-    {kNoId, CLS_STATIC, L"Кнопка", 171, 63, 26, 8, kLabel},
-    {IDC_STATUS_TEXT, CLS_STATIC, L"Отжата", 201, 78, 48, 11, kStatusField},
-    {IDC_CODE_TEXT, CLS_STATIC, L"", 201, 46, 48, 11, kStatusField},
-    {IDC_BUTTON_TEXT, CLS_STATIC, L"", 201, 62, 48, 11, kStatusField},
-    {kNoId, CLS_BUTTON, L"Привязки кнопок пульта ДУ", 4, 98, 252, 40, kGroupBox},
-    {IDC_BUTTON_LIST, CLS_COMBOBOX, L"", 10, 118, 78, 122, kDropList},
-    {IDC_COMMAND_LIST, CLS_COMBOBOX, L"", 96, 118, 154, 122, kDropList},
-    {kNoId, CLS_STATIC, L"Кнопка", 10, 108, 76, 8, kLabel},
-    {kNoId, CLS_STATIC, L"Команда, отправляемая в Nimbrel", 96, 109, 149, 8, kLabel},
-    {IDC_DEFAULTS, CLS_BUTTON, L"По умолчанию", 4, 142, 60, 14, kChild | BS_PUSHBUTTON | WS_TABSTOP},
-    {kNoId, CLS_STATIC, kLogoOrdinal, 229, 9, 23, 21, kChild | SS_BITMAP | SS_SUNKEN},
-    {IDC_ABOUT_TEXT, CLS_STATIC, kAnyOneLine, 73, 145, 113, 9, kChild | SS_CENTER | WS_GROUP},
+    {IDC_EXIT, "Button", "Выход", 196, 142, 60, 14, kChild | BS_DEFPUSHBUTTON | WS_TABSTOP},
+    {kNoId, "Button", "WDM устройство видеозахвата", 4, 2, 217, 32, kGroupBox},
+    {IDC_DEVICE_LIST, "ComboBox", "", 10, 14, 205, 47, kDropList},
+    {kNoId, "Button", "Тайминги пульта ДУ", 4, 35, 155, 61, kGroupBox},
+    {IDC_DELAY_EDIT, "Edit", "", 120, 45, 32, 13, kNumberEdit},
+    {IDC_DELAY_SPIN, "msctls_updown32", "Spin1", 144, 45, 11, 13, kUpDown},
+    {IDC_INTERVAL_EDIT, "Edit", "", 120, 61, 32, 13, kNumberEdit},
+    {IDC_INTERVAL_SPIN, "msctls_updown32", "Spin1", 144, 61, 11, 13, kUpDown},
+    {IDC_RELEASE_EDIT, "Edit", "", 120, 77, 32, 13, kNumberEdit},
+    {IDC_RELEASE_SPIN, "msctls_updown32", "Spin1", 144, 77, 11, 13, kUpDown},
+    {kNoId, "Static", "Задержка перед повтором (мс)", 10, 47, 106, 8, kLabel},
+    {kNoId, "Static", "Интервал автоповтора (мс)", 10, 63, 106, 8, kLabel | SS_NOPREFIX},
+    {kNoId, "Static", "Время отжатия кнопки (мс)", 10, 79, 106, 8, kLabel},
+    {kNoId, "Button", "Статус пульта ДУ", 165, 35, 90, 61, kGroupBox},
+    {kNoId, "Static", "Статус", 171, 79, 26, 8, kLabel},
+    {kNoId, "Static", "Код", 171, 47, 26, 8, kLabel},
+    {kNoId, "Static", "Кнопка", 171, 63, 26, 8, kLabel},
+    {IDC_STATUS_TEXT, "Static", "Отжата", 201, 78, 48, 11, kStatusField},
+    {IDC_CODE_TEXT, "Static", "", 201, 46, 48, 11, kStatusField},
+    {IDC_BUTTON_TEXT, "Static", "", 201, 62, 48, 11, kStatusField},
+    {kNoId, "Button", "Привязки кнопок пульта ДУ", 4, 98, 252, 40, kGroupBox},
+    {IDC_BUTTON_LIST, "ComboBox", "", 10, 118, 78, 122, kDropList},
+    {IDC_COMMAND_LIST, "ComboBox", "", 96, 118, 154, 122, kDropList},
+    {kNoId, "Static", "Кнопка", 10, 108, 76, 8, kLabel},
+    {kNoId, "Static", "Команда, отправляемая в Nimbrel", 96, 109, 149, 8, kLabel},
+    {IDC_DEFAULTS, "Button", "По умолчанию", 4, 142, 60, 14, kChild | BS_PUSHBUTTON | WS_TABSTOP},
+    {kNoId, "Static", kLogoOrdinal, 229, 9, 23, 21, kChild | SS_BITMAP | SS_SUNKEN},
+    {IDC_ABOUT_TEXT, "Static", kAnyOneLine, 73, 145, 113, 9, kChild | SS_CENTER | WS_GROUP},
 };
-
-const wchar_t kCaption[] = L"Настройка плагина VantorixRC";
-
-std::string Narrow(const std::wstring& s)
-{
-    std::string out;
-    for (wchar_t c : s) {
-        char piece[8];
-        snprintf(piece, sizeof piece, c < 128 ? "%c" : "\\u%04x", static_cast<unsigned>(c));
-        out += piece;
-    }
-    return out;
-}
 
 // Sequential reader over a resource; any read past the end marks it failed.
 struct TemplateReader {
@@ -102,23 +78,22 @@ struct TemplateReader {
         at += sizeof v;
         return v;
     }
-    uint16_t Word() { return Get<uint16_t>(); }
-    uint32_t Dword() { return Get<uint32_t>(); }
-    int16_t Short() { return Get<int16_t>(); }
-    // A string of UTF-16 characters up to its terminator, from its first character c.
+    // A string of UTF-16 characters up to its terminator, from its first character c, as UTF-8.
     std::string String(uint16_t c)
     {
         std::wstring s;
-        for (; ok && c != 0; c = Word())
+        for (; ok && c != 0; c = Get<uint16_t>())
             s.push_back(static_cast<wchar_t>(c));
-        return Narrow(s);
+        char utf8[512] = {};
+        WideCharToMultiByte(CP_UTF8, 0, s.c_str(), -1, utf8, sizeof utf8 - 1, nullptr, nullptr);
+        return utf8;
     }
-    std::string String() { return String(Word()); }
+    std::string String() { return String(Get<uint16_t>()); }
     // A name, class or text: "#n" for an ordinal, else the string quoted ("" for none).
     std::string Name()
     {
-        const uint16_t first = Word();
-        return first == 0xFFFF ? "#" + std::to_string(Word()) : "\"" + String(first) + "\"";
+        const uint16_t first = Get<uint16_t>();
+        return first == 0xFFFF ? "#" + std::to_string(Get<uint16_t>()) : "\"" + String(first) + "\"";
     }
     void AlignDword() { at = (at + 3) & ~size_t(3); }
 
@@ -127,8 +102,8 @@ struct TemplateReader {
     bool ok = true;
 };
 
-std::string ControlLine(uint32_t id, const std::string& cls, const std::string& text, short x, short y, short cx,
-                        short cy, uint32_t style, uint32_t exStyle)
+static std::string ControlLine(uint32_t id, const std::string& cls, const std::string& text, short x, short y, short cx,
+                               short cy, uint32_t style, uint32_t exStyle)
 {
     char line[512];
     snprintf(line, sizeof line, "id %d %s %s at %d,%d %dx%d style 0x%08X exstyle 0x%X", static_cast<int>(id),
@@ -136,54 +111,40 @@ std::string ControlLine(uint32_t id, const std::string& cls, const std::string& 
     return line;
 }
 
-class PluginResources : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        module = LoadLibraryExA(PluginPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(module, nullptr) << PluginPath();
-    }
-    void TearDown() override
-    {
-        if (module)
-            FreeLibrary(module);
-    }
+// The bytes of a resource of the built plug-in, loaded as data; empty if it is missing.
+static std::vector<uint8_t> Resource(LPCSTR type, int id, WORD language)
+{
+    const HMODULE module = LoadLibraryExA(PluginPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    EXPECT_NE(module, nullptr) << PluginPath();
+    HRSRC info = module ? FindResourceExA(module, type, MAKEINTRESOURCEA(id), language) : nullptr;
+    HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
+    const auto* data = static_cast<const uint8_t*>(loaded ? LockResource(loaded) : nullptr);
+    std::vector<uint8_t> bytes(data, data ? data + SizeofResource(module, info) : data);
+    if (module)
+        FreeLibrary(module);
+    return bytes;
+}
 
-    // The bytes of a resource in the given language; empty if it is missing.
-    std::vector<uint8_t> Resource(LPCSTR type, int id, WORD language)
-    {
-        HRSRC info = FindResourceExA(module, type, MAKEINTRESOURCEA(id), language);
-        HGLOBAL loaded = info ? LoadResource(module, info) : nullptr;
-        const auto* data = static_cast<const uint8_t*>(loaded ? LockResource(loaded) : nullptr);
-        return data ? std::vector<uint8_t>(data, data + SizeofResource(module, info)) : std::vector<uint8_t>();
-    }
-
-    HMODULE module = nullptr;
-};
-
-}  // namespace
-
-TEST_F(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
+TEST(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
 {
     const std::vector<uint8_t> bytes = Resource(RT_DIALOG, IDD_SETUP, kRussian);
     ASSERT_FALSE(bytes.empty()) << "no Russian dialog 107";
     TemplateReader r{bytes};
 
-    // Extended template header.
-    EXPECT_EQ(r.Word(), 1) << "dlgVer";
-    EXPECT_EQ(r.Word(), 0xFFFF) << "signature of an extended template";
-    r.Dword();  // help id
-    EXPECT_EQ(r.Dword(), 0x00000080u) << "extended style";
-    EXPECT_EQ(r.Dword(), 0x00C008C0u) << "style";
-    const uint16_t count = r.Word();
+    EXPECT_EQ(r.Get<uint16_t>(), 1) << "dlgVer";
+    EXPECT_EQ(r.Get<uint16_t>(), 0xFFFF) << "signature of an extended template";
+    r.Get<uint32_t>();  // help id
+    EXPECT_EQ(r.Get<uint32_t>(), 0x00000080u) << "extended style";
+    EXPECT_EQ(r.Get<uint32_t>(), 0x00C008C0u) << "style";
+    const uint16_t count = r.Get<uint16_t>();
     EXPECT_EQ(count, 28);
     for (const short expected : {0, 0, 260, 160})
-        EXPECT_EQ(r.Short(), expected) << "x, y, width, height";
+        EXPECT_EQ(r.Get<int16_t>(), expected) << "x, y, width, height";
     EXPECT_EQ(r.Name(), "\"\"") << "menu";
     EXPECT_EQ(r.Name(), "\"\"") << "dialog class";
-    EXPECT_EQ(r.String(), Narrow(kCaption));
-    EXPECT_EQ(r.Word(), 8) << "point size";
-    EXPECT_EQ(r.Word(), 0) << "weight";
+    EXPECT_EQ(r.String(), "Настройка плагина VantorixRC");
+    EXPECT_EQ(r.Get<uint16_t>(), 8) << "point size";
+    EXPECT_EQ(r.Get<uint16_t>(), 0) << "weight";
     EXPECT_EQ(r.Get<uint8_t>(), 0) << "italic";
     EXPECT_EQ(r.Get<uint8_t>(), 1) << "character set";
     EXPECT_EQ(r.String(), "Tahoma");
@@ -193,33 +154,31 @@ TEST_F(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
     std::vector<std::string> expected, actual;
     for (const ExpectedControl& e : kControls) {
         const bool exact = e.text != kLogoOrdinal && e.text != kAnyOneLine;
-        const std::string text = exact ? "\"" + Narrow(e.text) + "\"" : Narrow(e.text);
-        expected.push_back(ControlLine(e.id, Narrow(kClassNames[e.cls].name), text, e.x, e.y, e.cx, e.cy, e.style, 0));
+        const std::string text = exact ? "\"" + std::string(e.text) + "\"" : e.text;
+        expected.push_back(ControlLine(e.id, e.cls, text, e.x, e.y, e.cx, e.cy, e.style, 0));
     }
     for (uint16_t i = 0; i < count && r.ok; ++i) {
         r.AlignDword();
-        r.Dword();  // help id
-        const uint32_t exStyle = r.Dword();
-        const uint32_t style = r.Dword();
-        const short x = r.Short(), y = r.Short(), cx = r.Short(), cy = r.Short();
-        const uint32_t id = r.Dword();
-        std::string className = r.Name();
-        std::string text = r.Name();
-        r.at += r.Word();  // creation data
+        r.Get<uint32_t>();  // help id
+        const uint32_t exStyle = r.Get<uint32_t>(), style = r.Get<uint32_t>();
+        const short x = r.Get<int16_t>(), y = r.Get<int16_t>(), cx = r.Get<int16_t>(), cy = r.Get<int16_t>();
+        const uint32_t id = r.Get<uint32_t>();
+        std::string className = r.Name(), text = r.Name();
+        r.at += r.Get<uint16_t>();  // creation data
         // A predefined class may be written as its ordinal or its name.
-        for (const ClassName& known : kClassNames)
-            if (className == "#" + std::to_string(known.ordinal) ||
-                _stricmp(className.c_str(), ("\"" + Narrow(known.name) + "\"").c_str()) == 0)
-                className = Narrow(known.name);
+        for (const auto& known : kClassNames)
+            if (className == "#" + std::to_string(known.first) ||
+                _stricmp(className.c_str(), ("\"" + known.second + "\"").c_str()) == 0)
+                className = known.second;
         if (id == 1014 && text.size() > 2 && text[0] == '"' && text.find_first_of("\r\n") == std::string::npos)
-            text = Narrow(kAnyOneLine);
+            text = kAnyOneLine;
         actual.push_back(ControlLine(id, className, text, x, y, cx, cy, style, exStyle));
     }
     EXPECT_TRUE(r.ok && r.at <= bytes.size()) << "template ends early";
     EXPECT_EQ(actual, expected);
 }
 
-TEST_F(PluginResources, LogoBitmapIs32By32With8BitsPerPixel)
+TEST(PluginResources, LogoBitmapIs32By32With8BitsPerPixel)
 {
     const std::vector<uint8_t> bytes = Resource(RT_BITMAP, IDB_LOGO, LANG_NEUTRAL);
     ASSERT_GE(bytes.size(), sizeof(BITMAPINFOHEADER));

@@ -1,15 +1,14 @@
-// The engine through the built plug-in, as a host drives it: the real 30 ms
-// thread timer, the simulator following a timeline, and the host's message
-// loop. Order and numbering are exact; times only have generous bounds.
+// The built plug-in as a host drives it: the real 30 ms timer, the simulator on
+// a timeline. Order and numbering are exact; times only have generous bounds.
 #include "support/LinkedPlugin.h"
 
 typedef HostedPluginTest EngineDllTest;
 
-TEST_F(EngineDllTest, HeldButtonGivesPressNumberedRepeatsAndOneRelease)
+TEST_F(EngineDllTest, HeldButtonGivesPressNumberedRepeatsAndOneReleaseAndStopFromTheHandlerEndsIt)
 {
     OpenAndStart("[Buttons]\r\n1A=CH_UP\r\n");
     const SimStep steps[] = {{0, 255}, {200, 0x1A}, {1700, 255}};
-    SimTimeline(steps, 3);
+    SimPlayTimeline(Sim(), steps, 3);
     const DWORD start = Sim()->timelineStart;
     ASSERT_TRUE(
         RecordingHost::PumpUntil([&] { return !host.messages.empty() && host.messages.back().lParam == -1; }, 30000));
@@ -17,8 +16,7 @@ TEST_F(EngineDllTest, HeldButtonGivesPressNumberedRepeatsAndOneRelease)
 
     const std::vector<HostMessage>& m = host.messages;
     ASSERT_GE(m.size(), 3u) << "press, at least one repeat in 1.5 s, release";
-    // Repeats are at least RepeatInterval - 20 = 80 ms apart by construction,
-    // so 1.5 s of holding cannot give more than this many.
+    // Repeats come at least RepeatInterval - 20 = 80 ms apart: no more than this in 1.5 s.
     EXPECT_LE(m.size(), 2u + 1500 / 80 + 1);
     for (size_t i = 0; i < m.size(); ++i) {
         SCOPED_TRACE(i);
@@ -37,6 +35,17 @@ TEST_F(EngineDllTest, HeldButtonGivesPressNumberedRepeatsAndOneRelease)
     EXPECT_GE(static_cast<int32_t>(m.back().time - (start + 1700)), 0) << "release before the button went";
     EXPECT_LT(static_cast<int32_t>(m.back().time - (start + 1700)), 10000);
     EXPECT_TRUE(boxes.Boxes().empty());
+
+    // Held again, a Stop from the host's handler of repeat 1 ends polling after one release.
+    host.messages.clear();
+    host.onCommand = [this](const HostMessage& each) {
+        if (each.lParam == 1)
+            plugin.Stop();
+    };
+    ASSERT_TRUE(host.Hold(0x1A, 3, 30000));
+    RecordingHost::PumpFor(400);
+    host.onCommand = nullptr;
+    EXPECT_EQ(host.Log(), "CH_UP 0, CH_UP 1, CH_UP -1");
 }
 
 TEST_F(EngineDllTest, SwitchStopAndCloseThroughTheExports)
@@ -44,8 +53,8 @@ TEST_F(EngineDllTest, SwitchStopAndCloseThroughTheExports)
     // A long delay keeps repeats out, so the sequence does not depend on timing.
     OpenAndStart("[Hardware]\r\nDelayBeforeRepeat=60000\r\n[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n");
     const SimStep steps[] = {{0, 255}, {100, 0x1A}, {400, 0x12}, {700, 255}};
-    SimTimeline(steps, 4);
-    ASSERT_TRUE(host.PumpUntilCount(4, 30000));
+    SimPlayTimeline(Sim(), steps, 4);
+    ASSERT_TRUE(RecordingHost::PumpUntil([&] { return host.messages.size() >= 4; }, 30000));
     RecordingHost::PumpFor(300);
     const std::string switched = "CH_UP 0, CH_UP -1, POWER 0, POWER -1";
     ASSERT_EQ(host.Log(), switched);
@@ -67,23 +76,8 @@ TEST_F(EngineDllTest, SwitchStopAndCloseThroughTheExports)
         EXPECT_EQ(each.wParam, host.messages[0].wParam);
 }
 
-TEST_F(EngineDllTest, StopFromTheHostsHandlerEndsPollingAfterOneRelease)
-{
-    OpenAndStart("[Buttons]\r\n1A=CH_UP\r\n");
-    host.onCommand = [this](const HostMessage& m) {
-        if (m.lParam == 1)
-            plugin.Stop();
-    };
-    ASSERT_TRUE(host.Hold(0x1A, 3, 30000));
-    RecordingHost::PumpFor(400);
-    host.onCommand = nullptr;
-    EXPECT_EQ(host.Log(), "CH_UP 0, CH_UP 1, CH_UP -1");
-}
-
-// A host whose handler runs a modal loop of its own (a message box, its
-// on-screen menu): the poll timer ticks inside it, and the remote keeps
-// working there. Once the handler returns, the poll it interrupted sends
-// nothing stale.
+// A host's handler runs a modal loop of its own (a message box, a menu): the
+// remote works inside it, and the poll it interrupted sends nothing stale after.
 TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
 {
     OpenAndStart("[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n");
@@ -91,10 +85,8 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
         return !host.messages.empty() && host.messages.back().Command() == command &&
                host.messages.back().lParam == value;
     };
-    typedef std::pair<std::string, int32_t> Cmd;
 
-    // The release of Chan + (the remote went straight to Power) opens a loop
-    // in which the user taps Power: one press and one release, both inside.
+    // Chan +'s release (the remote went straight to Power) opens a loop in which Power is tapped.
     bool looped = false;
     host.onCommand = [&](const HostMessage& m) {
         if (!looped && m.lParam == -1 && m.Command() == "CH_UP") {
@@ -103,13 +95,12 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
         }
     };
     const SimStep tap[] = {{0, 255}, {100, 0x1A}, {400, 0x12}, {700, 255}};
-    SimTimeline(tap, 4);
-    ASSERT_TRUE(host.PumpUntilCount(4, 10000));
+    SimPlayTimeline(Sim(), tap, 4);
+    ASSERT_TRUE(RecordingHost::PumpUntil([&] { return host.messages.size() >= 4; }, 10000));
     RecordingHost::PumpFor(400);
     EXPECT_EQ(host.Log(), "CH_UP 0, CH_UP -1, POWER 0, POWER -1");
 
-    // The first repeat of Chan + opens a loop in which the user moves to
-    // Power and holds it: Power repeats only DelayBeforeRepeat after its press.
+    // Chan +'s first repeat opens a loop in which Power is held: it repeats DelayBeforeRepeat after its press.
     host.messages.clear();
     looped = false;
     host.onCommand = [&](const HostMessage& m) {
@@ -120,27 +111,21 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
         }
     };
     const SimStep move[] = {{0, 255}, {100, 0x1A}, {700, 0x12}, {1700, 255}};
-    SimTimeline(move, 4);
+    SimPlayTimeline(Sim(), move, 4);
     ASSERT_TRUE(RecordingHost::PumpUntil([&] { return last("POWER", -1); }, 10000));
     host.onCommand = nullptr;
-    // Chan + repeats on inside the loop, each number once; then its release,
-    // Power's press and Power's first repeat.
-    std::vector<Cmd> seen;
-    for (const HostMessage& m : host.messages)
-        seen.emplace_back(m.Command(), static_cast<int32_t>(m.lParam));
-    size_t i = 1;
-    while (i < seen.size() && seen[i] == Cmd("CH_UP", static_cast<int32_t>(i)))
-        ++i;
-    ASSERT_LT(i + 2, seen.size());
-    EXPECT_EQ(seen[i], Cmd("CH_UP", -1));
-    EXPECT_EQ(seen[i + 1], Cmd("POWER", 0));
-    EXPECT_EQ(seen[i + 2], Cmd("POWER", 1));
+    // Chan + repeats on in the loop, each number once; then its release, Power's press and first repeat.
     const std::vector<HostMessage>& m = host.messages;
+    const auto text = [&](size_t k) { return m[k].Command() + " " + std::to_string(m[k].lParam); };
+    size_t i = 1;
+    while (i < m.size() && text(i) == "CH_UP " + std::to_string(i))
+        ++i;
+    ASSERT_LT(i + 2, m.size());
+    EXPECT_EQ(text(i) + ", " + text(i + 1) + ", " + text(i + 2), "CH_UP -1, POWER 0, POWER 1");
     EXPECT_GE(static_cast<int32_t>(m[i + 2].time - m[i + 1].time), 340) << "Power repeated before the delay";
 }
 
-// A host that unloads the plug-in while it polls, without Close: the thread
-// timer must not outlive the module it calls into.
+// A host unloads the plug-in while it polls, without Close: the timer must not outlive it.
 TEST_F(EngineDllTest, UnloadingWhilePollingLeavesNoTimerBehind)
 {
     OpenPlugin();

@@ -1,25 +1,20 @@
-// The plug-in's poll linked in-process: the exports, PollRemote driven tick
-// by tick with a fake clock, the simulator as the vendor library and a
-// recording host window. The key session's own rules (timing, receivers,
-// hosts that call back) are tested natively; here: the timer, the vendor
-// read, and the command record that reaches the host.
+// The plug-in's poll linked in, on a fake clock: the timer, the vendor read and the record
+// the host gets (the key session's own rules are tested natively).
 #include <functional>
 
 #include "support/LinkedPlugin.h"
 #include "support/PollSegments.h"
-
-namespace {
 
 constexpr uint8_t A = 0x1A;     // bound to CH_UP
 constexpr uint8_t B = 0x12;     // bound to POWER
 constexpr uint8_t FREE = 0x20;  // never bound
 constexpr uint8_t NONE = 255;
 
-UINT_PTR g_fakeTimerResult;
-int g_fakeTimerCalls;
-UINT g_fakeTimerPeriod;
-TIMERPROC g_fakeTimerProc;
-UINT_PTR WINAPI FakeSetTimer(HWND window, UINT_PTR id, UINT period, TIMERPROC proc)
+static UINT_PTR g_fakeTimerResult;
+static int g_fakeTimerCalls;
+static UINT g_fakeTimerPeriod;
+static TIMERPROC g_fakeTimerProc;
+static UINT_PTR WINAPI FakeSetTimer(HWND window, UINT_PTR id, UINT period, TIMERPROC proc)
 {
     ++g_fakeTimerCalls;
     g_fakeTimerPeriod = window == nullptr && id == 0 ? period : 0;
@@ -51,8 +46,7 @@ protected:
         ASSERT_GT(Start(), 1u);
     }
 
-    // One poll every 30 ms from base to base + end, each seeing the code of
-    // the last segment begun, carrying the timer id of the moment.
+    // Polls every 30 ms from base to base + end along the segments, with the timer id of the moment.
     void Run(const std::vector<Segment>& segments, uint32_t end, const std::function<void(uint32_t)>& beforePoll = {})
     {
         PollSegments(segments, end, [&](uint8_t code, uint32_t t) {
@@ -70,10 +64,6 @@ protected:
     RecordingHost host;
     std::string events;
 };
-
-}  // namespace
-
-// What reaches the host.
 
 TEST_F(PollingTest, OnlyBoundButtonsUpTo92ReachTheHostWithTheirCommandLookedUpAtEachEvent)
 {
@@ -95,9 +85,8 @@ TEST_F(PollingTest, OnlyBoundButtonsUpTo92ReachTheHostWithTheirCommandLookedUpAt
     EXPECT_EQ(events, "0 CH_UP 0, 390 CH_UP 1, 480 MUTE 2, 570 MUTE 3, 660 MUTE 4, 750 MUTE 5, 840 MUTE 6, "
                       "930 MUTE 7, 1080 MUTE -1");
 
-    // Unbound and above-92 buttons are held silently; a switch from one
-    // only presses the bound one; a shorter command after a longer one
-    // carries its own terminator.
+    // Unbound and above-92 buttons are held silently; a switch from one only presses the
+    // bound one; a shorter command after a longer one carries its own terminator.
     events.clear();
     base += 2000;
     Run({{0, FREE}, {510, 93}, {900, 200}, {1290, 92}, {1320, NONE}, {1500, 0x05}, {1560, 0x06}, {1590, NONE}}, 1800);
@@ -105,8 +94,6 @@ TEST_F(PollingTest, OnlyBoundButtonsUpTo92ReachTheHostWithTheirCommandLookedUpAt
     EXPECT_STREQ(g_plugin.commandRecord.command, "OK");
     EXPECT_STREQ(g_plugin.commandRecord.sourceName, "TV");
 }
-
-// Start, Stop, Close and the poll's guard.
 
 TEST_F(PollingTest, StartNeedsAnOpenCardAsksForA30msThreadTimerAndReturnsItsId)
 {
@@ -180,13 +167,12 @@ TEST_F(PollingTest, PollIsIgnoredUnlessTimerDevicePollingAndHostAreAllThere)
     UINT_PTR id = 0;
     const struct {
         const char* name;
-        std::function<void()> breakIt, restore;
+        std::function<void()> toggle;  // takes it away; a second call gives it back
     } cases[] = {
-        {"wrong timer id", [&] { id += 1; }, [&] { id -= 1; }},
-        {"no device", [&] { std::swap(device, g_plugin.device); }, [&] { std::swap(device, g_plugin.device); }},
-        {"polling 0", [] { g_plugin.session.polling = 0; }, [] { g_plugin.session.polling = 1; }},
-        {"no host window", [&] { std::swap(listening, g_plugin.session.hostListening); },
-         [&] { std::swap(listening, g_plugin.session.hostListening); }},
+        {"wrong timer id", [&] { id ^= 1; }},
+        {"no device", [&] { std::swap(device, g_plugin.device); }},
+        {"polling 0", [] { g_plugin.session.polling ^= 1; }},
+        {"no host window", [&] { std::swap(listening, g_plugin.session.hostListening); }},
     };
     OpenAndStart();
     Run({{0, A}}, 420);  // held and repeating
@@ -199,9 +185,9 @@ TEST_F(PollingTest, PollIsIgnoredUnlessTimerDevicePollingAndHostAreAllThere)
             SimHold(code);
             g_testNow += 1000;
             id = g_plugin.timerId;
-            c.breakIt();
+            c.toggle();
             PollRemote(nullptr, WM_TIMER, id, 0);
-            c.restore();
+            c.toggle();
             EXPECT_EQ(ReadCodeCalls(), reads) << "the vendor library was asked";
             EXPECT_EQ(memcmp(&before, &g_plugin.session.tracker, sizeof before), 0);
             EXPECT_EQ(host.messages.size(), 2u);

@@ -4,7 +4,20 @@
 #include "support/ImportPatch.h"
 #include "support/LinkedPlugin.h"
 
-namespace {
+static UINT g_fakeDirectoryLength;
+static int g_libraryLoads;
+static decltype(&LoadLibraryA) g_realLoadLibrary;
+static UINT WINAPI FakeSystemDirectory(LPSTR buffer, UINT size)
+{
+    if (buffer && size > 0)
+        buffer[0] = '\0';
+    return g_fakeDirectoryLength;
+}
+static HMODULE WINAPI CountingLoadLibrary(LPCSTR path)
+{
+    ++g_libraryLoads;
+    return g_realLoadLibrary(path);
+}
 
 // The full library unless a test installs another variant.
 class RemoteDeviceTest : public ::testing::Test {
@@ -16,9 +29,12 @@ protected:
         ResetSim();
     }
     std::string CallLog() const { return std::string(Sim()->callLog, Sim()->callLogLength); }
-    // A device on the installed library asked everything once, with code 7 held, then released.
-    void ExpectAnswers(uint32_t count, const char* name, int32_t opens, int32_t type)
+    // A device on variant (null: none installed) asked everything once, with code 7 held, then released.
+    void ExpectAnswers(const char* variant, uint32_t count, const char* name, int32_t opens, int32_t type)
     {
+        SCOPED_TRACE(variant ? variant : "no library");
+        if (variant)
+            Install(variant);
         SimHold(7);
         RemoteDevice device;
         EXPECT_EQ(device.CardCount(), count);
@@ -31,15 +47,20 @@ protected:
     BoxWatcher boxes;
 };
 
-}  // namespace
-
 TEST_F(RemoteDeviceTest, FullLibraryOpensCardsAndReadsCodes)
 {
     Sim()->cardCount = 2;
+    Sim()->nullName[0] = 1;
     strcpy(Sim()->cardNames[1], "Second card");
     Sim()->remoteType[1] = 1;
     RemoteDevice device;
     EXPECT_EQ(device.CardCount(), 2u);
+    // A name out of range is empty without asking; a null name from the vendor reads as empty.
+    EXPECT_STREQ(device.CardName(2), "");
+    EXPECT_STREQ(device.CardName(0xFFFFFFFFu), "");
+    EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME], 0u);
+    EXPECT_STREQ(device.CardName(0), "");  // a null pointer fails this too
+    EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME], 1u);
     EXPECT_STREQ(device.CardName(1), "Second card");
     EXPECT_EQ(device.ReadCode(), 255);  // no card open yet
     EXPECT_EQ(device.RemoteType(), -1);
@@ -57,96 +78,46 @@ TEST_F(RemoteDeviceTest, FullLibraryOpensCardsAndReadsCodes)
     EXPECT_EQ(device.ReadCode(), 255);
     device.Release();
     EXPECT_EQ(device.CardCount(), 0u);
-    EXPECT_EQ(CallLog(), "CNUOTUU");
+    EXPECT_EQ(CallLog(), "CNNUOTUU");
     EXPECT_EQ(Sim()->unloadCount, 1u);
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-TEST_F(RemoteDeviceTest, CardNameOutOfRangeIsEmptyWithoutAskingTheVendor)
-{
-    Sim()->cardCount = 2;
-    RemoteDevice device;
-    EXPECT_STREQ(device.CardName(2), "");
-    EXPECT_STREQ(device.CardName(0xFFFFFFFFu), "");
-    EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME], 0u);
-    device.Release();
-}
-
-TEST_F(RemoteDeviceTest, NullCardNameReadsAsEmpty)
-{
-    Sim()->nullName[0] = 1;
-    RemoteDevice device;
-    EXPECT_STREQ(device.CardName(0), "");  // a null pointer fails this too
-    EXPECT_EQ(Sim()->callCount[CALL_GET_CARD_NAME], 1u);
-    device.Release();
-}
-
-TEST_F(RemoteDeviceTest, ReopeningTheSameIndexUnInitsFirst)
+// Every OpenCard UnInits first, also one the vendor refuses or one out of range.
+TEST_F(RemoteDeviceTest, ReopeningUnInitsFirstAndARefusedOrOutOfRangeOpenLeavesCardClosed)
 {
     RemoteDevice device;
     EXPECT_EQ(device.OpenCard(0), 1);
     EXPECT_EQ(device.OpenCard(0), 1);
     EXPECT_EQ(CallLog(), "CUOTUOT");
-    device.Release();
-}
-
-TEST_F(RemoteDeviceTest, RefusedOrOutOfRangeOpenLeavesCardClosed)
-{
     Sim()->openResult[0] = 0;
-    RemoteDevice device;
     EXPECT_EQ(device.OpenCard(0), 0);
     EXPECT_EQ(device.RemoteType(), -1);
     EXPECT_EQ(device.OpenCard(1), 0);  // only one card
-    EXPECT_EQ(CallLog(), "CUOU");
+    EXPECT_EQ(CallLog(), "CUOTUOTUOU");
     SimHold(5);
     EXPECT_EQ(device.ReadCode(), 255);
     device.Release();
 }
 
-TEST_F(RemoteDeviceTest, OnlyCountAndCodeMeansNoCardCanOpen)
+TEST_F(RemoteDeviceTest, EachVariantGivesNeutralValuesForWhatItLacks)
 {
-    Install("count_code");
-    ExpectAnswers(1, "", 0, -1);
-}
-
-TEST_F(RemoteDeviceTest, MissingCardNameRefusesOpenWithoutCallingTheVendor)
-{
-    Install("no_name");
-    ExpectAnswers(1, "", 0, -1);
-    EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], 0u);
-}
-
-TEST_F(RemoteDeviceTest, MissingRemoteTypeGivesTypeZeroAfterOpen)
-{
-    Install("no_type");
-    ExpectAnswers(1, "Simulated TV card", 1, 0);
-}
-
-TEST_F(RemoteDeviceTest, MissingUnInitIsSkipped)
-{
-    Install("no_uninit");
-    ExpectAnswers(1, "Simulated TV card", 1, 2);
-    EXPECT_EQ(CallLog(), "CNOT");
-}
-
-TEST_F(RemoteDeviceTest, LibraryWithoutAnyEntryPointGivesNeutralValues)
-{
-    Install("none");
-    ExpectAnswers(0, "", 0, -1);
+    ExpectAnswers("count_code", 1, "", 0, -1);  // only count and code: no card can open
+    ExpectAnswers("no_name", 1, "", 0, -1);
+    EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], 0u) << "no_name: the vendor was asked to open";
+    ExpectAnswers("no_type", 1, "Simulated TV card", 1, 0);
+    ExpectAnswers("no_uninit", 1, "Simulated TV card", 1, 2);
+    EXPECT_EQ(CallLog(), "CNOT") << "no_uninit";
+    ExpectAnswers("none", 0, "", 0, -1);
     EXPECT_TRUE(boxes.Boxes().empty());
-}
-
-TEST_F(RemoteDeviceTest, MissingLibraryWarnsOnceAndGivesNeutralValues)
-{
     ASSERT_TRUE(RemoveVendor());
-    ExpectAnswers(0, "", 0, -1);
+    ExpectAnswers(nullptr, 0, "", 0, -1);
     boxes.ExpectOneWarning("Unable to load library '" + VendorLibraryPath() + "'!");
     ASSERT_TRUE(InstallVendor("full"));
 }
 
-// A count with the top bit set is the vendor's error code (-1: no driver):
-// no cards. A count no PC can have is capped at 64. Either way no index from
-// the count taken on reaches the vendor.
+// A count with the top bit set is an error (-1: no driver): no cards; one no PC
+// can have is capped at 64. No index from the count taken on reaches the vendor.
 TEST_F(RemoteDeviceTest, ErrorCountIsNoCardsAndImpossibleCountIsTakenAs64)
 {
     const struct {
@@ -170,23 +141,6 @@ TEST_F(RemoteDeviceTest, ErrorCountIsNoCardsAndImpossibleCountIsTakenAs64)
 }
 
 // An unknown system directory is a failed load: no other folder is searched.
-namespace {
-UINT g_fakeDirectoryLength;
-int g_libraryLoads;
-decltype(&LoadLibraryA) g_realLoadLibrary;
-UINT WINAPI FakeSystemDirectory(LPSTR buffer, UINT size)
-{
-    if (buffer && size > 0)
-        buffer[0] = '\0';
-    return g_fakeDirectoryLength;
-}
-HMODULE WINAPI CountingLoadLibrary(LPCSTR path)
-{
-    ++g_libraryLoads;
-    return g_realLoadLibrary(path);
-}
-}  // namespace
-
 TEST_F(RemoteDeviceTest, UnknownSystemDirectoryWarnsWithoutLoadingAnything)
 {
     decltype(&GetSystemDirectoryA) realDirectory = nullptr;
@@ -209,34 +163,25 @@ TEST_F(RemoteDeviceTest, UnknownSystemDirectoryWarnsWithoutLoadingAnything)
     EXPECT_EQ(Sim()->loadCount, 0u);
 }
 
-TEST(VendorLibraryPath, SeparatorIsAddedOnlyWhenMissing)
+// The separator is added only when missing; an empty directory fails with the
+// bare name; one too long fails and never overruns.
+TEST(VendorLibraryPath, OneSeparatorAndEmptyOrTooLongDirectoriesFailWithoutOverrun)
 {
-    char path[260];
-    EXPECT_EQ(BuildVendorLibraryPath("C:\\windows\\system32", path, sizeof path), 1);
-    EXPECT_STREQ(path, "C:\\windows\\system32\\QuelmoRC.dll");
-    EXPECT_EQ(BuildVendorLibraryPath("C:\\", path, sizeof path), 1);
-    EXPECT_STREQ(path, "C:\\QuelmoRC.dll");
-}
-
-TEST(VendorLibraryPath, TooLongDirectoryFailsAndNeverOverruns)
-{
-    const std::string dir = "C:\\" + std::string(300, 'd');
     char buffer[300];
+    EXPECT_EQ(BuildVendorLibraryPath("C:\\windows\\system32", buffer, 260), 1);
+    EXPECT_STREQ(buffer, "C:\\windows\\system32\\QuelmoRC.dll");
+    EXPECT_EQ(BuildVendorLibraryPath("C:\\", buffer, 260), 1);
+    EXPECT_STREQ(buffer, "C:\\QuelmoRC.dll");
+    EXPECT_EQ(BuildVendorLibraryPath("", buffer, 260), 0);
+    EXPECT_STREQ(buffer, "QuelmoRC.dll");
+
+    const std::string dir = "C:\\" + std::string(300, 'd');
     memset(buffer, '#', sizeof buffer);
     EXPECT_EQ(BuildVendorLibraryPath(dir.c_str(), buffer, 260), 0);
     EXPECT_EQ(buffer[259], '\0');
     EXPECT_EQ(std::string(buffer), dir.substr(0, 259));
     EXPECT_EQ(std::string(buffer + 260, 40), std::string(40, '#'));
     // A directory that leaves exactly no room for the file name fails too.
-    const std::string justTooLong(260 - 13, 'x');
-    EXPECT_EQ(BuildVendorLibraryPath(justTooLong.c_str(), buffer, 260), 0);
-    const std::string fits(260 - 14, 'x');
-    EXPECT_EQ(BuildVendorLibraryPath(fits.c_str(), buffer, 260), 1);
-}
-
-TEST(VendorLibraryPath, EmptyDirectoryFailsWithTheBareName)
-{
-    char path[260];
-    EXPECT_EQ(BuildVendorLibraryPath("", path, sizeof path), 0);
-    EXPECT_STREQ(path, "QuelmoRC.dll");
+    EXPECT_EQ(BuildVendorLibraryPath(std::string(260 - 13, 'x').c_str(), buffer, 260), 0);
+    EXPECT_EQ(BuildVendorLibraryPath(std::string(260 - 14, 'x').c_str(), buffer, 260), 1) << "fits";
 }
