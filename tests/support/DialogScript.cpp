@@ -195,10 +195,3 @@ SetupRun RunSetup(const Script& script, const std::function<int32_t()>& setup)
     g_run = outer;
     return {state.dialog != nullptr, state.next == script.steps.size() && !state.aborted, state.forcedEnd, result};
 }
-
-void ExpectRanThrough(const SetupRun& run)
-{
-    EXPECT_TRUE(run.shown) << "no dialog";
-    EXPECT_TRUE(run.completed) << "the dialog ended before the script did, or a step failed";
-    EXPECT_FALSE(run.forcedEnd) << "the dialog did not end when the script expected it to";
-}
