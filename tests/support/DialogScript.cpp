@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <memory>
 #include <thread>
-#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -13,9 +12,7 @@
 
 std::string Text(HWND dialog, int id)
 {
-    char text[256] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
+    return WindowText(Item(dialog, id));
 }
 
 Texts Items(HWND dialog, int id)
@@ -23,8 +20,7 @@ Texts Items(HWND dialog, int id)
     Texts items;
     const LRESULT count = SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        const LRESULT length = SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, i, 0);
-        std::string text(length > 0 ? length + 1 : 1, '\0');
+        std::string text(std::max<LRESULT>(SendDlgItemMessageA(dialog, id, CB_GETLBTEXTLEN, i, 0), 0) + 1, '\0');
         SendDlgItemMessageA(dialog, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
         items.push_back(text.c_str());
     }
@@ -34,8 +30,7 @@ Texts Items(HWND dialog, int id)
 std::string SelText(HWND dialog, int id)
 {
     const int sel = Sel(dialog, id);
-    const Texts items = Items(dialog, id);
-    return sel >= 0 && sel < static_cast<int>(items.size()) ? items[sel] : "<no selection>";
+    return sel == CB_ERR ? "<no selection>" : Items(dialog, id).at(sel);
 }
 
 Texts Shown(HWND dialog, std::initializer_list<int> ids)
@@ -114,7 +109,7 @@ ScriptRun* g_run = nullptr;
 void ForceEnd(ScriptRun& run, HWND dialog)
 {
     run.forcedEnd = true;
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(ID_EXIT, BN_CLICKED), reinterpret_cast<LPARAM>(Item(dialog, ID_EXIT)));
+    Notify(dialog, ID_EXIT, BN_CLICKED);
 }
 
 VOID CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
@@ -151,8 +146,7 @@ VOID CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
                 }
                 run->waiting = false;
             }
-            if (::testing::Test::HasFatalFailure())
-                run->aborted = true;
+            run->aborted = ::testing::Test::HasFatalFailure();
             ++run->next;
         }
         if (run->next >= steps.size() || run->aborted || now - run->start >= kScriptMs) {
@@ -162,9 +156,8 @@ VOID CALLBACK ScriptTick(HWND, UINT, UINT_PTR, DWORD)
             run->doneTime = now;
         }
     }
-    // Normally the last step pressed the exit button (the dialog is hidden
-    // now and destroyed when the loop next turns); else the dialog gets a
-    // little time to end by itself, then is ended here.
+    // Normally the last step pressed the exit button (the dialog is hidden now and destroyed when the loop next turns);
+    // else the dialog gets a little time to end by itself, then is ended here.
     if (dialog && IsWindow(dialog) && IsWindowVisible(dialog) && run->stepsDone &&
         (run->aborted || GetTickCount() - run->doneTime >= kEndGraceMs))
         ForceEnd(*run, dialog);
@@ -186,8 +179,7 @@ SetupRun RunSetup(const Script& script, const std::function<int32_t()>& setup)
     g_run = &state;
     const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, ScriptTick);
     EXPECT_NE(timer, 0u);
-    // Last resort should Setup hang where no timer can run: end the process
-    // rather than the whole test run.
+    // Last resort should Setup hang where no timer can run: end the process rather than the whole test run.
     HANDLE returned = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::thread watchdog([returned] {
         if (WaitForSingleObject(returned, kWatchdogMs) == WAIT_TIMEOUT) {
@@ -202,11 +194,4 @@ SetupRun RunSetup(const Script& script, const std::function<int32_t()>& setup)
     KillTimer(nullptr, timer);
     g_run = outer;
     return {state.dialog != nullptr, state.next == script.steps.size() && !state.aborted, state.forcedEnd, result};
-}
-
-void ExpectRanThrough(const SetupRun& run)
-{
-    EXPECT_TRUE(run.shown) << "no dialog";
-    EXPECT_TRUE(run.completed) << "the dialog ended before the script did, or a step failed";
-    EXPECT_FALSE(run.forcedEnd) << "the dialog did not end when the script expected it to";
 }

@@ -107,5 +107,3 @@ struct SetupRun {
 // Calls setup (the host's Setup) while the script works the dialog it opens (not an outer script's); a dialog the
 // script leaves open is ended as its exit button would.
 SetupRun RunSetup(const Script& script, const std::function<int32_t()>& setup);
-// The usual end: every step ran and the script closed the dialog itself.
-void ExpectRanThrough(const SetupRun& run);

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <tuple>
-#include <utility>
 
 #include "support/DialogScript.h"
 #include "support/PeImage.h"
@@ -51,15 +50,14 @@ Texts LabelsOf(int table)
 }
 
 // The device list's items, selection and whether it can be used.
-void ExpectDevices(HWND d, const Texts& items, int sel, bool enabled, const std::string& what = "")
+void ExpectDevices(HWND d, const Texts& items, int sel, bool enabled)
 {
     EXPECT_EQ(std::make_tuple(Items(d, ID_DEVICES), Sel(d, ID_DEVICES), IsWindowEnabled(Item(d, ID_DEVICES)) != FALSE),
-              std::make_tuple(items, sel, enabled))
-        << what;
+              std::make_tuple(items, sel, enabled));
 }
 
 // Holds code until the dialog shows its press.
-Script& PressInDialog(Script& script, uint32_t code)
+Script PressInDialog(Script script, uint32_t code)
 {
     char hex[8];
     snprintf(hex, sizeof hex, "0x%.2X", code);
@@ -70,52 +68,50 @@ Script& PressInDialog(Script& script, uint32_t code)
 }
 
 // The same, then checks the dialog and lets go until it shows the release.
-Script& HoldInDialog(
-    Script& script, uint32_t code, const std::function<void(HWND)>& check = [](HWND) {})
+Script HoldInDialog(
+    Script script, uint32_t code, const std::function<void(HWND)>& check = [](HWND) {})
 {
     return PressInDialog(script, code).Do(check).Do([](HWND) { SimHold(255); }).Until("release shown", [](HWND d) {
         return Text(d, ID_STATUS) == kReleased;
     });
 }
 
+// A window's text (a dialog's caption) read wide.
+std::wstring WideText(HWND window)
+{
+    wchar_t text[128] = {};
+    GetWindowTextW(window, text, 128);
+    return text;
+}
+
 // Every text the status field is given from RecordStatuses on, read wide: none is missed however fast events come.
 typedef std::vector<std::wstring> WideTexts;
 WideTexts g_statuses;
 WNDPROC g_statusProc;
-std::wstring Status(HWND d)
-{
-    wchar_t text[64] = {};
-    GetDlgItemTextW(d, ID_STATUS, text, 64);
-    return text;
-}
 LRESULT CALLBACK RecordStatus(HWND field, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const LRESULT result = CallWindowProcW(g_statusProc, field, message, wParam, lParam);
     if (message == WM_SETTEXT)
-        g_statuses.push_back(Status(GetParent(field)));
+        g_statuses.push_back(WideText(field));
     return result;
 }
 void RecordStatuses(HWND d)
 {
-    g_statuses = {Status(d)};
+    g_statuses = {WideText(Item(d, ID_STATUS))};
     g_statusProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(Item(d, ID_STATUS), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordStatus)));
 }
 
 class SetupDialogTest : public HostedPluginTest {
 protected:
-    // Two cards with the given names and remote types.
-    static void TwoCards(const char* first, int32_t firstType, const char* second, int32_t secondType)
+    // Cards "Card Alpha" (the simulator's remote type 2) and "Card Beta" with a remote of secondType.
+    static void TwoCards(int32_t secondType)
     {
-        SimControl* sim = Sim();
-        sim->cardCount = 2;
-        strcpy(sim->cardNames[0], first);
-        strcpy(sim->cardNames[1], second);
-        sim->remoteType[0] = firstType;
-        sim->remoteType[1] = secondType;
+        Sim()->cardCount = 2;
+        strcpy(Sim()->cardNames[0], "Card Alpha");
+        strcpy(Sim()->cardNames[1], "Card Beta");
+        Sim()->remoteType[1] = secondType;
     }
-    // A list's items and selection.
-    static std::pair<Texts, int> List(HWND d, int id) { return {Items(d, id), Sel(d, id)}; }
     // Picks the button, then the command for it; false if a list lacks either.
     static bool Bind(HWND d, const char* button, const char* command)
     {
@@ -157,16 +153,13 @@ protected:
         ExpectSavedFile(PluginIniPath(), order, device, delay, interval, release, bindings);
     }
 
-    // Calls Setup while the script works the dialog.
-    SetupRun RunSetup(const Script& script)
-    {
-        return ::RunSetup(script, [this] { return plugin.Setup(); });
-    }
-    // The same, and the usual end expected.
+    // Calls Setup while the script works the dialog; every step must run and the script close the dialog itself.
     SetupRun RunThrough(const Script& script)
     {
-        const SetupRun run = RunSetup(script);
-        ExpectRanThrough(run);
+        const SetupRun run = RunSetup(script, [this] { return plugin.Setup(); });
+        EXPECT_TRUE(run.shown) << "no dialog";
+        EXPECT_TRUE(run.completed) << "the dialog ended before the script did, or a step failed";
+        EXPECT_FALSE(run.forcedEnd) << "the dialog did not end when the script expected it to";
         return run;
     }
     // Calls Setup, works the dialog in one step and presses its exit button.
@@ -201,23 +194,19 @@ protected:
 // The test program has no common-controls initialisation of its own: the up-down class must come from Setup.
 TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
 {
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    const PeNames names = ReadPeNames(self);
+    const PeNames names = ReadPeNames(ProgramFolder(0));
     ASSERT_FALSE(names.imports.empty());
     for (const std::string& dll : names.imports)
         ASSERT_NE(_stricmp(dll.c_str(), "comctl32.dll"), 0) << "the test host must not load the common controls";
 
-    TwoCards("Card Alpha", 2, "Card Beta", 2);
+    TwoCards(2);
     const std::string ini = "[Hardware]\r\nDeviceIndex=0\r\n" + kEditedTimings + "[Buttons]\r\n00=mute\r\n";
     OpenWith(ini);
     const SetupRun run = WorkDialog([&](HWND d) {
-        wchar_t caption[128] = {};
-        InternalGetWindowText(d, caption, 128);
-        EXPECT_TRUE(wcscmp(caption, kCaption) == 0);
+        EXPECT_EQ(WideText(d), kCaption);
         EXPECT_EQ(GetWindow(d, GW_OWNER), host.Window()) << "modal over the host window";
         ExpectDevices(d, {"Card Alpha", "Card Beta"}, 0, true);
-        EXPECT_EQ(List(d, ID_BUTTONS), std::make_pair(LabelsOf(2), 0));
+        EXPECT_EQ(std::make_pair(Items(d, ID_BUTTONS), Sel(d, ID_BUTTONS)), std::make_pair(LabelsOf(2), 0));
         EXPECT_EQ(Items(d, ID_COMMANDS), expected::kVocabulary);
         // Button 0's binding in any case, the timings, then the display.
         EXPECT_EQ(Shown(d, {ID_COMMANDS, ID_DELAY, ID_INTERVAL, ID_RELEASE, ID_STATUS, ID_CODE, ID_LABEL}),
@@ -261,7 +250,7 @@ TEST_F(SetupDialogTest, ButtonListHoldsTheNonEmptyLabelsOfTheCardsTable)
         HostOpen();
         WorkDialog([&](HWND d) {
             ExpectDevices(d, {card ? "Simulated TV card" : kNoDevice}, 0, card);
-            EXPECT_EQ(List(d, ID_BUTTONS), std::make_pair(LabelsOf(r.table), 0));
+            EXPECT_EQ(std::make_pair(Items(d, ID_BUTTONS), Sel(d, ID_BUTTONS)), std::make_pair(LabelsOf(r.table), 0));
             EXPECT_EQ(Sel(d, ID_COMMANDS), 0) << "button 0 unbound";
             EXPECT_EQ(Text(d, ID_STATUS), kReleased);
         });
@@ -293,24 +282,22 @@ TEST_F(SetupDialogTest, EscapeAndCloseRequestsKeepItOpenAndEnterExits)
 {
     OpenPlugin();
     EXPECT_GT(plugin.Start(), 0u);
-    Script script;
-    script
-        .Do([&](HWND d) {
-            ASSERT_EQ(GetFocus(), Item(d, ID_EXIT));
-            PostKey(Item(d, ID_EXIT), VK_ESCAPE);
-            SendMessageA(d, WM_COMMAND, IDCANCEL, 0);
-            SendMessageA(d, WM_CLOSE, 0, 0);
-            SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
-            // Queued behind Escape and the close requests: once the focus
-            // has moved, they have all been handled.
-            PostKey(Item(d, ID_EXIT), VK_TAB);
-        })
-        .Until("Tab moves the focus to the device list", [](HWND d) { return GetFocus() == Item(d, ID_DEVICES); })
-        .Do([&](HWND d) {
-            EXPECT_TRUE(IsWindowVisible(d)) << "Escape or a close request ended the dialog";
-            PostKey(GetFocus(), VK_RETURN);  // ends it through the default button
-        });
-    const SetupRun run = RunThrough(script);
+    const SetupRun run = RunThrough(
+        Script()
+            .Do([&](HWND d) {
+                ASSERT_EQ(GetFocus(), Item(d, ID_EXIT));
+                PostKey(Item(d, ID_EXIT), VK_ESCAPE);
+                SendMessageA(d, WM_COMMAND, IDCANCEL, 0);
+                SendMessageA(d, WM_CLOSE, 0, 0);
+                SendMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
+                // Queued behind Escape and the close requests: once the focus has moved, they have all been handled.
+                PostKey(Item(d, ID_EXIT), VK_TAB);
+            })
+            .Until("Tab moves the focus to the device list", [](HWND d) { return GetFocus() == Item(d, ID_DEVICES); })
+            .Do([&](HWND d) {
+                EXPECT_TRUE(IsWindowVisible(d)) << "Escape or a close request ended the dialog";
+                PostKey(GetFocus(), VK_RETURN);  // ends it through the default button
+            }));
     EXPECT_EQ(run.result, 0) << "exit result while polling was on";
     EXPECT_EQ(Ini(), "") << "the list gaining the focus on the card in use changed nothing";
 }
@@ -325,8 +312,7 @@ TEST_F(SetupDialogTest, ADialogEndedFromOutsideHandsTheKeysBackToTheHost)
         // Not a pooled host window: this one is destroyed.
         const HWND owner = CreateWindowA("STATIC", "", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
         plugin.Open("TV", owner, 0);
-        ExpectRanThrough(
-            RunSetup(Script().Do([&](HWND) { quit ? PostQuitMessage(0) : static_cast<void>(DestroyWindow(owner)); })));
+        RunThrough(Script().Do([&](HWND) { quit ? PostQuitMessage(0) : static_cast<void>(DestroyWindow(owner)); }));
         MSG msg;
         EXPECT_EQ(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE), quit ? TRUE : FALSE);
         DestroyWindow(owner);
@@ -380,8 +366,7 @@ TEST_F(SetupDialogTest, TimingTextIsStoredAsTypedAndAboveTheUnsignedRangeAsZero)
     OpenPlugin();
     WorkDialog([&](HWND d) {
         Type(d, ID_INTERVAL, "4294967296");
-        // Stored as typed, far beyond any range. (4294967294: Wine's reading
-        // takes 4294967295 itself for an overflow.)
+        // Stored as typed, far beyond any range. (4294967294: Wine's reading takes 4294967295 itself for an overflow.)
         Type(d, ID_RELEASE, "4294967294");
     });
     ExpectSaved(WRITE_ORDER, 0, {}, 350, 0, 4294967294u);
@@ -389,7 +374,7 @@ TEST_F(SetupDialogTest, TimingTextIsStoredAsTypedAndAboveTheUnsignedRangeAsZero)
 
 TEST_F(SetupDialogTest, PickingTheCardInUseChangesNothing)
 {
-    TwoCards("Card Alpha", 2, "Card Beta", 1);
+    TwoCards(1);
     const std::string ini = "[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n00=MUTE\r\n";
     OpenWith(ini);
     WorkDialog([&](HWND d) {
@@ -405,20 +390,17 @@ TEST_F(SetupDialogTest, PickingTheCardInUseChangesNothing)
 
 TEST_F(SetupDialogTest, ChangingTheCardReopensItAndBindsByLabelInTheNewTable)
 {
-    TwoCards("Card Alpha", 2, "Card Beta", 1);
+    TwoCards(1);
     OpenWith("[Hardware]\r\nDeviceIndex=0\r\n[Buttons]\r\n00=MUTE\r\n");
-    Script script;
-    script.Do([&](HWND d) {
+    const Script changed = Script().Do([&](HWND d) {
         const uint32_t opens = CardCalls().first;
         Pick(d, ID_DEVICES, 1);
         EXPECT_EQ(std::make_pair(CardCalls().first, Sim()->lastOpenIndex), std::make_pair(opens + 1, 1u));
         EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2)) << "the list keeps the labels it opened with";
     });
-    // Polling runs again, on the new card's table: 0x1D is "REC" in table 1
-    // ("Sleep" in table 2), not in the list.
-    HoldInDialog(script, 0x1D, [](HWND d) {
-        EXPECT_EQ(Shown(d, {ID_LABEL, ID_BUTTONS}), (Texts{"REC", "Button 0"}));
-    }).Do([&](HWND d) {
+    // Polling runs again, on the new card's table: 0x1D is "REC" in table 1 ("Sleep" in table 2), not in the list.
+    const auto recNotListed = [](HWND d) { EXPECT_EQ(Shown(d, {ID_LABEL, ID_BUTTONS}), (Texts{"REC", "Button 0"})); };
+    RunThrough(HoldInDialog(changed, 0x1D, recNotListed).Do([&](HWND d) {
         // "Mute" is code 0x13 in table 1 (0x11 in table 2), which holds no bindings yet.
         EXPECT_EQ(CommandFor(d, "Mute"), "< None >");
         ASSERT_TRUE(PickText(d, ID_COMMANDS, "VOL_DOWN"));
@@ -427,20 +409,19 @@ TEST_F(SetupDialogTest, ChangingTheCardReopensItAndBindsByLabelInTheNewTable)
         ASSERT_TRUE(PickText(d, ID_COMMANDS, "VOL_UP"));
         EXPECT_EQ(CommandFor(d, "Mute"), "VOL_DOWN");
         Exit(d);
-    });
-    RunThrough(script);
+    }));
     // The bindings of the new table; the file's 00=MUTE went to table 2 only.
     ExpectSaved(ANY_ORDER, 1, {{0x13, "VOL_DOWN"}});
 }
 
 TEST_F(SetupDialogTest, ChangingToACardThatFailsReleasesTheHeldButtonAndStopsPolling)
 {
-    TwoCards("Card Alpha", 2, "Card Beta", 2);
+    TwoCards(2);
     Sim()->openResult[1] = 0;
     OpenPlugin();
     uint32_t reads = 0;
-    Script script;
-    PressInDialog(script, 0x12)
+    Script script = PressInDialog(Script(), 0x12);
+    script
         .Do([&](HWND d) {
             EXPECT_EQ(Text(d, ID_CODE), "0x12");
             Pick(d, ID_DEVICES, 1);
@@ -496,9 +477,7 @@ TEST_F(SetupDialogTest, AnAbsentConfiguredCardSurvivesTheDialogUntilARealChoice)
 // An unterminated name before unreadable memory shows 63 characters; a null name is an empty item.
 TEST_F(SetupDialogTest, CardNamesAreReadWithinTheirFirst64Bytes)
 {
-    std::string name;
-    for (int i = 0; i < SIM_NAME_SIZE; ++i)
-        name += static_cast<char>('A' + i % 26);
+    const std::string name = "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKL";  // 64 bytes
     Sim()->cardCount = 2;
     memcpy(Sim()->cardNames[0], name.data(), SIM_NAME_SIZE);
     Sim()->fencedName[0] = 1;
@@ -555,7 +534,7 @@ TEST_F(SetupDialogTest, OtherAloneMarksTheSettingsChanged)
 
 TEST_F(SetupDialogTest, DefaultsRestoreFactoryTimingsAndTheSetOfTheRemoteType)
 {
-    TwoCards("Card Alpha", 2, "Card Beta", 2);
+    TwoCards(2);
     OpenWith("[Hardware]\r\nDeviceIndex=1\r\n" + kEditedTimings + "[Buttons]\r\n00=POWER\r\n28=MUTE\r\n");
     WorkDialog([&](HWND d) {
         EXPECT_EQ(Sel(d, ID_DEVICES), 1);
@@ -589,7 +568,6 @@ TEST_F(SetupDialogTest, LiveDisplayShowsPressDecimalRepeatsPastNineAndReleaseAnd
     OpenWith(ini);
     EXPECT_GT(plugin.Start(), 0u);
 
-    const WideTexts& statuses = g_statuses;  // from the first step on
     Script script;
     script
         .Do([&](HWND d) {
@@ -602,28 +580,28 @@ TEST_F(SetupDialogTest, LiveDisplayShowsPressDecimalRepeatsPastNineAndReleaseAnd
             EXPECT_EQ(Shown(d, {ID_STATUS, ID_CODE, ID_LABEL}), (Texts{kReleased, "", ""}));
             SimHold(0x1A);
         })
-        .Until("twelfth repeat", [&](HWND) { return statuses.size() >= 14; })
+        .Until("twelfth repeat", [](HWND) { return g_statuses.size() >= 14; })
         .Do([&](HWND d) {
             // The press selects the button and its binding.
             EXPECT_EQ(Shown(d, {ID_CODE, ID_LABEL, ID_BUTTONS, ID_COMMANDS}),
                       (Texts{"0x1A", "Chan +", "Chan +", "CH_UP"}));
             SimHold(255);
         })
-        .Until("release", [&](HWND) { return statuses.back() == kReleasedW; })
+        .Until("release", [](HWND) { return g_statuses.back() == kReleasedW; })
         .Do([&](HWND) {
             // "Отжата", "Нажата", "Повтор 1", "Повтор 2", ... "Повтор n", "Отжата".
-            ASSERT_GE(statuses.size(), 15u);
+            ASSERT_GE(g_statuses.size(), 15u);
             WideTexts expected = {kReleasedW, kPressedW};
-            for (size_t n = 1; n + 3 <= statuses.size(); ++n)
+            for (size_t n = 1; n + 3 <= g_statuses.size(); ++n)
                 expected.push_back(kRepeatW + std::to_wstring(n));
             expected.push_back(kReleasedW);
-            EXPECT_EQ(statuses, expected);
+            EXPECT_EQ(g_statuses, expected);
         });
     // 0x19 has no label in table 0; the lists stay.
-    HoldInDialog(script, 0x19, [](HWND d) {
+    const auto listsStay = [](HWND d) {
         EXPECT_EQ(Shown(d, {ID_LABEL, ID_BUTTONS, ID_COMMANDS}), (Texts{"", "Chan +", "CH_UP"}));
-    }).Do(Exit);
-    RunThrough(script);
+    };
+    RunThrough(HoldInDialog(script, 0x19, listsStay).Do(Exit));
     EXPECT_TRUE(host.messages.empty()) << "a bound button reached the host while the dialog was open";
     EXPECT_EQ(Ini(), ini) << "the display changes no setting";
 
@@ -642,32 +620,26 @@ TEST_F(SetupDialogTest, StatusTextsReadRightWhateverTheCodePage)
     }
     Sim()->remoteType[0] = 0;
     OpenWith("[Hardware]\r\nDelayBeforeRepeat=0\r\nRepeatInterval=400\r\n");
-    const WideTexts& statuses = g_statuses;
-    Script script;
-    script
-        .Do([&](HWND d) {
-            RecordStatuses(d);
-            SimHold(0x1A);
-        })
-        .Until("first repeat", [&](HWND) { return statuses.back() == kRepeatW + L"1"; })
-        .Do([](HWND) { SimHold(255); })
-        .Until("release", [&](HWND) { return statuses.back() == kReleasedW; })
-        .Do(Exit);
-    RunThrough(script);
-    ASSERT_GE(statuses.size(), 4u);
-    EXPECT_EQ(WideTexts(statuses.begin() + 1, statuses.begin() + 3), (WideTexts{kPressedW, kRepeatW + L"1"}));
-    EXPECT_EQ(statuses.back(), kReleasedW);
+    RunThrough(Script()
+                   .Do([&](HWND d) {
+                       RecordStatuses(d);
+                       SimHold(0x1A);
+                   })
+                   .Until("first repeat", [](HWND) { return g_statuses.back() == kRepeatW + L"1"; })
+                   .Do([](HWND) { SimHold(255); })
+                   .Until("release", [](HWND) { return g_statuses.back() == kReleasedW; })
+                   .Do(Exit));
+    ASSERT_GE(g_statuses.size(), 4u);
+    EXPECT_EQ(WideTexts(g_statuses.begin() + 1, g_statuses.begin() + 3), (WideTexts{kPressedW, kRepeatW + L"1"}));
+    EXPECT_EQ(g_statuses.back(), kReleasedW);
 }
 
 TEST_F(SetupDialogTest, LiveDisplayPressInTable1SelectsRecNotRecall)
 {
     Sim()->remoteType[0] = 1;
     OpenPlugin();
-    Script script;
-    HoldInDialog(script, 0x1D, [](HWND d) {
-        EXPECT_EQ(Shown(d, {ID_LABEL, ID_BUTTONS}), (Texts{"REC", "REC"}));
-    }).Do(Exit);
-    RunThrough(script);
+    const auto recShown = [](HWND d) { EXPECT_EQ(Shown(d, {ID_LABEL, ID_BUTTONS}), (Texts{"REC", "REC"})); };
+    RunThrough(HoldInDialog(Script(), 0x1D, recShown).Do(Exit));
 }
 
 // The host gets the release of the press it saw, the dialog its own press, then the host a fresh press.
@@ -679,14 +651,13 @@ TEST_F(SetupDialogTest, HeldButtonChangesHandsWithTheDialog)
     ASSERT_EQ(HostPress(0x1A), "CH_UP");
 
     size_t atOpening = 0;
-    Script script;
-    script.Do([&](HWND) { atOpening = host.messages.size(); })
-        .Until("press shown in the dialog", [](HWND d) { return Text(d, ID_STATUS) == kPressed; })
-        .Do([](HWND d) {
-            EXPECT_EQ(Text(d, ID_CODE), "0x1A");
-            Exit(d);  // still held
-        });
-    RunThrough(script);
+    RunThrough(Script()
+                   .Do([&](HWND) { atOpening = host.messages.size(); })
+                   .Until("press shown in the dialog", [](HWND d) { return Text(d, ID_STATUS) == kPressed; })
+                   .Do([](HWND d) {
+                       EXPECT_EQ(Text(d, ID_CODE), "0x1A");
+                       Exit(d);  // still held
+                   }));
     ASSERT_GE(atOpening, 2u);
     EXPECT_EQ(host.messages[atOpening - 1].lParam, -1) << "the host's press was not released when the dialog opened";
     EXPECT_EQ(host.messages[atOpening - 1].Command(), "CH_UP");
@@ -712,16 +683,14 @@ TEST_F(SetupDialogTest, SetupWithPollingOffPollsForTheDialogAndStopsUnlessTheHos
         SCOPED_TRACE(r.name);
         HostOpen();
         host.messages.clear();
-        Script script;
-        script.Do([&](HWND) {
+        const Script startInside = Script().Do([&](HWND) {
             if (r.open)
                 HostOpen();
             if (r.start) {
                 EXPECT_NE(plugin.Start(), 0u);
             }
         });
-        HoldInDialog(script, 0x1A).Do(Exit);  // the press shown: the dialog polls
-        RunThrough(script);
+        RunThrough(HoldInDialog(startInside, 0x1A).Do(Exit));  // the press shown: the dialog polls
         EXPECT_TRUE(host.messages.empty());
         if (!r.start) {
             SimHold(0x1A);
@@ -739,23 +708,21 @@ TEST_F(SetupDialogTest, SetupWithPollingOffPollsForTheDialogAndStopsUnlessTheHos
 TEST_F(SetupDialogTest, SetupWhileItsDialogIsOpenReturnsMinusOneAndChangesNothing)
 {
     OpenPlugin();
-    Script script;
-    script.Do([&](HWND d) {
+    const Script nesting = Script().Do([&](HWND d) {
         Type(d, ID_DELAY, "500");
-        const SetupRun nested = RunSetup(Script().Do(Exit));  // should a second one open, it ends
+        const SetupRun nested = RunSetup(Script().Do(Exit), [this] { return plugin.Setup(); });  // a second one ends
         EXPECT_EQ(nested.result, -1);
         EXPECT_FALSE(nested.shown) << "a second dialog was shown";
         Type(d, ID_INTERVAL, "150");
     });
-    HoldInDialog(script, 0x12).Do(Exit);  // the press shown: the dialog still takes key events
-    RunThrough(script);
+    RunThrough(HoldInDialog(nesting, 0x12).Do(Exit));  // the press shown: the dialog still takes key events
     ExpectSaved(WRITE_ORDER, 0, {}, 500, 150, 60);
 }
 
 // Edits made in the dialog are saved before Open reads the file, so they stay on screen and in force.
 TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsWhatItReadAndKeepsTheUsersEdits)
 {
-    TwoCards("Card Alpha", 2, "Card Beta", 2);
+    TwoCards(2);
     OpenPlugin();
     WorkDialog([&](HWND d) {
         ASSERT_TRUE(PickText(d, ID_BUTTONS, "Power"));
@@ -785,8 +752,7 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenWithAFailedSaveKeepsTheEditsForI
     const std::string warning = "Unable to save settings to '" + path + "'!";
     WorkDialog([&](HWND d) {
         Type(d, ID_DELAY, "450");
-        ASSERT_TRUE(PickText(d, ID_BUTTONS, "Power"));
-        ASSERT_TRUE(PickText(d, ID_COMMANDS, "SCAN"));
+        ASSERT_TRUE(Bind(d, "Power", "SCAN"));
         ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));  // a directory where the file should be
         HostOpen();
         boxes.ExpectOneWarning(warning);
@@ -798,36 +764,26 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenWithAFailedSaveKeepsTheEditsForI
     ExpectSaved(WRITE_ORDER, 0, {{0x12, "SCAN"}}, 450);
 }
 
-// Cards gone since the dialog opened, or cards come.
+// Cards gone since the dialog opened, or cards come: with the two, the stored second one and its table 1.
 TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsTheCardsAndLabelsInForce)
 {
-    struct Lists {
-        uint32_t cards;
-        Texts devices;
-        bool enabled;
-        int sel, table;
-    };
-    const Lists none = {0, {kNoDevice}, false, 0, 0};
-    const Lists cards = {2, {"Card Alpha", "Card Beta"}, true, 1, 1};
-    const struct {
-        const char* name;
-        const Lists &atSetup, &atOpen;
-    } rows[] = {{"cards gone", cards, none}, {"cards come", none, cards}};
-    const auto expectLists = [](HWND d, const Lists& l, const std::string& what) {
-        ExpectDevices(d, l.devices, l.sel, l.enabled, what);
-        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(l.table)) << what;
+    const auto expectLists = [](HWND d, bool cards, const char* when) {
+        SCOPED_TRACE(when);
+        ExpectDevices(d, cards ? Texts{"Card Alpha", "Card Beta"} : Texts{kNoDevice}, cards ? 1 : 0, cards);
+        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(cards ? 1 : 0));
     };
     ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=1\r\n"));
     ASSERT_TRUE(plugin.Load(PluginPath()));
-    for (const auto& r : rows) {
-        TwoCards("Card Alpha", 2, "Card Beta", 1);
-        Sim()->cardCount = r.atSetup.cards;
+    for (const bool gone : {true, false}) {
+        SCOPED_TRACE(gone ? "cards gone" : "cards come");
+        TwoCards(1);
+        Sim()->cardCount = gone ? 2 : 0;
         HostOpen();
         WorkDialog([&](HWND d) {
-            expectLists(d, r.atSetup, std::string(r.name) + ", at Setup");
-            Sim()->cardCount = r.atOpen.cards;
+            expectLists(d, gone, "at Setup");
+            Sim()->cardCount = gone ? 0 : 2;
             HostOpen();
-            expectLists(d, r.atOpen, std::string(r.name) + ", after Open");
+            expectLists(d, !gone, "after Open");
         });
         plugin.Close();
     }
@@ -842,7 +798,7 @@ TEST_F(SetupDialogTest, CloseWhileTheDialogIsOpenOffersNoCardAndBindsInTheTableI
         uint32_t device;
         int table, mute;  // "Mute" is code 0x11 in table 2, 0x13 in table 1
     } rows[] = {{"card 0 in force", -1, 1, 0, 2, 0x11}, {"card 1 picked first", 1, 0, 1, 1, 0x13}};
-    TwoCards("Card Alpha", 2, "Card Beta", 1);
+    TwoCards(1);
     ASSERT_TRUE(plugin.Load(PluginPath()));
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
