@@ -9,7 +9,9 @@ struct SeededRandom {
     explicit SeededRandom(uint64_t seed) : state(seed * 0x9E3779B97F4A7C15ull + 1) {}
     uint32_t Next()
     {
-        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
         return static_cast<uint32_t>(state >> 11);
     }
     uint32_t Below(uint32_t n) { return n ? Next() % n : 0; }

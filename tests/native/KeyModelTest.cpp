@@ -34,17 +34,15 @@ struct Step {
 std::string Describe(size_t, const Step& s)  // the shrinker's report numbers the steps itself
 {
     static const char* const on[] = {"press", "repeat", "release"};
-    char text[160];
+    const std::string a = std::to_string(s.a), b = std::to_string(s.b), c = std::to_string(s.c);
     switch (s.kind) {
-    case POLLS: snprintf(text, sizeof text, "%u polls %u ms apart of code %u", s.a, s.b, s.c); break;
-    case CLOCK: snprintf(text, sizeof text, "clock set to %u", s.a); break;
-    case TIMINGS: snprintf(text, sizeof text, "timings %u/%u/%u", s.a, s.b, s.c); break;
-    case ACT: snprintf(text, sizeof text, "%s", kActions[s.a]); break;
-    case REACT:
-        snprintf(text, sizeof text, "%s (code %u) in the handler of the next %s", kActions[s.a], s.c, on[s.b]);
-        break;
+    case POLLS: return a + " polls " + b + " ms apart of code " + c;
+    case CLOCK: return "clock set to " + a;
+    case TIMINGS: return "timings " + a + "/" + b + "/" + c;
+    case ACT: return kActions[s.a];
+    case REACT: return kActions[s.a] + (" (code " + c + ") in the handler of the next ") + on[s.b];
     }
-    return text;
+    return "";
 }
 
 uint8_t RandomCode(SeededRandom& r)
@@ -128,16 +126,16 @@ struct Model {
     KeySession session;
     PluginSettings timings = DEFAULT_SETTINGS;
     uint32_t now = 1000000;
-    bool failOnThirdRepeat = false;  // a rule of the harness, for the shrinker's test
+    const bool failOnThirdRepeat;  // a rule of the harness, for the shrinker's test
     // The books, kept from the model's own calls: the session must agree.
-    bool polling = true, hostListening = true, dialogTakes = false;
+    bool polling = false, hostListening = false, dialogTakes = false;
     HoldChecker<int> views[2];  // what the host and the dialog were told
     Hold hold;
     std::vector<Frame> frames;
     const Step* reaction = nullptr;  // pending: an action in the handler of the next event of a kind
     std::string failure;
 
-    Model() : session(IdleKeySession({&To<HOST>, this})) { OpenKeySession(session, true), StartKeySession(session); }
+    explicit Model(bool strict) : session(IdleKeySession({&To<HOST>, this})), failOnThirdRepeat(strict) {}
     Model(const Model&) = delete;
 
     template <Receiver R>
@@ -181,11 +179,11 @@ struct Model {
     void Apply(const Due& d, uint32_t at)
     {
         if (d.value == EVENT_RELEASE)
-            hold.code = NO_KEY, hold.armed = false;
+            hold = {NO_KEY, false, hold.next, hold.pressTime, hold.lastSeen, hold.lastRepeat};
         else if (d.value == EVENT_PRESS)
-            hold.code = d.code, hold.armed = false, hold.pressTime = hold.lastSeen = at;
+            hold = {d.code, false, hold.next, at, at, hold.lastRepeat};
         else
-            hold.lastSeen = hold.lastRepeat = at, ++hold.next;
+            hold = {hold.code, hold.armed, hold.next + 1, hold.pressTime, at, at};
     }
 
     // Passes the due events of codes without a button: nobody hears them.
@@ -220,8 +218,10 @@ struct Model {
         if (due && f.action < 0)
             Apply(*due, f.now);
         // The step outlives the session; frames may move, so f is not used after this.
-        if (const Step* r = reaction; r && (value == EVENT_PRESS ? 0u : value > 0 ? 1u : 2u) == r->b)
-            reaction = nullptr, Do(static_cast<Action>(r->a), static_cast<uint8_t>(r->c));
+        if (const Step* r = reaction; r && (value == EVENT_PRESS ? 0u : value > 0 ? 1u : 2u) == r->b) {
+            reaction = nullptr;
+            Do(static_cast<Action>(r->a), static_cast<uint8_t>(r->c));
+        }
     }
 
     // Every change of the session overtakes the polls under way.
@@ -238,12 +238,12 @@ struct Model {
         hold = keepTimes ? Hold{NO_KEY, false, hold.next, hold.pressTime, hold.lastSeen, hold.lastRepeat} : Hold();
     }
 
-    // A receiver told of a press is due its release from the action under way.
-    void DueRelease(Receiver to)
+    // The receiver in charge, if told of a press, is due its release from the action under way; the tracker forgets.
+    void Release(bool keepTimes)
     {
-        Frame& f = frames.back();
-        if (to != NOBODY && views[to].open)
-            f.due[f.dueCount++] = {to, static_cast<uint8_t>(views[to].key), EVENT_RELEASE};
+        if (const Receiver to = InCharge(); to != NOBODY && views[to].open)
+            frames.back().due[frames.back().dueCount++] = {to, static_cast<uint8_t>(views[to].key), EVENT_RELEASE};
+        Clear(keepTimes);
     }
 
     // The books change before anyone hears of the change.
@@ -251,7 +251,11 @@ struct Model {
     {
         frames.push_back({action, now, NO_KEY, hold});
         switch (action) {
-        case STOP: polling = false, DueRelease(InCharge()), Clear(false), StopKeySession(session); break;
+        case STOP:
+            polling = false;
+            Release(false);
+            StopKeySession(session);
+            break;
         case START:  // refused, changing nothing, while polling; it reports nothing
             if (!polling)
                 Clear(false);
@@ -260,23 +264,33 @@ struct Model {
                      (polling ? "on" : "off"));
             polling = true;
             break;
-        case STOP_START: Do(STOP, code), Do(START, code); break;
+        case STOP_START:
+            Do(STOP, code);
+            Do(START, code);
+            break;
         case OPEN:
         case OPEN_BLIND:  // a new session: whatever was held is forgotten everywhere
-            views[HOST].open = views[DIALOG].open = polling = false, hostListening = action == OPEN;
-            Clear(false), OpenKeySession(session, action == OPEN);
+            views[HOST].open = views[DIALOG].open = polling = false;
+            hostListening = action == OPEN;
+            Clear(false);
+            OpenKeySession(session, action == OPEN);
             break;
         case CLOSE:  // the host hears nothing more, not even the release
             views[HOST].open = polling = hostListening = false;
-            DueRelease(InCharge()), Clear(false), CloseKeySession(session);
+            Release(false);
+            CloseKeySession(session);
             break;
         case TO_DIALOG:  // no key stays down at the host
-            if (!dialogTakes)
-                DueRelease(InCharge()), dialogTakes = true, Clear(true), HandKeysToDialog(session, {&To<DIALOG>, this});
+            if (!dialogTakes) {
+                Release(true);
+                dialogTakes = true;
+                HandKeysToDialog(session, {&To<DIALOG>, this});
+            }
             break;
-        case TO_HOST:         // a button still down is pressed afresh at the next poll that sees it
-            if (dialogTakes)  // else nothing changes
-                views[DIALOG].open = dialogTakes = false, Clear(true);
+        case TO_HOST:  // a button still down is pressed afresh at the next poll that sees it
+            if (dialogTakes)
+                Clear(true);
+            views[DIALOG].open = dialogTakes = false;  // a dialog not in charge was told of no press
             HandKeysToHost(session);
             break;
         case MODAL_LOOP:  // the user holds code for a while, then lets go
@@ -319,7 +333,7 @@ struct Model {
             return void(++figures.overtaken);  // it says and changes nothing more
         CheckAllCame(done);
         if (same && !hold.armed && at - hold.pressTime >= timings.DelayBeforeRepeat)
-            hold.armed = true, hold.pressTime = at, hold.next = 1;
+            hold = {hold.code, true, 1, at, hold.lastSeen, hold.lastRepeat};
         else if (same && hold.armed)
             hold.lastSeen = at;
     }
@@ -342,8 +356,9 @@ struct Model {
 
 std::string RunSession(const std::vector<Step>& steps, bool failOnThirdRepeat)
 {
-    Model m;
-    m.failOnThirdRepeat = failOnThirdRepeat;
+    Model m(failOnThirdRepeat);
+    m.Do(OPEN, NO_KEY);
+    m.Do(START, NO_KEY);
     for (size_t i = 0; i < steps.size() && m.failure.empty(); ++i)
         m.Run(steps[i]);
     // The end of every session: a stop releases what the receiver in charge holds.

@@ -43,7 +43,11 @@ struct Rig {
     Rig() : session(IdleKeySession({&Rig::Receive<'H'>, this})) { OpenAndStart(); }
     Rig(const Rig&) = delete;
     KeyEventSink Display() { return {&Rig::Receive<'D'>, this}; }
-    void OpenAndStart() { OpenKeySession(session, true), StartKeySession(session); }
+    void OpenAndStart()
+    {
+        OpenKeySession(session, true);
+        StartKeySession(session);
+    }
 
     template <char To>
     static void Receive(void* self, uint8_t code, int32_t value)
@@ -75,7 +79,8 @@ std::pair<std::string, int> Hear(const char* script, uint32_t end, PluginSetting
                                  uint32_t base = 1000000)
 {
     Rig r;
-    r.timings = timings, r.base = base;
+    r.timings = timings;
+    r.base = base;
     r.Run(script, end);
     return {r.heard, r.maxDepth};
 }
@@ -230,9 +235,11 @@ TEST(KeySession, TheDialogTakesKeyEventsOverAndGivesThemBack)
 {
     Rig r;  // the hand-overs come just before the polls at 60 and 600
     r.Run("0 A", 30);
-    r.now = r.base + 60, HandKeysToDialog(r.session, r.Display());
+    r.now = r.base + 60;
+    HandKeysToDialog(r.session, r.Display());
     r.Run("0 A", 570, 60);
-    r.now = r.base + 600, HandKeysToHost(r.session);
+    r.now = r.base + 600;
+    HandKeysToHost(r.session);
     r.Run("0 A, 1020 -", 1200, 600);
     EXPECT_EQ(r.heard, "0 A+, 60 A-, 60 A+ D, 450 A1 D, 540 A2 D, 600 A+, 990 A1, 1080 A-");
 
@@ -272,10 +279,10 @@ TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
         for (const auto& [name, act, releases, next] : actions) {
             SCOPED_TRACE(std::string(name) + " on the " + on);
             Rig r;
-            bool done = false;
-            r.react = [&done, act = act, when = trigger.Text()](Rig& rig, const Ev& e) {
-                if (!done && e.Text() == when)
-                    done = true, act(rig);
+            int calls = 0;
+            r.react = [&calls, act = act, when = trigger.Text()](Rig& rig, const Ev& e) {
+                if (e.Text() == when && calls++ == 0)
+                    act(rig);
             };
             const uint32_t t = trigger.t;
             r.Run(segments, t);
