@@ -1,5 +1,4 @@
-// Deterministic random numbers for the randomised tests, the same on every platform and compiler, so a printed seed
-// replays the same run anywhere.
+// Random numbers for the randomised tests, the same on every platform and compiler: a printed seed replays its run.
 #pragma once
 
 #include <stdint.h>

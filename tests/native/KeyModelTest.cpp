@@ -126,10 +126,9 @@ struct Model {
     KeySession session;
     PluginSettings timings = DEFAULT_SETTINGS;
     uint32_t now = 1000000;
-    const bool failOnThirdRepeat;  // a rule of the harness, for the shrinker's test
-    // The books, kept from the model's own calls: the session must agree.
-    bool polling = false, hostListening = false, dialogTakes = false;
-    HoldChecker<int> views[2];  // what the host and the dialog were told
+    const bool failOnThirdRepeat;                                      // a rule of the harness, for the shrinker's test
+    bool polling = false, hostListening = false, dialogTakes = false;  // the books, which the session must agree with
+    HoldChecker<int> views[2];                                         // what the host and the dialog were told
     Hold hold;
     std::vector<Frame> frames;
     const Step* reaction = nullptr;  // pending: an action in the handler of the next event of a kind
@@ -175,8 +174,7 @@ struct Model {
         return text;
     }
 
-    // What the tracker changes before it reports an event of a poll.
-    void Apply(const Due& d, uint32_t at)
+    void Apply(const Due& d, uint32_t at)  // what the tracker changes before it reports an event of a poll
     {
         if (d.value == EVENT_RELEASE)
             hold = {NO_KEY, false, hold.next, hold.pressTime, hold.lastSeen, hold.lastRepeat};
@@ -186,8 +184,7 @@ struct Model {
             hold = {hold.code, hold.armed, hold.next + 1, hold.pressTime, at, at};
     }
 
-    // Passes the due events of codes without a button: nobody hears them.
-    void PassUnheard(Frame& f)
+    void PassUnheard(Frame& f)  // passes the due events of codes without a button: nobody hears them
     {
         while (f.heard < f.dueCount && f.due[f.heard].code > MAX_BUTTON_CODE)
             Apply(f.due[f.heard++], f.now);
@@ -224,30 +221,26 @@ struct Model {
         }
     }
 
-    // Every change of the session overtakes the polls under way.
-    void Overtake()
+    void Overtake()  // every change of the session overtakes the polls under way
     {
         for (Frame& f : frames)
             f.overtaken = f.overtaken || f.action < 0;
     }
 
-    // The tracker forgets its hold; Start, Stop, Open and Close clear its times too.
-    void Clear(bool keepTimes)
+    void Clear(bool keepTimes)  // the tracker forgets its hold; Start, Stop, Open and Close clear its times too
     {
         Overtake();
         hold = keepTimes ? Hold{NO_KEY, false, hold.next, hold.pressTime, hold.lastSeen, hold.lastRepeat} : Hold();
     }
 
-    // The receiver in charge, if told of a press, is due its release from the action under way; the tracker forgets.
-    void Release(bool keepTimes)
+    void Release(bool keepTimes)  // due from the action: the release of a press the receiver in charge was told of
     {
         if (const Receiver to = InCharge(); to != NOBODY && views[to].open)
             frames.back().due[frames.back().dueCount++] = {to, static_cast<uint8_t>(views[to].key), EVENT_RELEASE};
         Clear(keepTimes);
     }
 
-    // The books change before anyone hears of the change.
-    void Do(Action action, uint8_t code)
+    void Do(Action action, uint8_t code)  // the books change before anyone hears of the change
     {
         frames.push_back({action, now, NO_KEY, hold});
         switch (action) {
@@ -256,6 +249,9 @@ struct Model {
             Release(false);
             StopKeySession(session);
             break;
+        case STOP_START:  // a Stop, then a Start within the same action
+            Do(STOP, code);
+            [[fallthrough]];
         case START:  // refused, changing nothing, while polling; it reports nothing
             if (!polling)
                 Clear(false);
@@ -263,10 +259,6 @@ struct Model {
                 Fail(Where(frames.back()) + ": Start returned " + (polling ? "true" : "false") + " with polling " +
                      (polling ? "on" : "off"));
             polling = true;
-            break;
-        case STOP_START:
-            Do(STOP, code);
-            Do(START, code);
             break;
         case OPEN:
         case OPEN_BLIND:  // a new session: whatever was held is forgotten everywhere
@@ -354,24 +346,18 @@ struct Model {
     }
 };
 
-std::string RunSession(const std::vector<Step>& steps, bool failOnThirdRepeat)
+template <bool failOnThirdRepeat>
+std::string RunSession(const std::vector<Step>& steps)
 {
     Model m(failOnThirdRepeat);
     m.Do(OPEN, NO_KEY);
     m.Do(START, NO_KEY);
     for (size_t i = 0; i < steps.size() && m.failure.empty(); ++i)
         m.Run(steps[i]);
-    // The end of every session: a stop releases what the receiver in charge holds.
     m.reaction = nullptr;
     if (m.failure.empty())
-        m.Do(STOP, NO_KEY);
+        m.Do(STOP, NO_KEY);  // the end of every session: a stop releases what the receiver in charge holds
     return m.failure;
-}
-
-std::string Report(uint64_t seed, const std::vector<Step>& steps, bool failOnThirdRepeat)
-{
-    const auto run = [=](const std::vector<Step>& c) { return RunSession(c, failOnThirdRepeat); };
-    return ShrinkAndReport(seed, steps, run, Describe, 1 << 20);
 }
 
 }  // namespace
@@ -386,8 +372,8 @@ TEST(KeyModel, RandomSessionsGiveEveryEventDueAndNoOther)
     for (uint64_t seed = 1; steps < target; ++seed, ++sessions) {
         const std::vector<Step> session = RandomSession(seed);
         steps += session.size();
-        if (!RunSession(session, false).empty()) {
-            ADD_FAILURE() << Report(seed, session, false);
+        if (!RunSession<false>(session).empty()) {
+            ADD_FAILURE() << ShrinkAndReport(seed, session, RunSession<false>, Describe, 1 << 20);
             return;
         }
     }
@@ -406,10 +392,10 @@ TEST(KeyModel, RandomSessionsGiveEveryEventDueAndNoOther)
 TEST(KeyModel, FailingSessionIsShrunkToTheStepsThatMatter)
 {
     uint64_t seed = 1;
-    while (seed < 500 && RunSession(RandomSession(seed), true).empty())
+    while (seed < 500 && RunSession<true>(RandomSession(seed)).empty())
         ++seed;
     ASSERT_LT(seed, 500u) << "no session reached a third repeat";
-    const std::string report = Report(seed, RandomSession(seed), true);
+    const std::string report = ShrinkAndReport(seed, RandomSession(seed), RunSession<true>, Describe, 1 << 20);
     const unsigned long shortest = strtoul(strstr(report.c_str(), "steps (") + 7, nullptr, 10);
     EXPECT_NE(report.find("no third repeat"), std::string::npos) << report;
     EXPECT_LE(shortest, 3u) << report;

@@ -199,9 +199,8 @@ TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
     StopKeySession(r.session);  // the release before Stop returns
     StopKeySession(r.session);
     r.Run("0 A", 600, 510);  // polls of a stopped session
-    EXPECT_EQ(std::make_pair(r.heard, Fields(r.session.tracker)),
-              std::make_pair(std::string("0 A+, 390 A1, 480 A2, 480 A-"),
-                             std::string("255 count 0 press 0 seen 0 repeat 0")));
+    EXPECT_EQ(r.heard, "0 A+, 390 A1, 480 A2, 480 A-");
+    EXPECT_EQ(Fields(r.session.tracker), "255 count 0 press 0 seen 0 repeat 0");
 
     // Close while held: the host hears nothing more; the dialog, in charge, hears the release.
     for (const bool dialog : {false, true}) {
@@ -290,8 +289,7 @@ TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
             const std::string heard = before + trigger.Text() + (released ? ", " + Ev{t, A, -1}.Text() : "");
             EXPECT_EQ(std::make_pair(r.heard, r.maxDepth), std::make_pair(heard, released ? 2 : 1));
 
-            // The host starts again if its handler left polling off.
-            StartKeySession(r.session);
+            StartKeySession(r.session);  // the host starts again if its handler left polling off
             r.heard.clear();
             r.Run(segments, t + 90, t + 30);
             const bool pressed = stillDown != N && next != ' ';
@@ -319,8 +317,7 @@ TEST(KeySessionReentry, AStopInsideTheReleaseOfAStopReleasesOnce)
 // polls nest. The nested polls work; the poll they interrupted sends and changes nothing more.
 TEST(KeySessionReentry, PollsNestedInAHandlersModalLoopLeaveNothingStale)
 {
-    // In the release of A (a switch to B) the user presses B and lets it go.
-    Rig r;
+    Rig r;  // in the release of A (a switch to B) the user presses B and lets it go
     r.react = [](Rig& rig, const Ev& e) {
         if (e.value == EVENT_RELEASE && e.code == A)
             rig.Run("0 B, 210 -", 390, 150);
@@ -329,8 +326,7 @@ TEST(KeySessionReentry, PollsNestedInAHandlersModalLoopLeaveNothingStale)
     r.Run("", 600, 420);  // the loop is over
     EXPECT_EQ(r.heard, "0 A+, 120 A-, 150 B+, 240 B-");
 
-    // In A's first repeat the user moves to B and holds it: B repeats only DelayBeforeRepeat after its own press.
-    Rig s;
+    Rig s;  // in A's first repeat the user moves to B and holds it: B repeats only DelayBeforeRepeat after its press
     s.react = [](Rig& rig, const Ev& e) {
         if (e.code == A && e.value == 1)
             rig.Run("0 B", 510, 420);
@@ -339,8 +335,7 @@ TEST(KeySessionReentry, PollsNestedInAHandlersModalLoopLeaveNothingStale)
     s.Run("0 B", 900, 540);
     EXPECT_EQ(s.heard, "0 A+, 390 A1, 420 A-, 420 B+, 810 B1, 900 B2");
 
-    // In each repeat of A the loop polls on with A still down: every number once.
-    Rig u;
+    Rig u;  // in each repeat of A the loop polls on with A still down: every number once
     u.react = [](Rig& rig, const Ev& e) {
         if (e.value > 0 && e.value < 4)
             rig.Run("0 A", rig.now - rig.base + 90, rig.now - rig.base + 30);
