@@ -134,14 +134,11 @@ struct Model {
     const Step* reaction = nullptr;  // pending: an action in the handler of the next event of a kind
     std::string failure;
 
-    explicit Model(bool strict) : session(IdleKeySession({&To<HOST>, this})), failOnThirdRepeat(strict) {}
+    explicit Model(bool strict) : session(IdleKeySession({&ToHost, this})), failOnThirdRepeat(strict) {}
     Model(const Model&) = delete;
 
-    template <Receiver R>
-    static void To(void* m, uint8_t code, int32_t value)
-    {
-        static_cast<Model*>(m)->OnEvent(R, code, value);
-    }
+    static void ToHost(void* m, uint8_t code, int32_t value) { static_cast<Model*>(m)->OnEvent(HOST, code, value); }
+    static void ToDialog(void* m, uint8_t code, int32_t value) { static_cast<Model*>(m)->OnEvent(DIALOG, code, value); }
 
     void Fail(const std::string& why) { failure = failure.empty() ? why : failure; }
 
@@ -154,7 +151,7 @@ struct Model {
             {"polling", session.polling != 0, polling},
             {"hostListening", session.hostListening != 0, hostListening},
             {"the dialog in charge", session.dialog.receive != nullptr, dialogTakes},
-            {"the host's receiver", session.host.receive == &Model::To<HOST> && session.host.context == this, true}};
+            {"the host's receiver", session.host.receive == &Model::ToHost && session.host.context == this, true}};
         for (const auto& [field, has, booked] : rows)
             if (has != booked && failure.empty())
                 Fail("after '" + (step ? Describe(0, *step) : std::string(kActions[action])) + "': " + field + " is " +
@@ -276,7 +273,7 @@ struct Model {
             if (!dialogTakes) {
                 Release(true);
                 dialogTakes = true;
-                HandKeysToDialog(session, {&To<DIALOG>, this});
+                HandKeysToDialog(session, {&ToDialog, this});
             }
             break;
         case TO_HOST:  // a button still down is pressed afresh at the next poll that sees it

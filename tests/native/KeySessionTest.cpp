@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "engine/KeySession.h"
@@ -43,6 +44,7 @@ struct Rig {
     Rig() : session(IdleKeySession({&Rig::Receive<'H'>, this})) { OpenAndStart(); }
     Rig(const Rig&) = delete;
     KeyEventSink Display() { return {&Rig::Receive<'D'>, this}; }
+    std::string Heard() { return std::exchange(heard, std::string()); }  // since the last call
     void OpenAndStart()
     {
         OpenKeySession(session, true);
@@ -183,9 +185,8 @@ TEST(KeySessionBoundaries, DelayRepeatAndReleaseAreExactStepByStep)
     Rig r;
     r.base = 0;
     for (const auto& [code, t, heard, fieldsAfter] : rows) {
-        r.heard.clear();
         r.Poll(code, t);
-        EXPECT_EQ(std::make_pair(r.heard, Fields(r.session.tracker)), std::make_pair(heard, fieldsAfter)) << t;
+        EXPECT_EQ(std::make_pair(r.Heard(), Fields(r.session.tracker)), std::make_pair(heard, fieldsAfter)) << t;
     }
 }
 
@@ -199,13 +200,12 @@ TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
     StopKeySession(r.session);  // the release before Stop returns
     StopKeySession(r.session);
     r.Run("0 A", 600, 510);  // polls of a stopped session
-    EXPECT_EQ(r.heard, "0 A+, 390 A1, 480 A2, 480 A-");
+    EXPECT_EQ(r.Heard(), "0 A+, 390 A1, 480 A2, 480 A-");
     EXPECT_EQ(Fields(r.session.tracker), "255 count 0 press 0 seen 0 repeat 0");
 
     // Close while held: the host hears nothing more; the dialog, in charge, hears the release.
     for (const bool dialog : {false, true}) {
         SCOPED_TRACE(dialog ? "dialog in charge" : "host in charge");
-        r.heard.clear();
         r.OpenAndStart();
         if (dialog)
             HandKeysToDialog(r.session, r.Display());
@@ -214,12 +214,11 @@ TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
         r.Run("0 B", 300, 90);
         StartKeySession(r.session);  // a stray Start: still nobody listens
         r.Run("0 B", 400, 330);
-        EXPECT_EQ(r.heard, dialog ? "0 A+ D, 60 A- D" : "0 A+");
+        EXPECT_EQ(r.Heard(), dialog ? "0 A+ D, 60 A- D" : "0 A+");
         HandKeysToHost(r.session);
     }
 
     // Open with a button held forgets it silently; without a window nobody listens.
-    r.heard.clear();
     r.OpenAndStart();
     r.Run("0 A", 60);
     OpenKeySession(r.session, false);
@@ -240,10 +239,9 @@ TEST(KeySession, TheDialogTakesKeyEventsOverAndGivesThemBack)
     r.now = r.base + 600;
     HandKeysToHost(r.session);
     r.Run("0 A, 1020 -", 1200, 600);
-    EXPECT_EQ(r.heard, "0 A+, 60 A-, 60 A+ D, 450 A1 D, 540 A2 D, 600 A+, 990 A1, 1080 A-");
+    EXPECT_EQ(r.Heard(), "0 A+, 60 A-, 60 A+ D, 450 A1 D, 540 A2 D, 600 A+, 990 A1, 1080 A-");
 
     // Stop while the dialog has the events: its release goes to the dialog.
-    r.heard.clear();
     r.base += 5000;
     StartKeySession(r.session);
     r.Run("0 A", 60);
@@ -287,13 +285,11 @@ TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
             r.Run(segments, t);
             const bool released = releases && trigger.value >= 0;
             const std::string heard = before + trigger.Text() + (released ? ", " + Ev{t, A, -1}.Text() : "");
-            EXPECT_EQ(std::make_pair(r.heard, r.maxDepth), std::make_pair(heard, released ? 2 : 1));
+            EXPECT_EQ(std::make_pair(r.Heard(), r.maxDepth), std::make_pair(heard, released ? 2 : 1));
 
             StartKeySession(r.session);  // the host starts again if its handler left polling off
-            r.heard.clear();
             r.Run(segments, t + 90, t + 30);
-            const bool pressed = stillDown != N && next != ' ';
-            EXPECT_EQ(r.heard, pressed ? (Ev{t + 30, stillDown, 0, next}.Text()) : "");
+            EXPECT_EQ(r.heard, stillDown != N && next != ' ' ? (Ev{t + 30, stillDown, 0, next}.Text()) : "");
         }
     }
 }
