@@ -62,6 +62,13 @@ struct Rig {
             r.react(r, e);
         --r.depth;
     }
+    void On(const std::string& when, void (*act)(Rig&))  // act in the handler of the first event heard as `when`
+    {
+        react = [when, act, calls = 0](Rig& rig, const Ev& e) mutable {
+            if (e.Text() == when && calls++ == 0)
+                act(rig);
+        };
+    }
     void Poll(uint8_t code, uint32_t t) { PollKeySession(session, timings, code, now = base + t); }
     // Polls every 30 ms from `from` to `end`, each seeing the code reported then: "0 A, 1020 -" is A, none from 1020.
     void Run(const char* script, uint32_t end, uint32_t from = 0)
@@ -276,20 +283,15 @@ TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
         for (const auto& [name, act, releases, next] : actions) {
             SCOPED_TRACE(std::string(name) + " on the " + on);
             Rig r;
-            int calls = 0;
-            r.react = [&calls, act = act, when = trigger.Text()](Rig& rig, const Ev& e) {
-                if (e.Text() == when && calls++ == 0)
-                    act(rig);
-            };
-            const uint32_t t = trigger.t;
-            r.Run(segments, t);
+            r.On(trigger.Text(), act);
+            r.Run(segments, trigger.t);
             const bool released = releases && trigger.value >= 0;
-            const std::string heard = before + trigger.Text() + (released ? ", " + Ev{t, A, -1}.Text() : "");
+            const std::string heard = before + trigger.Text() + (released ? ", " + Ev{trigger.t, A, -1}.Text() : "");
             EXPECT_EQ(std::make_pair(r.Heard(), r.maxDepth), std::make_pair(heard, released ? 2 : 1));
 
             StartKeySession(r.session);  // the host starts again if its handler left polling off
-            r.Run(segments, t + 90, t + 30);
-            EXPECT_EQ(r.heard, stillDown != N && next != ' ' ? (Ev{t + 30, stillDown, 0, next}.Text()) : "");
+            r.Run(segments, trigger.t + 90, trigger.t + 30);
+            EXPECT_EQ(r.heard, stillDown != N && next != ' ' ? (Ev{trigger.t + 30, stillDown, 0, next}.Text()) : "");
         }
     }
 }
@@ -314,19 +316,13 @@ TEST(KeySessionReentry, AStopInsideTheReleaseOfAStopReleasesOnce)
 TEST(KeySessionReentry, PollsNestedInAHandlersModalLoopLeaveNothingStale)
 {
     Rig r;  // in the release of A (a switch to B) the user presses B and lets it go
-    r.react = [](Rig& rig, const Ev& e) {
-        if (e.value == EVENT_RELEASE && e.code == A)
-            rig.Run("0 B, 210 -", 390, 150);
-    };
+    r.On("120 A-", [](Rig& rig) { rig.Run("0 B, 210 -", 390, 150); });
     r.Run("0 A, 120 B", 120);
     r.Run("", 600, 420);  // the loop is over
     EXPECT_EQ(r.heard, "0 A+, 120 A-, 150 B+, 240 B-");
 
     Rig s;  // in A's first repeat the user moves to B and holds it: B repeats only DelayBeforeRepeat after its press
-    s.react = [](Rig& rig, const Ev& e) {
-        if (e.code == A && e.value == 1)
-            rig.Run("0 B", 510, 420);
-    };
+    s.On("390 A1", [](Rig& rig) { rig.Run("0 B", 510, 420); });
     s.Run("0 A", 390);
     s.Run("0 B", 900, 540);
     EXPECT_EQ(s.heard, "0 A+, 390 A1, 420 A-, 420 B+, 810 B1, 900 B2");
