@@ -6,7 +6,6 @@
 
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 
 #include <chrono>
 #include <string>
@@ -147,7 +146,6 @@ struct Model {
     void CheckBooks(const Step* step, int action)
     {
         const std::tuple<const char*, bool, bool> rows[] = {
-            // field, in the session, in the books
             {"polling", session.polling != 0, polling},
             {"hostListening", session.hostListening != 0, hostListening},
             {"the dialog in charge", session.dialog.receive != nullptr, dialogTakes},
@@ -391,7 +389,7 @@ TEST(KeyModel, FailingSessionIsShrunkToTheStepsThatMatter)
         ++seed;
     ASSERT_LT(seed, 500u) << "no session reached a third repeat";
     const std::string report = ShrinkAndReport(seed, RandomSession(seed), RunSession<true>, Describe, 1 << 20);
-    const unsigned long shortest = strtoul(strstr(report.c_str(), "steps (") + 7, nullptr, 10);
+    const unsigned long shortest = std::stoul(report.substr(report.find("steps (") + 7));
     EXPECT_NE(report.find("no third repeat"), std::string::npos) << report;
     EXPECT_LE(shortest, 3u) << report;
     printf("[ model    ] shrinker: seed %llu breaks a harness rule (no third repeat), %zu steps shrunk to %lu\n",

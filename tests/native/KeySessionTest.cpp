@@ -2,8 +2,6 @@
 // with its poll, and whose handlers may call back into the session as the exports and a host's modal loop do.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <functional>
 #include <sstream>
@@ -77,7 +75,7 @@ struct Rig {
         std::istringstream in(script);
         uint32_t at;
         for (std::string c; in >> at >> c;)
-            segments.push_back({at, c[0] == 'A' ? A : c[0] == 'B' ? B : c[0] == '-' ? N : uint8_t(atoi(c.c_str()))});
+            segments.push_back({at, c[0] == 'A' ? A : c[0] == 'B' ? B : c[0] == '-' ? N : uint8_t(std::stoi(c))});
         PollSegments(
             segments, end, [this](uint8_t code, uint32_t t) { Poll(code, t); }, from);
     }
@@ -133,8 +131,7 @@ const Scenario kScenarios[] = {
     {"RepeatInterval 20 repeats on every poll", "0 A, 600 -", 800,
      "0 A+, 390 A1, 420 A2, 450 A3, 480 A4, 510 A5, 540 A6, 570 A7, 660 A-", PluginSettings{0, 350, 20, 60}},
     {"all timings 0", "0 A, 300 -, 360 B, 390 -", 500, "0 A+, 300 A-, 360 B+, 390 B-", PluginSettings{0, 0, 0, 0}},
-    {"delay and release 0, interval 20", "0 A, 150 -", 300, "0 A+, 60 A1, 90 A2, 120 A3, 150 A-",
-     PluginSettings{0, 0, 20, 0}},
+    {"delay and release 0, interval 20", "0 A, 150 -", 300, "0 A+, 60 A1, 90 A2, 120 A3, 150 A-", {0, 0, 20, 0}},
     // Tracked like any other, heard by nobody: A's first repeat waits 180 ms after the unheard repeat of 93 at 240.
     {"codes above 92 are tracked but reach nobody", "0 93, 270 254, 330 A, 600 -", 800, "330 A+, 420 A1, 660 A-",
      PluginSettings{0, 0, 200, 60}}};
@@ -173,7 +170,6 @@ TEST(KeySessionScripts, TwoHoldsAcrossTheClockWrapGiveTheSameEvents)
 TEST(KeySessionBoundaries, DelayRepeatAndReleaseAreExactStepByStep)
 {
     const std::tuple<uint8_t, uint32_t, std::string, std::string> rows[] = {
-        // code, t, heard, fields after
         {A, 0, "0 A+", "26 count 0 press 0 seen 0 repeat 0"},
         {A, 100, "", "26 count 0 press 0 seen 0 repeat 0"},
         {A, 349, "", "26 count 0 press 0 seen 0 repeat 0"},
