@@ -26,12 +26,9 @@ struct HoldChecker {
             return "an event value below -1";
         if (!open || !(key == k))
             return value == -1 ? "a release without its press" : "a repeat without its press";
-        if (value == -1) {
-            open = false;
-            ++releases;
-            return nullptr;
-        }
-        ++repeats;
-        return std::exchange(next, value + 1) == value ? nullptr : "a repeat out of sequence";
+        open = value != -1;  // a release ends the hold
+        releases += !open;
+        repeats += open;
+        return !open || std::exchange(next, value + 1) == value ? nullptr : "a repeat out of sequence";
     }
 };
