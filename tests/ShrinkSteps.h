@@ -10,9 +10,8 @@
 #include <vector>
 
 template <typename Step, typename Run, typename Describe>
-std::string ShrinkAndReport(uint64_t seed, const std::vector<Step>& failing, Run run, Describe describe, int maxRuns)
+std::string ShrinkAndReport(uint64_t seed, std::vector<Step> steps, Run run, Describe describe, int maxRuns)
 {
-    std::vector<Step> steps = failing;
     int runs = 0;
     for (size_t chunk = steps.size() / 2; chunk >= 1 && runs < maxRuns;) {
         const size_t before = steps.size();
