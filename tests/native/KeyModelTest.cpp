@@ -308,9 +308,8 @@ struct Model {
                     f.due[f.dueCount++] = {InCharge(), hold.code, EVENT_RELEASE};
                 if (code != NO_KEY)
                     f.due[f.dueCount++] = {InCharge(), code, EVENT_PRESS};
-            } else if (same && hold.armed && at - hold.lastRepeat >= timings.RepeatInterval - 20u) {
+            } else if (same && hold.armed && at - hold.lastRepeat >= timings.RepeatInterval - 20u)
                 f.due[f.dueCount++] = {InCharge(), code, hold.next};
-            }
         }
         frames.push_back(f);
         PollKeySession(session, timings, code, at);
