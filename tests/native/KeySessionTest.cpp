@@ -17,19 +17,13 @@ namespace {
 
 constexpr uint8_t A = 0x1A, B = 0x12, N = NO_KEY;
 
-struct Ev {
-    uint32_t t;  // ms after the rig's base
-    int code;
-    int32_t value;
-    char to = 'H';
-    // "390 A1": repeat 1 of A at 390 ms; "+" a press, "-" a release; " D" when the dialog hears it.
-    std::string Text() const
-    {
-        const std::string name = code == A ? "A" : code == B ? "B" : std::to_string(code);
-        const std::string event = value == 0 ? "+" : value < 0 ? "-" : std::to_string(value);
-        return std::to_string(t) + " " + name + event + (to == 'D' ? " D" : "");
-    }
-};
+// "390 A1": repeat 1 of A 390 ms after the rig's base; "+" a press, "-" a release; " D" when the dialog hears it.
+std::string Text(uint32_t t, int code, int32_t value, char to = 'H')
+{
+    const std::string name = code == A ? "A" : code == B ? "B" : std::to_string(code);
+    const std::string event = value == 0 ? "+" : value < 0 ? "-" : std::to_string(value);
+    return std::to_string(t) + " " + name + event + (to == 'D' ? " D" : "");
+}
 
 struct Rig {
     KeySession session;
@@ -37,15 +31,18 @@ struct Rig {
     uint32_t base = 1000000, now = 0;
     std::string heard;  // the events' texts, ", " between them
     int depth = 0, maxDepth = 0;
-    std::function<void(Rig&, const Ev&)> react;
+    std::function<void(Rig&, const std::string& event, int32_t value)> react;
 
-    Rig() : session(IdleKeySession({&Rig::Receive<'H'>, this})) { OpenAndStart(); }
+    Rig() : session(IdleKeySession({&Rig::Receive<'H'>, this})) { Restart(true); }
     Rig(const Rig&) = delete;
     KeyEventSink Display() { return {&Rig::Receive<'D'>, this}; }
     std::string Heard() { return std::exchange(heard, std::string()); }  // since the last call
-    void OpenAndStart()
+    void Restart(bool open)                                              // Open or Stop, then Start
     {
-        OpenKeySession(session, true);
+        if (open)
+            OpenKeySession(session, true);
+        else
+            StopKeySession(session);
         StartKeySession(session);
     }
 
@@ -53,17 +50,17 @@ struct Rig {
     static void Receive(void* self, uint8_t code, int32_t value)
     {
         Rig& r = *static_cast<Rig*>(self);
-        const Ev e{r.now - r.base, code, value, To};
-        r.heard += (r.heard.empty() ? "" : ", ") + e.Text();
+        const std::string e = Text(r.now - r.base, code, value, To);
+        r.heard += (r.heard.empty() ? "" : ", ") + e;
         r.maxDepth = std::max(r.maxDepth, ++r.depth);
         if (r.react && r.depth < 3)  // a runaway recursion shows as a third level, not a crash
-            r.react(r, e);
+            r.react(r, e, value);
         --r.depth;
     }
     void On(const std::string& when, void (*act)(Rig&))  // act in the handler of the first event heard as `when`
     {
-        react = [when, act, calls = 0](Rig& rig, const Ev& e) mutable {
-            if (e.Text() == when && calls++ == 0)
+        react = [when, act, calls = 0](Rig& rig, const std::string& e, int32_t) mutable {
+            if (e == when && calls++ == 0)
                 act(rig);
         };
     }
@@ -153,7 +150,7 @@ TEST(KeySessionScripts, RepeatsComeOnTheFirstPollAtLeastIntervalMinus20AfterTheL
         std::string expected = "0 A+";  // armed at 30, first repeat at 60
         int32_t n = 1;
         for (uint32_t t = 60; spacing && t <= 990; t += spacing)
-            expected += ", " + Ev{t, A, n++}.Text();
+            expected += ", " + Text(t, A, n++);
         EXPECT_EQ(Hear("0 A, 1000 -", 1200, {0, 0, interval, 60}).first, expected + ", 1080 A-") << interval;
     }
 }
@@ -209,7 +206,7 @@ TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
     // Close while held: the host hears nothing more; the dialog, in charge, hears the release.
     for (const bool dialog : {false, true}) {
         SCOPED_TRACE(dialog ? "dialog in charge" : "host in charge");
-        r.OpenAndStart();
+        r.Restart(true);
         if (dialog)
             HandKeysToDialog(r.session, r.Display());
         r.Run("0 A", 60, 0);
@@ -222,7 +219,7 @@ TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
     }
 
     // Open with a button held forgets it silently; without a window nobody listens.
-    r.OpenAndStart();
+    r.Restart(true);
     r.Run("0 A", 60);
     OpenKeySession(r.session, false);
     StartKeySession(r.session);
@@ -262,30 +259,30 @@ TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
     // What the handler does; whether it releases the button at once; who hears a button still down next (' ': nobody).
     const std::tuple<const char*, void (*)(Rig&), bool, char> actions[] = {
         {"Stop", [](Rig& r) { StopKeySession(r.session); }, true, 'H'},
-        {"Stop+Start", [](Rig& r) { StopKeySession(r.session), StartKeySession(r.session); }, true, 'H'},
+        {"Stop+Start", [](Rig& r) { r.Restart(false); }, true, 'H'},
         {"Open", [](Rig& r) { OpenKeySession(r.session, true); }, false, 'H'},
-        {"Open+Start", [](Rig& r) { r.OpenAndStart(); }, false, 'H'},
+        {"Open+Start", [](Rig& r) { r.Restart(true); }, false, 'H'},
         {"Close", [](Rig& r) { CloseKeySession(r.session); }, false, ' '},
         {"the dialog takes over", [](Rig& r) { HandKeysToDialog(r.session, r.Display()); }, true, 'D'}};
     // The event whose handler acts, the events before it, the button still down after it.
-    const std::tuple<const char*, const char*, Ev, const char*, uint8_t> triggers[] = {
-        {"press", "0 A", {0, A, 0}, "", A},
-        {"repeat", "0 A", {390, A, 1}, "0 A+, ", A},
-        {"release", "0 A, 30 -", {90, A, -1}, "0 A+, ", N},
-        {"release of a switch", "0 A, 120 B", {120, A, -1}, "0 A+, ", B}};
-    for (const auto& [on, segments, trigger, before, stillDown] : triggers) {
+    const std::tuple<const char*, const char*, uint32_t, int32_t, const char*, uint8_t> triggers[] = {
+        {"press", "0 A", 0, 0, "", A},
+        {"repeat", "0 A", 390, 1, "0 A+, ", A},
+        {"release", "0 A, 30 -", 90, -1, "0 A+, ", N},
+        {"release of a switch", "0 A, 120 B", 120, -1, "0 A+, ", B}};
+    for (const auto& [on, segments, t, value, before, stillDown] : triggers) {
         for (const auto& [name, act, releases, next] : actions) {
             SCOPED_TRACE(std::string(name) + " on the " + on);
             Rig r;
-            r.On(trigger.Text(), act);
-            r.Run(segments, trigger.t);
-            const bool released = releases && trigger.value >= 0;
-            const std::string heard = before + trigger.Text() + (released ? ", " + Ev{trigger.t, A, -1}.Text() : "");
+            r.On(Text(t, A, value), act);
+            r.Run(segments, t);
+            const bool released = releases && value >= 0;
+            const std::string heard = before + Text(t, A, value) + (released ? ", " + Text(t, A, -1) : "");
             EXPECT_EQ(std::make_pair(r.Heard(), r.maxDepth), std::make_pair(heard, released ? 2 : 1));
 
             StartKeySession(r.session);  // the host starts again if its handler left polling off
-            r.Run(segments, trigger.t + 90, trigger.t + 30);
-            EXPECT_EQ(r.heard, stillDown != N && next != ' ' ? (Ev{trigger.t + 30, stillDown, 0, next}.Text()) : "");
+            r.Run(segments, t + 90, t + 30);
+            EXPECT_EQ(r.heard, stillDown != N && next != ' ' ? Text(t + 30, stillDown, 0, next) : "");
         }
     }
 }
@@ -293,10 +290,11 @@ TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
 TEST(KeySessionReentry, AStopInsideTheReleaseOfAStopReleasesOnce)
 {
     // Stopped from the press's handler or from outside; the release's handler stops again.
-    const std::function<void(Rig&, const Ev&)> stop = [](Rig& rig, const Ev&) { StopKeySession(rig.session); };
+    const auto stop = [](Rig& rig, const std::string&, int32_t) { StopKeySession(rig.session); };
     for (const bool fromPoll : {true, false}) {
         Rig r;
-        r.react = fromPoll ? stop : nullptr;
+        if (fromPoll)
+            r.react = stop;
         r.Run("0 A", fromPoll ? 60 : 0);
         r.react = stop;
         if (!fromPoll)
@@ -322,8 +320,8 @@ TEST(KeySessionReentry, PollsNestedInAHandlersModalLoopLeaveNothingStale)
     EXPECT_EQ(s.heard, "0 A+, 390 A1, 420 A-, 420 B+, 810 B1, 900 B2");
 
     Rig u;  // in each repeat of A the loop polls on with A still down: every number once
-    u.react = [](Rig& rig, const Ev& e) {
-        if (e.value > 0 && e.value < 4)
+    u.react = [](Rig& rig, const std::string&, int32_t value) {
+        if (value > 0 && value < 4)
             rig.Run("0 A", rig.now - rig.base + 90, rig.now - rig.base + 30);
     };
     u.Run("0 A", 390);
