@@ -369,8 +369,7 @@ TEST(KeyModel, RandomSessionsGiveEveryEventDueAndNoOther)
         ASSERT_EQ(RunSession<false>(session), "")
             << ShrinkAndReport(seed, session, RunSession<false>, Describe, 1 << 20);
     }
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+    const auto ms = (std::chrono::steady_clock::now() - started) / std::chrono::milliseconds(1);
     printf("[ model    ] %zu sessions, %zu steps, %zu live polls (%zu in handlers' modal loops, %zu overtaken),"
            " %zu events, %lld ms: every event due and no other\n",
            sessions, steps, f.polls, f.nested, f.overtaken, f.events, static_cast<long long>(ms));
