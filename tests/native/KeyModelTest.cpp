@@ -112,7 +112,7 @@ struct Frame {
     int action;  // -1: a poll
     uint32_t now, code;
     Hold before;
-    bool overtaken = false;  // a call-back or a nested poll changed the session while it reported
+    uint32_t changes;  // the model's count of changes of the session when it began
     Due due[2] = {};
     int dueCount = 0, heard = 0;
 };
@@ -129,6 +129,7 @@ struct Model {
     bool polling = false, hostListening = false, dialogTakes = false;  // the books, which the session must agree with
     HoldChecker<int> views[2];                                         // what the host and the dialog were told
     Hold hold;
+    uint32_t changes = 0;  // every change of the session overtakes the polls under way
     std::vector<Frame> frames;
     const Step* reaction = nullptr;  // pending: an action in the handler of the next event of a kind
     std::string failure;
@@ -140,6 +141,8 @@ struct Model {
     static void ToDialog(void* m, uint8_t code, int32_t value) { static_cast<Model*>(m)->OnEvent(DIALOG, code, value); }
 
     void Fail(const std::string& why) { failure = failure.empty() ? why : failure; }
+
+    bool Overtaken(const Frame& f) const { return f.action < 0 && f.changes != changes; }
 
     Receiver InCharge() const { return dialogTakes ? DIALOG : hostListening ? HOST : NOBODY; }
 
@@ -199,7 +202,7 @@ struct Model {
         PassUnheard(f);
         const Due came{to, code, value}, *due = f.heard < f.dueCount ? &f.due[f.heard] : nullptr;
         const char* why = views[to].Accept(code, value);  // what the receiver makes of it
-        if (f.overtaken)
+        if (Overtaken(f))
             Fail(Where(f) + ": " + Say(came) + " came after a call-back overtook the poll");
         else if (!due || due->to != to || due->code != code || due->value != value || why)
             Fail(Where(f) + ": due " + (due ? Say(*due) : "nothing") + ", came " + Say(came) +
@@ -216,15 +219,9 @@ struct Model {
         }
     }
 
-    void Overtake()  // every change of the session overtakes the polls under way
-    {
-        for (Frame& f : frames)
-            f.overtaken = f.overtaken || f.action < 0;
-    }
-
     void Clear(bool keepTimes)  // the tracker forgets its hold; Start, Stop, Open and Close clear its times too
     {
-        Overtake();
+        ++changes;
         hold = keepTimes ? Hold{NO_KEY, false, hold.next, hold.pressTime, hold.lastSeen, hold.lastRepeat} : Hold();
     }
 
@@ -237,7 +234,7 @@ struct Model {
 
     void Do(Action action, uint8_t code)  // the books change before anyone hears of the change
     {
-        frames.push_back({action, now, NO_KEY, hold});
+        frames.push_back({action, now, NO_KEY, hold, changes});
         switch (action) {
         case STOP:
             polling = false;
@@ -298,11 +295,11 @@ struct Model {
     {
         now = at;
         const bool live = polling && hostListening, same = live && code != NO_KEY && code == hold.code;
-        Frame f{-1, at, code, hold};
+        Frame f{-1, at, code, hold, changes};
         if (live) {
             ++figures.polls;
             figures.nested += frames.size() > 1;  // inside a handler's modal loop
-            Overtake();
+            f.changes = ++changes;                // the polls under way are overtaken, this one not
             if (code == NO_KEY ? hold.code != NO_KEY && at - hold.lastSeen > timings.ReleaseTime : !same) {
                 if (hold.code != NO_KEY)
                     f.due[f.dueCount++] = {InCharge(), hold.code, EVENT_RELEASE};
@@ -315,7 +312,7 @@ struct Model {
         PollKeySession(session, timings, code, at);
         Frame done = frames.back();
         frames.pop_back();
-        if (done.overtaken)
+        if (Overtaken(done))
             return void(++figures.overtaken);  // it says and changes nothing more
         CheckAllCame(done);
         if (same && !hold.armed && at - hold.pressTime >= timings.DelayBeforeRepeat)
