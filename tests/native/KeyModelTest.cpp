@@ -109,10 +109,9 @@ struct Hold {
 // What is running: a poll (its time, code and the hold it found) or an action; the events due from it and how many have
 // passed. Events are charged to the innermost frame.
 struct Frame {
-    int action;  // -1: a poll
-    uint32_t now, code;
+    int action;                   // -1: a poll
+    uint32_t now, code, changes;  // changes: the model's count of changes of the session when it began
     Hold before;
-    uint32_t changes;  // the model's count of changes of the session when it began
     Due due[2] = {};
     int dueCount = 0, heard = 0;
 };
@@ -234,7 +233,7 @@ struct Model {
 
     void Do(Action action, uint8_t code)  // the books change before anyone hears of the change
     {
-        frames.push_back({action, now, NO_KEY, hold, changes});
+        frames.push_back({action, now, NO_KEY, changes, hold});
         switch (action) {
         case STOP:
             polling = false;
@@ -295,7 +294,7 @@ struct Model {
     {
         now = at;
         const bool live = polling && hostListening, same = live && code != NO_KEY && code == hold.code;
-        Frame f{-1, at, code, hold, changes};
+        Frame f{-1, at, code, changes, hold};
         if (live) {
             ++figures.polls;
             figures.nested += frames.size() > 1;  // inside a handler's modal loop
