@@ -46,8 +46,7 @@ TEST(TimelineScript, DefaultTimelineParsesAndEndsWithNoButton)
     const TimelineParse parsed = ParseTimeline(DefaultTimelineText());
     ASSERT_EQ(parsed.error, "");
     ASSERT_FALSE(parsed.steps.empty());
-    EXPECT_EQ(parsed.steps.front().code, 0x12u);
-    EXPECT_EQ(parsed.steps.back().code, 255u);
+    EXPECT_EQ(std::make_pair(parsed.steps.front().code, parsed.steps.back().code), std::make_pair(0x12u, 255u));
 }
 
 TEST(TimelineScript, LoadsTheBuiltInTimelineOrAFileNamingItInErrors)
