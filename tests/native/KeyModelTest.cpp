@@ -181,16 +181,12 @@ struct Model {
             hold = {hold.code, hold.armed, hold.next + 1, hold.pressTime, at, at};
     }
 
-    void PassUnheard(Frame& f)  // passes the due events of codes without a button: nobody hears them
+    // Passes the due events of codes without a button: nobody hears them. Once the frame ends all due must have come.
+    void PassUnheard(Frame& f, bool ended)
     {
         while (f.heard < f.dueCount && f.due[f.heard].code > MAX_BUTTON_CODE)
             Apply(f.due[f.heard++], f.now);
-    }
-
-    void CheckAllCame(Frame& f)
-    {
-        PassUnheard(f);
-        if (f.heard < f.dueCount)
+        if (ended && f.heard < f.dueCount)
             Fail(Where(f) + ": due " + Say(f.due[f.heard]) + ", nothing came");
     }
 
@@ -198,7 +194,7 @@ struct Model {
     {
         ++figures.events;
         Frame& f = frames.back();
-        PassUnheard(f);
+        PassUnheard(f, false);
         const Due came{to, code, value}, *due = f.heard < f.dueCount ? &f.due[f.heard] : nullptr;
         const char* why = views[to].Accept(code, value);  // what the receiver makes of it
         if (Overtaken(f))
@@ -282,7 +278,7 @@ struct Model {
             break;
         case ACTION_COUNT: break;
         }
-        CheckAllCame(frames.back());  // it reports nothing
+        PassUnheard(frames.back(), true);  // it reports nothing
         frames.pop_back();
         CheckBooks(nullptr, action);
     }
@@ -313,7 +309,7 @@ struct Model {
         frames.pop_back();
         if (Overtaken(done))
             return void(++figures.overtaken);  // it says and changes nothing more
-        CheckAllCame(done);
+        PassUnheard(done, true);
         if (same && !hold.armed && at - hold.pressTime >= timings.DelayBeforeRepeat)
             hold = {hold.code, true, 1, at, hold.lastSeen, hold.lastRepeat};
         else if (same && hold.armed)
