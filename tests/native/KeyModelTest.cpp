@@ -243,8 +243,7 @@ struct Model {
             if (!polling)
                 Clear(false);
             if (StartKeySession(session) == polling)
-                Fail(Where(frames.back()) + ": Start returned " +
-                     (polling ? "true with polling on" : "false with polling off"));
+                Fail(Where(frames.back()) + ": Start gave " + (polling ? "true, polling on" : "false, polling off"));
             polling = true;
             break;
         case OPEN:
