@@ -289,11 +289,10 @@ TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
 TEST(KeySessionReentry, AStopInsideTheReleaseOfAStopReleasesOnce)
 {
     // Stopped from the press's handler or from outside; the release's handler stops again.
-    const auto stop = [](Rig& rig, const std::string&, int32_t) { StopKeySession(rig.session); };
+    const decltype(Rig::react) stop = [](Rig& rig, const std::string&, int32_t) { StopKeySession(rig.session); };
     for (const bool fromPoll : {true, false}) {
         Rig r;
-        if (fromPoll)
-            r.react = stop;
+        r.react = fromPoll ? stop : nullptr;
         r.Run("0 A", fromPoll ? 60 : 0);
         r.react = stop;
         if (!fromPoll)
