@@ -134,7 +134,6 @@ struct Model {
     std::string failure;
 
     explicit Model(bool strict) : session(IdleKeySession({&ToHost, this})), failOnThirdRepeat(strict) {}
-    Model(const Model&) = delete;
 
     static void ToHost(void* m, uint8_t code, int32_t value) { static_cast<Model*>(m)->OnEvent(HOST, code, value); }
     static void ToDialog(void* m, uint8_t code, int32_t value) { static_cast<Model*>(m)->OnEvent(DIALOG, code, value); }

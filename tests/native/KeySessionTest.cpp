@@ -34,7 +34,6 @@ struct Rig {
     std::function<void(Rig&, const std::string& event, int32_t value)> react;
 
     Rig() : session(IdleKeySession({&Rig::Receive<'H'>, this})) { Restart(true); }
-    Rig(const Rig&) = delete;
     KeyEventSink Display() { return {&Rig::Receive<'D'>, this}; }
     std::string Heard() { return std::exchange(heard, std::string()); }  // since the last call
     void Restart(bool open)                                              // Open or Stop, then Start
@@ -73,8 +72,7 @@ struct Rig {
         uint32_t at;
         for (std::string c; in >> at >> c;)
             segments.push_back({at, c[0] == 'A' ? A : c[0] == 'B' ? B : c[0] == '-' ? N : uint8_t(std::stoi(c))});
-        PollSegments(
-            segments, end, [this](uint8_t code, uint32_t t) { Poll(code, t); }, from);
+        PollSegments(segments, end, std::bind(&Rig::Poll, this, std::placeholders::_1, std::placeholders::_2), from);
     }
 };
 
