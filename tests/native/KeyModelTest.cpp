@@ -39,9 +39,8 @@ std::string Describe(size_t, const Step& s)  // the shrinker's report numbers th
     case CLOCK: return "clock set to " + a;
     case TIMINGS: return "timings " + a + "/" + b + "/" + c;
     case ACT: return kActions[s.a];
-    case REACT: return kActions[s.a] + (" (code " + c + ") in the handler of the next ") + on[s.b];
+    default: return kActions[s.a] + (" (code " + c + ") in the handler of the next ") + on[s.b];  // REACT
     }
-    return "";
 }
 
 uint8_t RandomCode(SeededRandom& r)
