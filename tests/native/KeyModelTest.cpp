@@ -122,12 +122,11 @@ struct Figures {
 struct Model {
     KeySession session;
     PluginSettings timings = DEFAULT_SETTINGS;
-    uint32_t now = 1000000;
-    const bool failOnThirdRepeat;                                      // a rule of the harness, for the shrinker's test
+    uint32_t now = 1000000, changes = 0;  // changes of the session: each overtakes the polls under way
+    const bool failOnThirdRepeat;         // a rule of the harness, for the shrinker's test
     bool polling = false, hostListening = false, dialogTakes = false;  // the books, which the session must agree with
     HoldChecker<int> views[2];                                         // what the host and the dialog were told
     Hold hold;
-    uint32_t changes = 0;  // every change of the session overtakes the polls under way
     std::vector<Frame> frames;
     const Step* reaction = nullptr;  // pending: an action in the handler of the next event of a kind
     std::string failure;
