@@ -1,5 +1,4 @@
-// The shipped button tables, the command vocabulary and their lookups, checked against the lists written out in
-// tests/ExpectedTables.h rather than against the data.
+// The shipped button tables, vocabulary and lookups, checked against the lists in tests/ExpectedTables.h, not the data.
 #include <gtest/gtest.h>
 
 #include <string.h>
