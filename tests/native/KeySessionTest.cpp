@@ -76,7 +76,6 @@ struct Rig {
     }
 };
 
-// What a fresh rig hears along a script, and how deep its handlers nested.
 std::pair<std::string, int> Hear(const char* script, uint32_t end, PluginSettings timings = DEFAULT_SETTINGS,
                                  uint32_t base = 1000000)
 {
