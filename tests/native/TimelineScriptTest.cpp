@@ -44,8 +44,7 @@ TEST(TimelineScript, RejectsMistakesNamingTheLine)
 TEST(TimelineScript, DefaultTimelineParsesAndEndsWithNoButton)
 {
     const TimelineParse parsed = ParseTimeline(DefaultTimelineText());
-    ASSERT_EQ(parsed.error, "");
-    ASSERT_FALSE(parsed.steps.empty());
+    ASSERT_EQ(std::make_pair(parsed.error, parsed.steps.empty()), std::make_pair(std::string(), false));
     EXPECT_EQ(std::make_pair(parsed.steps.front().code, parsed.steps.back().code), std::make_pair(0x12u, 255u));
 }
 
