@@ -34,9 +34,7 @@ struct Rig {
     std::function<void(Rig&, const std::string& event, int32_t value)> react;
 
     Rig() : session(IdleKeySession({&Rig::Receive<'H'>, this})) { Restart(true); }
-    KeyEventSink Display() { return {&Rig::Receive<'D'>, this}; }
-    std::string Heard() { return std::exchange(heard, std::string()); }  // since the last call
-    void Restart(bool open)                                              // Open or Stop, then Start
+    void Restart(bool open)  // Open or Stop, then Start
     {
         if (open)
             OpenKeySession(session, true);
@@ -44,6 +42,8 @@ struct Rig {
             StopKeySession(session);
         StartKeySession(session);
     }
+    KeyEventSink Display() { return {&Rig::Receive<'D'>, this}; }
+    std::string Heard() { return std::exchange(heard, std::string()); }  // since the last call
 
     template <char To>
     static void Receive(void* self, uint8_t code, int32_t value)
