@@ -4,6 +4,8 @@
 
 #include <stdint.h>
 
+#include <utility>
+
 template <typename Key = int>
 struct HoldChecker {
     bool open = false;  // a press was heard and its release not yet
@@ -15,20 +17,18 @@ struct HoldChecker {
     const char* Accept(const Key& k, int32_t value)
     {
         if (value == 0) {
-            const bool wasOpen = open;
-            open = true, key = k, next = 1, ++presses;
-            return wasOpen ? "a press while another button is held" : nullptr;
+            key = k;
+            next = 1;
+            ++presses;
+            return std::exchange(open, true) ? "a press while another button is held" : nullptr;
         }
         if (value < -1)
             return "an event value below -1";
         if (!open || !(key == k))
             return value == -1 ? "a release without its press" : "a repeat without its press";
-        if (value == -1) {
-            open = false, ++releases;
-            return nullptr;
-        }
-        const bool inOrder = value == next;
-        next = value + 1, ++repeats;
-        return inOrder ? nullptr : "a repeat out of sequence";
+        open = value != -1;  // a release ends the hold
+        releases += !open;
+        repeats += open;
+        return !open || std::exchange(next, value + 1) == value ? nullptr : "a repeat out of sequence";
     }
 };

@@ -1,5 +1,4 @@
-// Deterministic random numbers for the randomised tests, the same on every platform and compiler, so a printed seed
-// replays the same run anywhere.
+// Random numbers for the randomised tests, the same on every platform and compiler: a printed seed replays its run.
 #pragma once
 
 #include <stdint.h>
@@ -9,7 +8,9 @@ struct SeededRandom {
     explicit SeededRandom(uint64_t seed) : state(seed * 0x9E3779B97F4A7C15ull + 1) {}
     uint32_t Next()
     {
-        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
         return static_cast<uint32_t>(state >> 11);
     }
     uint32_t Below(uint32_t n) { return n ? Next() % n : 0; }

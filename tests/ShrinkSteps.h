@@ -10,21 +10,20 @@
 #include <vector>
 
 template <typename Step, typename Run, typename Describe>
-std::string ShrinkAndReport(uint64_t seed, const std::vector<Step>& failing, Run run, Describe describe, int maxRuns)
+std::string ShrinkAndReport(uint64_t seed, std::vector<Step> steps, Run run, Describe describe, int maxRuns)
 {
-    std::vector<Step> steps = failing;
     int runs = 0;
     for (size_t chunk = steps.size() / 2; chunk >= 1 && runs < maxRuns;) {
-        bool removed = false;
+        const size_t before = steps.size();
         for (size_t at = 0; at + chunk <= steps.size() && runs < maxRuns; ++runs) {
             std::vector<Step> candidate = steps;
             candidate.erase(candidate.begin() + long(at), candidate.begin() + long(at + chunk));
             if (!run(candidate).empty())
-                steps = candidate, removed = true;
+                steps = candidate;
             else
                 at += chunk;
         }
-        chunk = removed ? chunk : chunk / 2;
+        chunk = steps.size() < before ? chunk : chunk / 2;
     }
     std::string text = "seed " + std::to_string(seed) + ": " + run(steps) + "\nshortest failing steps (" +
                        std::to_string(steps.size()) + "):\n";

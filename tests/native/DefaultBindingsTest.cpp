@@ -15,7 +15,6 @@ using namespace expected;
 TEST(DefaultBindings, EachFamilyGetsExactlyItsSetOverHandBindings)
 {
     const std::tuple<int32_t, int, const CodeTexts&, size_t> cases[] = {
-        // family, table, set, its own rows
         {0, 0, kOtherSet, 19}, {1, 1, kType1Set, 15},  {2, 2, kType2Set, 17},
         {3, 0, kOtherSet, 19}, {-7, 0, kOtherSet, 19},
     };

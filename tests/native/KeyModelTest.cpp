@@ -6,7 +6,6 @@
 
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 
 #include <chrono>
 #include <string>
@@ -34,17 +33,14 @@ struct Step {
 std::string Describe(size_t, const Step& s)  // the shrinker's report numbers the steps itself
 {
     static const char* const on[] = {"press", "repeat", "release"};
-    char text[160];
+    const std::string a = std::to_string(s.a), b = std::to_string(s.b), c = std::to_string(s.c);
     switch (s.kind) {
-    case POLLS: snprintf(text, sizeof text, "%u polls %u ms apart of code %u", s.a, s.b, s.c); break;
-    case CLOCK: snprintf(text, sizeof text, "clock set to %u", s.a); break;
-    case TIMINGS: snprintf(text, sizeof text, "timings %u/%u/%u", s.a, s.b, s.c); break;
-    case ACT: snprintf(text, sizeof text, "%s", kActions[s.a]); break;
-    case REACT:
-        snprintf(text, sizeof text, "%s (code %u) in the handler of the next %s", kActions[s.a], s.c, on[s.b]);
-        break;
+    case POLLS: return a + " polls " + b + " ms apart of code " + c;
+    case CLOCK: return "clock set to " + a;
+    case TIMINGS: return "timings " + a + "/" + b + "/" + c;
+    case ACT: return kActions[s.a];
+    default: return kActions[s.a] + (" (code " + c + ") in the handler of the next ") + on[s.b];  // REACT
     }
-    return text;
 }
 
 uint8_t RandomCode(SeededRandom& r)
@@ -112,10 +108,9 @@ struct Hold {
 // What is running: a poll (its time, code and the hold it found) or an action; the events due from it and how many have
 // passed. Events are charged to the innermost frame.
 struct Frame {
-    int action;  // -1: a poll
-    uint32_t now, code;
+    int action;                   // -1: a poll
+    uint32_t now, code, changes;  // changes: the model's count of changes of the session when it began
     Hold before;
-    bool overtaken = false;  // a call-back or a nested poll changed the session while it reported
     Due due[2] = {};
     int dueCount = 0, heard = 0;
 };
@@ -127,37 +122,33 @@ struct Figures {
 struct Model {
     KeySession session;
     PluginSettings timings = DEFAULT_SETTINGS;
-    uint32_t now = 1000000;
-    bool failOnThirdRepeat = false;  // a rule of the harness, for the shrinker's test
-    // The books, kept from the model's own calls: the session must agree.
-    bool polling = true, hostListening = true, dialogTakes = false;
-    HoldChecker<int> views[2];  // what the host and the dialog were told
+    uint32_t now = 1000000, changes = 0;  // changes of the session: each overtakes the polls under way
+    const bool failOnThirdRepeat;         // a rule of the harness, for the shrinker's test
+    bool polling = false, hostListening = false, dialogTakes = false;  // the books, which the session must agree with
+    HoldChecker<int> views[2];                                         // what the host and the dialog were told
     Hold hold;
     std::vector<Frame> frames;
     const Step* reaction = nullptr;  // pending: an action in the handler of the next event of a kind
     std::string failure;
 
-    Model() : session(IdleKeySession({&To<HOST>, this})) { OpenKeySession(session, true), StartKeySession(session); }
-    Model(const Model&) = delete;
+    explicit Model(bool strict) : session(IdleKeySession({&ToHost, this})), failOnThirdRepeat(strict) {}
 
-    template <Receiver R>
-    static void To(void* m, uint8_t code, int32_t value)
-    {
-        static_cast<Model*>(m)->OnEvent(R, code, value);
-    }
+    static void ToHost(void* m, uint8_t code, int32_t value) { static_cast<Model*>(m)->OnEvent(HOST, code, value); }
+    static void ToDialog(void* m, uint8_t code, int32_t value) { static_cast<Model*>(m)->OnEvent(DIALOG, code, value); }
 
     void Fail(const std::string& why) { failure = failure.empty() ? why : failure; }
+
+    bool Overtaken(const Frame& f) const { return f.action < 0 && f.changes != changes; }
 
     Receiver InCharge() const { return dialogTakes ? DIALOG : hostListening ? HOST : NOBODY; }
 
     void CheckBooks(const Step* step, int action)
     {
         const std::tuple<const char*, bool, bool> rows[] = {
-            // field, in the session, in the books
             {"polling", session.polling != 0, polling},
             {"hostListening", session.hostListening != 0, hostListening},
             {"the dialog in charge", session.dialog.receive != nullptr, dialogTakes},
-            {"the host's receiver", session.host.receive == &Model::To<HOST> && session.host.context == this, true}};
+            {"the host's receiver", session.host.receive == &Model::ToHost && session.host.context == this, true}};
         for (const auto& [field, has, booked] : rows)
             if (has != booked && failure.empty())
                 Fail("after '" + (step ? Describe(0, *step) : std::string(kActions[action])) + "': " + field + " is " +
@@ -177,28 +168,22 @@ struct Model {
         return text;
     }
 
-    // What the tracker changes before it reports an event of a poll.
-    void Apply(const Due& d, uint32_t at)
+    void Apply(const Due& d, uint32_t at)  // what the tracker changes before it reports an event of a poll
     {
         if (d.value == EVENT_RELEASE)
-            hold.code = NO_KEY, hold.armed = false;
+            hold = {NO_KEY, false, hold.next, hold.pressTime, hold.lastSeen, hold.lastRepeat};
         else if (d.value == EVENT_PRESS)
-            hold.code = d.code, hold.armed = false, hold.pressTime = hold.lastSeen = at;
+            hold = {d.code, false, hold.next, at, at, hold.lastRepeat};
         else
-            hold.lastSeen = hold.lastRepeat = at, ++hold.next;
+            hold = {hold.code, hold.armed, hold.next + 1, hold.pressTime, at, at};
     }
 
-    // Passes the due events of codes without a button: nobody hears them.
-    void PassUnheard(Frame& f)
+    // Passes the due events of codes without a button: nobody hears them. Once the frame ends all due must have come.
+    void PassUnheard(Frame& f, bool ended)
     {
         while (f.heard < f.dueCount && f.due[f.heard].code > MAX_BUTTON_CODE)
             Apply(f.due[f.heard++], f.now);
-    }
-
-    void CheckAllCame(Frame& f)
-    {
-        PassUnheard(f);
-        if (f.heard < f.dueCount)
+        if (ended && f.heard < f.dueCount)
             Fail(Where(f) + ": due " + Say(f.due[f.heard]) + ", nothing came");
     }
 
@@ -206,10 +191,10 @@ struct Model {
     {
         ++figures.events;
         Frame& f = frames.back();
-        PassUnheard(f);
+        PassUnheard(f, false);
         const Due came{to, code, value}, *due = f.heard < f.dueCount ? &f.due[f.heard] : nullptr;
         const char* why = views[to].Accept(code, value);  // what the receiver makes of it
-        if (f.overtaken)
+        if (Overtaken(f))
             Fail(Where(f) + ": " + Say(came) + " came after a call-back overtook the poll");
         else if (!due || due->to != to || due->code != code || due->value != value || why)
             Fail(Where(f) + ": due " + (due ? Say(*due) : "nothing") + ", came " + Say(came) +
@@ -220,63 +205,67 @@ struct Model {
         if (due && f.action < 0)
             Apply(*due, f.now);
         // The step outlives the session; frames may move, so f is not used after this.
-        if (const Step* r = reaction; r && (value == EVENT_PRESS ? 0u : value > 0 ? 1u : 2u) == r->b)
-            reaction = nullptr, Do(static_cast<Action>(r->a), static_cast<uint8_t>(r->c));
+        if (const Step* r = reaction; r && (value == EVENT_PRESS ? 0u : value > 0 ? 1u : 2u) == r->b) {
+            reaction = nullptr;
+            Do(static_cast<Action>(r->a), static_cast<uint8_t>(r->c));
+        }
     }
 
-    // Every change of the session overtakes the polls under way.
-    void Overtake()
+    void Clear(bool keepTimes)  // the tracker forgets its hold; Start, Stop, Open and Close clear its times too
     {
-        for (Frame& f : frames)
-            f.overtaken = f.overtaken || f.action < 0;
-    }
-
-    // The tracker forgets its hold; Start, Stop, Open and Close clear its times too.
-    void Clear(bool keepTimes)
-    {
-        Overtake();
+        ++changes;
         hold = keepTimes ? Hold{NO_KEY, false, hold.next, hold.pressTime, hold.lastSeen, hold.lastRepeat} : Hold();
     }
 
-    // A receiver told of a press is due its release from the action under way.
-    void DueRelease(Receiver to)
+    void Release(bool keepTimes)  // due from the action: the release of a press the receiver in charge was told of
     {
-        Frame& f = frames.back();
-        if (to != NOBODY && views[to].open)
-            f.due[f.dueCount++] = {to, static_cast<uint8_t>(views[to].key), EVENT_RELEASE};
+        if (const Receiver to = InCharge(); to != NOBODY && views[to].open)
+            frames.back().due[frames.back().dueCount++] = {to, static_cast<uint8_t>(views[to].key), EVENT_RELEASE};
+        Clear(keepTimes);
     }
 
-    // The books change before anyone hears of the change.
-    void Do(Action action, uint8_t code)
+    void Do(Action action, uint8_t code)  // the books change before anyone hears of the change
     {
-        frames.push_back({action, now, NO_KEY, hold});
+        frames.push_back({action, now, NO_KEY, changes, hold});
         switch (action) {
-        case STOP: polling = false, DueRelease(InCharge()), Clear(false), StopKeySession(session); break;
+        case STOP:
+            polling = false;
+            Release(false);
+            StopKeySession(session);
+            break;
+        case STOP_START:  // a Stop, then a Start within the same action
+            Do(STOP, code);
+            [[fallthrough]];
         case START:  // refused, changing nothing, while polling; it reports nothing
             if (!polling)
                 Clear(false);
             if (StartKeySession(session) == polling)
-                Fail(Where(frames.back()) + ": Start returned " + (polling ? "true" : "false") + " with polling " +
-                     (polling ? "on" : "off"));
+                Fail(Where(frames.back()) + ": Start gave " + (polling ? "true, polling on" : "false, polling off"));
             polling = true;
             break;
-        case STOP_START: Do(STOP, code), Do(START, code); break;
         case OPEN:
         case OPEN_BLIND:  // a new session: whatever was held is forgotten everywhere
-            views[HOST].open = views[DIALOG].open = polling = false, hostListening = action == OPEN;
-            Clear(false), OpenKeySession(session, action == OPEN);
+            views[HOST].open = views[DIALOG].open = polling = false;
+            hostListening = action == OPEN;
+            Clear(false);
+            OpenKeySession(session, action == OPEN);
             break;
         case CLOSE:  // the host hears nothing more, not even the release
             views[HOST].open = polling = hostListening = false;
-            DueRelease(InCharge()), Clear(false), CloseKeySession(session);
+            Release(false);
+            CloseKeySession(session);
             break;
         case TO_DIALOG:  // no key stays down at the host
-            if (!dialogTakes)
-                DueRelease(InCharge()), dialogTakes = true, Clear(true), HandKeysToDialog(session, {&To<DIALOG>, this});
+            if (!dialogTakes) {
+                Release(true);
+                dialogTakes = true;
+                HandKeysToDialog(session, {&ToDialog, this});
+            }
             break;
-        case TO_HOST:         // a button still down is pressed afresh at the next poll that sees it
-            if (dialogTakes)  // else nothing changes
-                views[DIALOG].open = dialogTakes = false, Clear(true);
+        case TO_HOST:  // a button still down is pressed afresh at the next poll that sees it
+            if (dialogTakes)
+                Clear(true);
+            views[DIALOG].open = dialogTakes = false;  // a dialog not in charge was told of no press
             HandKeysToHost(session);
             break;
         case MODAL_LOOP:  // the user holds code for a while, then lets go
@@ -285,7 +274,7 @@ struct Model {
             break;
         case ACTION_COUNT: break;
         }
-        CheckAllCame(frames.back());  // it reports nothing
+        PassUnheard(frames.back(), true);  // it reports nothing
         frames.pop_back();
         CheckBooks(nullptr, action);
     }
@@ -297,29 +286,28 @@ struct Model {
     {
         now = at;
         const bool live = polling && hostListening, same = live && code != NO_KEY && code == hold.code;
-        Frame f{-1, at, code, hold};
+        Frame f{-1, at, code, changes, hold};
         if (live) {
             ++figures.polls;
             figures.nested += frames.size() > 1;  // inside a handler's modal loop
-            Overtake();
+            f.changes = ++changes;                // the polls under way are overtaken, this one not
             if (code == NO_KEY ? hold.code != NO_KEY && at - hold.lastSeen > timings.ReleaseTime : !same) {
                 if (hold.code != NO_KEY)
                     f.due[f.dueCount++] = {InCharge(), hold.code, EVENT_RELEASE};
                 if (code != NO_KEY)
                     f.due[f.dueCount++] = {InCharge(), code, EVENT_PRESS};
-            } else if (same && hold.armed && at - hold.lastRepeat >= timings.RepeatInterval - 20u) {
+            } else if (same && hold.armed && at - hold.lastRepeat >= timings.RepeatInterval - 20u)
                 f.due[f.dueCount++] = {InCharge(), code, hold.next};
-            }
         }
         frames.push_back(f);
         PollKeySession(session, timings, code, at);
         Frame done = frames.back();
         frames.pop_back();
-        if (done.overtaken)
+        if (Overtaken(done))
             return void(++figures.overtaken);  // it says and changes nothing more
-        CheckAllCame(done);
+        PassUnheard(done, true);
         if (same && !hold.armed && at - hold.pressTime >= timings.DelayBeforeRepeat)
-            hold.armed = true, hold.pressTime = at, hold.next = 1;
+            hold = {hold.code, true, 1, at, hold.lastSeen, hold.lastRepeat};
         else if (same && hold.armed)
             hold.lastSeen = at;
     }
@@ -340,23 +328,18 @@ struct Model {
     }
 };
 
-std::string RunSession(const std::vector<Step>& steps, bool failOnThirdRepeat)
+template <bool failOnThirdRepeat>
+std::string RunSession(const std::vector<Step>& steps)
 {
-    Model m;
-    m.failOnThirdRepeat = failOnThirdRepeat;
+    Model m(failOnThirdRepeat);
+    m.Do(OPEN, NO_KEY);
+    m.Do(START, NO_KEY);
     for (size_t i = 0; i < steps.size() && m.failure.empty(); ++i)
         m.Run(steps[i]);
-    // The end of every session: a stop releases what the receiver in charge holds.
     m.reaction = nullptr;
     if (m.failure.empty())
-        m.Do(STOP, NO_KEY);
+        m.Do(STOP, NO_KEY);  // the end of every session: a stop releases what the receiver in charge holds
     return m.failure;
-}
-
-std::string Report(uint64_t seed, const std::vector<Step>& steps, bool failOnThirdRepeat)
-{
-    const auto run = [=](const std::vector<Step>& c) { return RunSession(c, failOnThirdRepeat); };
-    return ShrinkAndReport(seed, steps, run, Describe, 1 << 20);
 }
 
 }  // namespace
@@ -371,13 +354,10 @@ TEST(KeyModel, RandomSessionsGiveEveryEventDueAndNoOther)
     for (uint64_t seed = 1; steps < target; ++seed, ++sessions) {
         const std::vector<Step> session = RandomSession(seed);
         steps += session.size();
-        if (!RunSession(session, false).empty()) {
-            ADD_FAILURE() << Report(seed, session, false);
-            return;
-        }
+        ASSERT_EQ(RunSession<false>(session), "")
+            << ShrinkAndReport(seed, session, RunSession<false>, Describe, 1 << 20);
     }
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+    const auto ms = (std::chrono::steady_clock::now() - started) / std::chrono::milliseconds(1);
     printf("[ model    ] %zu sessions, %zu steps, %zu live polls (%zu in handlers' modal loops, %zu overtaken),"
            " %zu events, %lld ms: every event due and no other\n",
            sessions, steps, f.polls, f.nested, f.overtaken, f.events, static_cast<long long>(ms));
@@ -391,11 +371,11 @@ TEST(KeyModel, RandomSessionsGiveEveryEventDueAndNoOther)
 TEST(KeyModel, FailingSessionIsShrunkToTheStepsThatMatter)
 {
     uint64_t seed = 1;
-    while (seed < 500 && RunSession(RandomSession(seed), true).empty())
+    while (seed < 500 && RunSession<true>(RandomSession(seed)).empty())
         ++seed;
     ASSERT_LT(seed, 500u) << "no session reached a third repeat";
-    const std::string report = Report(seed, RandomSession(seed), true);
-    const unsigned long shortest = strtoul(strstr(report.c_str(), "steps (") + 7, nullptr, 10);
+    const std::string report = ShrinkAndReport(seed, RandomSession(seed), RunSession<true>, Describe, 1 << 20);
+    const unsigned long shortest = std::stoul(report.substr(report.find("steps (") + 7));
     EXPECT_NE(report.find("no third repeat"), std::string::npos) << report;
     EXPECT_LE(shortest, 3u) << report;
     printf("[ model    ] shrinker: seed %llu breaks a harness rule (no third repeat), %zu steps shrunk to %lu\n",

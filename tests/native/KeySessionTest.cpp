@@ -2,13 +2,12 @@
 // with its poll, and whose handlers may call back into the session as the exports and a host's modal loop do.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <functional>
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "engine/KeySession.h"
@@ -18,19 +17,13 @@ namespace {
 
 constexpr uint8_t A = 0x1A, B = 0x12, N = NO_KEY;
 
-struct Ev {
-    uint32_t t;  // ms after the rig's base
-    int code;
-    int32_t value;
-    char to = 'H';
-    // "390 A1": repeat 1 of A at 390 ms; "+" a press, "-" a release; " D" when the dialog hears it.
-    std::string Text() const
-    {
-        const std::string name = code == A ? "A" : code == B ? "B" : std::to_string(code);
-        const std::string event = value == 0 ? "+" : value < 0 ? "-" : std::to_string(value);
-        return std::to_string(t) + " " + name + event + (to == 'D' ? " D" : "");
-    }
-};
+// "390 A1": repeat 1 of A 390 ms after the rig's base; "+" a press, "-" a release; " D" when the dialog hears it.
+std::string Text(uint32_t t, int code, int32_t value, char to = 'H')
+{
+    const std::string name = code == A ? "A" : code == B ? "B" : std::to_string(code);
+    const std::string event = value == 0 ? "+" : value < 0 ? "-" : std::to_string(value);
+    return std::to_string(t) + " " + name + event + (to == 'D' ? " D" : "");
+}
 
 struct Rig {
     KeySession session;
@@ -38,23 +31,37 @@ struct Rig {
     uint32_t base = 1000000, now = 0;
     std::string heard;  // the events' texts, ", " between them
     int depth = 0, maxDepth = 0;
-    std::function<void(Rig&, const Ev&)> react;
+    std::function<void(Rig&, const std::string& event, int32_t value)> react;
 
-    Rig() : session(IdleKeySession({&Rig::Receive<'H'>, this})) { OpenAndStart(); }
-    Rig(const Rig&) = delete;
+    Rig() : session(IdleKeySession({&Rig::Receive<'H'>, this})) { Restart(true); }
+    void Restart(bool open)  // Open or Stop, then Start
+    {
+        if (open)
+            OpenKeySession(session, true);
+        else
+            StopKeySession(session);
+        StartKeySession(session);
+    }
     KeyEventSink Display() { return {&Rig::Receive<'D'>, this}; }
-    void OpenAndStart() { OpenKeySession(session, true), StartKeySession(session); }
+    std::string Heard() { return std::exchange(heard, std::string()); }  // since the last call
 
     template <char To>
     static void Receive(void* self, uint8_t code, int32_t value)
     {
         Rig& r = *static_cast<Rig*>(self);
-        const Ev e{r.now - r.base, code, value, To};
-        r.heard += (r.heard.empty() ? "" : ", ") + e.Text();
+        const std::string e = Text(r.now - r.base, code, value, To);
+        r.heard += (r.heard.empty() ? "" : ", ") + e;
         r.maxDepth = std::max(r.maxDepth, ++r.depth);
         if (r.react && r.depth < 3)  // a runaway recursion shows as a third level, not a crash
-            r.react(r, e);
+            r.react(r, e, value);
         --r.depth;
+    }
+    void On(const std::string& when, void (*act)(Rig&))  // act in the handler of the first event heard as `when`
+    {
+        react = [when, act, calls = 0](Rig& rig, const std::string& e, int32_t) mutable {
+            if (e == when && calls++ == 0)
+                act(rig);
+        };
     }
     void Poll(uint8_t code, uint32_t t) { PollKeySession(session, timings, code, now = base + t); }
     // Polls every 30 ms from `from` to `end`, each seeing the code reported then: "0 A, 1020 -" is A, none from 1020.
@@ -64,18 +71,17 @@ struct Rig {
         std::istringstream in(script);
         uint32_t at;
         for (std::string c; in >> at >> c;)
-            segments.push_back({at, c[0] == 'A' ? A : c[0] == 'B' ? B : c[0] == '-' ? N : uint8_t(atoi(c.c_str()))});
-        PollSegments(
-            segments, end, [this](uint8_t code, uint32_t t) { Poll(code, t); }, from);
+            segments.push_back({at, c[0] == 'A' ? A : c[0] == 'B' ? B : c[0] == '-' ? N : uint8_t(std::stoi(c))});
+        PollSegments(segments, end, std::bind(&Rig::Poll, this, std::placeholders::_1, std::placeholders::_2), from);
     }
 };
 
-// What a fresh rig hears along a script, and how deep its handlers nested.
 std::pair<std::string, int> Hear(const char* script, uint32_t end, PluginSettings timings = DEFAULT_SETTINGS,
                                  uint32_t base = 1000000)
 {
     Rig r;
-    r.timings = timings, r.base = base;
+    r.timings = timings;
+    r.base = base;
     r.Run(script, end);
     return {r.heard, r.maxDepth};
 }
@@ -119,8 +125,7 @@ const Scenario kScenarios[] = {
     {"RepeatInterval 20 repeats on every poll", "0 A, 600 -", 800,
      "0 A+, 390 A1, 420 A2, 450 A3, 480 A4, 510 A5, 540 A6, 570 A7, 660 A-", PluginSettings{0, 350, 20, 60}},
     {"all timings 0", "0 A, 300 -, 360 B, 390 -", 500, "0 A+, 300 A-, 360 B+, 390 B-", PluginSettings{0, 0, 0, 0}},
-    {"delay and release 0, interval 20", "0 A, 150 -", 300, "0 A+, 60 A1, 90 A2, 120 A3, 150 A-",
-     PluginSettings{0, 0, 20, 0}},
+    {"delay and release 0, interval 20", "0 A, 150 -", 300, "0 A+, 60 A1, 90 A2, 120 A3, 150 A-", {0, 0, 20, 0}},
     // Tracked like any other, heard by nobody: A's first repeat waits 180 ms after the unheard repeat of 93 at 240.
     {"codes above 92 are tracked but reach nobody", "0 93, 270 254, 330 A, 600 -", 800, "330 A+, 420 A1, 660 A-",
      PluginSettings{0, 0, 200, 60}}};
@@ -140,9 +145,8 @@ TEST(KeySessionScripts, RepeatsComeOnTheFirstPollAtLeastIntervalMinus20AfterTheL
                                  {51, 60}, {100, 90}, {110, 90}, {111, 120}, {200, 180}};
     for (const auto& [interval, spacing] : cases) {
         std::string expected = "0 A+";  // armed at 30, first repeat at 60
-        int32_t n = 1;
         for (uint32_t t = 60; spacing && t <= 990; t += spacing)
-            expected += ", " + Ev{t, A, n++}.Text();
+            expected += ", " + Text(t, A, int32_t((t - 60) / spacing) + 1);
         EXPECT_EQ(Hear("0 A, 1000 -", 1200, {0, 0, interval, 60}).first, expected + ", 1080 A-") << interval;
     }
 }
@@ -159,7 +163,6 @@ TEST(KeySessionScripts, TwoHoldsAcrossTheClockWrapGiveTheSameEvents)
 TEST(KeySessionBoundaries, DelayRepeatAndReleaseAreExactStepByStep)
 {
     const std::tuple<uint8_t, uint32_t, std::string, std::string> rows[] = {
-        // code, t, heard, fields after
         {A, 0, "0 A+", "26 count 0 press 0 seen 0 repeat 0"},
         {A, 100, "", "26 count 0 press 0 seen 0 repeat 0"},
         {A, 349, "", "26 count 0 press 0 seen 0 repeat 0"},
@@ -178,9 +181,8 @@ TEST(KeySessionBoundaries, DelayRepeatAndReleaseAreExactStepByStep)
     Rig r;
     r.base = 0;
     for (const auto& [code, t, heard, fieldsAfter] : rows) {
-        r.heard.clear();
         r.Poll(code, t);
-        EXPECT_EQ(std::make_pair(r.heard, Fields(r.session.tracker)), std::make_pair(heard, fieldsAfter)) << t;
+        EXPECT_EQ(std::make_pair(r.Heard(), Fields(r.session.tracker)), std::make_pair(heard, fieldsAfter)) << t;
     }
 }
 
@@ -194,15 +196,13 @@ TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
     StopKeySession(r.session);  // the release before Stop returns
     StopKeySession(r.session);
     r.Run("0 A", 600, 510);  // polls of a stopped session
-    EXPECT_EQ(std::make_pair(r.heard, Fields(r.session.tracker)),
-              std::make_pair(std::string("0 A+, 390 A1, 480 A2, 480 A-"),
-                             std::string("255 count 0 press 0 seen 0 repeat 0")));
+    EXPECT_EQ(r.Heard(), "0 A+, 390 A1, 480 A2, 480 A-");
+    EXPECT_EQ(Fields(r.session.tracker), "255 count 0 press 0 seen 0 repeat 0");
 
     // Close while held: the host hears nothing more; the dialog, in charge, hears the release.
     for (const bool dialog : {false, true}) {
         SCOPED_TRACE(dialog ? "dialog in charge" : "host in charge");
-        r.heard.clear();
-        r.OpenAndStart();
+        r.Restart(true);
         if (dialog)
             HandKeysToDialog(r.session, r.Display());
         r.Run("0 A", 60, 0);
@@ -210,13 +210,12 @@ TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
         r.Run("0 B", 300, 90);
         StartKeySession(r.session);  // a stray Start: still nobody listens
         r.Run("0 B", 400, 330);
-        EXPECT_EQ(r.heard, dialog ? "0 A+ D, 60 A- D" : "0 A+");
+        EXPECT_EQ(r.Heard(), dialog ? "0 A+ D, 60 A- D" : "0 A+");
         HandKeysToHost(r.session);
     }
 
     // Open with a button held forgets it silently; without a window nobody listens.
-    r.heard.clear();
-    r.OpenAndStart();
+    r.Restart(true);
     r.Run("0 A", 60);
     OpenKeySession(r.session, false);
     StartKeySession(r.session);
@@ -228,16 +227,15 @@ TEST(KeySession, StartStopOpenAndCloseDecideWhatPollsDo)
 // still down when the events come back reaches it as a fresh press. The times of the tracker are kept.
 TEST(KeySession, TheDialogTakesKeyEventsOverAndGivesThemBack)
 {
-    Rig r;  // the hand-overs come just before the polls at 60 and 600
+    Rig r;  // the hand-overs come right after the polls at 30 and 570
     r.Run("0 A", 30);
-    r.now = r.base + 60, HandKeysToDialog(r.session, r.Display());
+    HandKeysToDialog(r.session, r.Display());
     r.Run("0 A", 570, 60);
-    r.now = r.base + 600, HandKeysToHost(r.session);
+    HandKeysToHost(r.session);
     r.Run("0 A, 1020 -", 1200, 600);
-    EXPECT_EQ(r.heard, "0 A+, 60 A-, 60 A+ D, 450 A1 D, 540 A2 D, 600 A+, 990 A1, 1080 A-");
+    EXPECT_EQ(r.Heard(), "0 A+, 30 A-, 60 A+ D, 450 A1 D, 540 A2 D, 600 A+, 990 A1, 1080 A-");
 
     // Stop while the dialog has the events: its release goes to the dialog.
-    r.heard.clear();
     r.base += 5000;
     StartKeySession(r.session);
     r.Run("0 A", 60);
@@ -257,38 +255,30 @@ TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
     // What the handler does; whether it releases the button at once; who hears a button still down next (' ': nobody).
     const std::tuple<const char*, void (*)(Rig&), bool, char> actions[] = {
         {"Stop", [](Rig& r) { StopKeySession(r.session); }, true, 'H'},
-        {"Stop+Start", [](Rig& r) { StopKeySession(r.session), StartKeySession(r.session); }, true, 'H'},
+        {"Stop+Start", [](Rig& r) { r.Restart(false); }, true, 'H'},
         {"Open", [](Rig& r) { OpenKeySession(r.session, true); }, false, 'H'},
-        {"Open+Start", [](Rig& r) { r.OpenAndStart(); }, false, 'H'},
+        {"Open+Start", [](Rig& r) { r.Restart(true); }, false, 'H'},
         {"Close", [](Rig& r) { CloseKeySession(r.session); }, false, ' '},
         {"the dialog takes over", [](Rig& r) { HandKeysToDialog(r.session, r.Display()); }, true, 'D'}};
     // The event whose handler acts, the events before it, the button still down after it.
-    const std::tuple<const char*, const char*, Ev, const char*, uint8_t> triggers[] = {
-        {"press", "0 A", {0, A, 0}, "", A},
-        {"repeat", "0 A", {390, A, 1}, "0 A+, ", A},
-        {"release", "0 A, 30 -", {90, A, -1}, "0 A+, ", N},
-        {"release of a switch", "0 A, 120 B", {120, A, -1}, "0 A+, ", B}};
-    for (const auto& [on, segments, trigger, before, stillDown] : triggers) {
+    const std::tuple<const char*, const char*, uint32_t, int32_t, const char*, uint8_t> triggers[] = {
+        {"press", "0 A", 0, 0, "", A},
+        {"repeat", "0 A", 390, 1, "0 A+, ", A},
+        {"release", "0 A, 30 -", 90, -1, "0 A+, ", N},
+        {"release of a switch", "0 A, 120 B", 120, -1, "0 A+, ", B}};
+    for (const auto& [on, segments, t, value, before, stillDown] : triggers) {
         for (const auto& [name, act, releases, next] : actions) {
             SCOPED_TRACE(std::string(name) + " on the " + on);
             Rig r;
-            bool done = false;
-            r.react = [&done, act = act, when = trigger.Text()](Rig& rig, const Ev& e) {
-                if (!done && e.Text() == when)
-                    done = true, act(rig);
-            };
-            const uint32_t t = trigger.t;
+            r.On(Text(t, A, value), act);
             r.Run(segments, t);
-            const bool released = releases && trigger.value >= 0;
-            const std::string heard = before + trigger.Text() + (released ? ", " + Ev{t, A, -1}.Text() : "");
-            EXPECT_EQ(std::make_pair(r.heard, r.maxDepth), std::make_pair(heard, released ? 2 : 1));
+            const bool released = releases && value >= 0;
+            const std::string heard = before + Text(t, A, value) + (released ? ", " + Text(t, A, -1) : "");
+            EXPECT_EQ(std::make_pair(r.Heard(), r.maxDepth), std::make_pair(heard, released ? 2 : 1));
 
-            // The host starts again if its handler left polling off.
-            StartKeySession(r.session);
-            r.heard.clear();
+            StartKeySession(r.session);  // the host starts again if its handler left polling off
             r.Run(segments, t + 90, t + 30);
-            const bool pressed = stillDown != N && next != ' ';
-            EXPECT_EQ(r.heard, pressed ? (Ev{t + 30, stillDown, 0, next}.Text()) : "");
+            EXPECT_EQ(r.heard, stillDown != N && next != ' ' ? Text(t + 30, stillDown, 0, next) : "");
         }
     }
 }
@@ -296,7 +286,7 @@ TEST(KeySessionReentry, AReceiverCallingBackEndsThePollItCameFrom)
 TEST(KeySessionReentry, AStopInsideTheReleaseOfAStopReleasesOnce)
 {
     // Stopped from the press's handler or from outside; the release's handler stops again.
-    const std::function<void(Rig&, const Ev&)> stop = [](Rig& rig, const Ev&) { StopKeySession(rig.session); };
+    const decltype(Rig::react) stop = [](Rig& rig, const std::string&, int32_t) { StopKeySession(rig.session); };
     for (const bool fromPoll : {true, false}) {
         Rig r;
         r.react = fromPoll ? stop : nullptr;
@@ -312,30 +302,21 @@ TEST(KeySessionReentry, AStopInsideTheReleaseOfAStopReleasesOnce)
 // polls nest. The nested polls work; the poll they interrupted sends and changes nothing more.
 TEST(KeySessionReentry, PollsNestedInAHandlersModalLoopLeaveNothingStale)
 {
-    // In the release of A (a switch to B) the user presses B and lets it go.
-    Rig r;
-    r.react = [](Rig& rig, const Ev& e) {
-        if (e.value == EVENT_RELEASE && e.code == A)
-            rig.Run("0 B, 210 -", 390, 150);
-    };
+    Rig r;  // in the release of A (a switch to B) the user presses B and lets it go
+    r.On("120 A-", [](Rig& rig) { rig.Run("0 B, 210 -", 390, 150); });
     r.Run("0 A, 120 B", 120);
     r.Run("", 600, 420);  // the loop is over
     EXPECT_EQ(r.heard, "0 A+, 120 A-, 150 B+, 240 B-");
 
-    // In A's first repeat the user moves to B and holds it: B repeats only DelayBeforeRepeat after its own press.
-    Rig s;
-    s.react = [](Rig& rig, const Ev& e) {
-        if (e.code == A && e.value == 1)
-            rig.Run("0 B", 510, 420);
-    };
+    Rig s;  // in A's first repeat the user moves to B and holds it: B repeats only DelayBeforeRepeat after its press
+    s.On("390 A1", [](Rig& rig) { rig.Run("0 B", 510, 420); });
     s.Run("0 A", 390);
     s.Run("0 B", 900, 540);
     EXPECT_EQ(s.heard, "0 A+, 390 A1, 420 A-, 420 B+, 810 B1, 900 B2");
 
-    // In each repeat of A the loop polls on with A still down: every number once.
-    Rig u;
-    u.react = [](Rig& rig, const Ev& e) {
-        if (e.value > 0 && e.value < 4)
+    Rig u;  // in each repeat of A the loop polls on with A still down: every number once
+    u.react = [](Rig& rig, const std::string&, int32_t value) {
+        if (value > 0 && value < 4)
             rig.Run("0 A", rig.now - rig.base + 90, rig.now - rig.base + 30);
     };
     u.Run("0 A", 390);
