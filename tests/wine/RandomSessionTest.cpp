@@ -66,30 +66,26 @@ enum Phase { TOP, HANDOVER, DIALOG };
 
 // A session's books, all from the harness's own calls.
 struct Books {
-    HoldChecker<std::string> heard;   // the host's holds, by command
-    uint8_t heardCode = NO_KEY;       // of the host's last press
-    uint64_t clock = 0;               // ms, never jumping
-    uint64_t pressAt = 0, sawAt = 0;  // that press; the last read of its code
-    bool pressTimed = false;          // no clock jump since
+    HoldChecker<std::string> heard;              // the host's holds, by command
+    uint8_t heardCode = NO_KEY, held = NO_KEY;   // of the host's last press; the dialog's
+    uint64_t clock = 0, pressAt = 0, sawAt = 0;  // ms, never jumping; that press; the last read of its code
+    bool pressTimed = false;                     // no clock jump since
     HWND dialog = nullptr;
-    long reactions = 0;
-    uint32_t phase = TOP, reaction = REACT_NONE, reactionCountdown = 0;
-    std::string source, failure;
+    uint32_t phase = TOP, reactions = 0;
+    std::pair<uint32_t, uint32_t> reaction = {REACT_NONE, 0};  // the host's call armed, and the messages before it
+    std::string source, failure, file, bound[3][BUTTON_COUNT];
     const std::vector<Step>* steps = nullptr;
     size_t next = 0;  // steps run; after a failure, up to the failing one
     uint32_t variant = 0, simCards = 0, failMask = 0, nullMask = 0, cards = 0;  // the vendor as set; the cards counted
     int32_t type = 0;
-    bool device = false, cardOpen = false, listening = false, polling = false, hostsPolling = false;
-    bool failTimer = false, pending = false, locked = false, pathKnown = false, devicesOn = false, armed = false;
+    bool device = false, cardOpen = false, listening = false, polling = false, hostsPolling = false, devicesOn = false;
+    bool failTimer = false, pending = false, locked = false, pathKnown = false, armed = false, failNextTimer = false;
     PluginSettings settings = DEFAULT_SETTINGS;
     int table = 0, deviceSel = 0, buttonSel = 0, commandSel = 0;
-    std::string bound[3][BUTTON_COUNT], file;
     Texts devices, buttons, boxes;
-    uint8_t held = NO_KEY;  // the key session as the dialog hears it, with armed and these
-    uint32_t pressTime = 0, lastSeen = 0;
-    std::set<UINT_PTR> liveTimers;  // the plug-in's thread timers, from its SetTimer and KillTimer calls
+    uint32_t pressTime = 0, lastSeen = 0;  // the key session as the dialog hears it, with held and armed
+    std::set<UINT_PTR> liveTimers;         // the plug-in's thread timers, from its SetTimer and KillTimer calls
     std::vector<UINT_PTR> everSet;
-    bool failNextTimer = false;
 };
 
 struct World : Books {
@@ -170,8 +166,7 @@ bool Opens(uint32_t i)
 void OpenCard(uint32_t i)
 {
     w.cardOpen = w.device && i < w.cards && Opens(i) && !((w.failMask >> i) & 1);
-    const int32_t type = !w.cardOpen ? -1 : w.variant == 2 ? 0 : w.type;
-    w.table = type == 1 || type == 2 ? type : 0;
+    w.table = w.cardOpen && w.variant != 2 && (w.type == 1 || w.type == 2) ? w.type : 0;
 }
 
 // Polling started if a card is open and a timer comes; the dialog hears a fresh start.
@@ -203,8 +198,8 @@ void ShowBinding()
         w.commandSel = _stricmp(expected::kVocabulary[i].c_str(), command.c_str()) ? VOCAB_OTHER : i;
 }
 
-// The lists as filled on opening (label "") and after Open or Close, label kept.
-void Fill(const std::string& label)
+// The lists as filled on opening (label "") and after Open or Close, label kept; a copy, as the list is refilled.
+void Fill(const std::string label)
 {
     const uint32_t n = w.device ? w.cards : 0;
     w.devices = n ? Texts() : Texts{"< NONE >"};
@@ -215,12 +210,10 @@ void Fill(const std::string& label)
     w.devicesOn = n > 0;
     w.deviceSel = !n ? 0 : w.settings.DeviceIndex < n ? static_cast<int>(w.settings.DeviceIndex) : CB_ERR;
     w.buttons.clear();
-    w.buttonSel = 0;
-    for (const auto& entry : expected::kLabels[w.table]) {
-        if (entry.second == label && !w.buttonSel)
-            w.buttonSel = static_cast<int>(w.buttons.size());
+    for (const auto& entry : expected::kLabels[w.table])
         w.buttons.push_back(entry.second);
-    }
+    const auto kept = std::find(w.buttons.begin(), w.buttons.end(), label);
+    w.buttonSel = kept == w.buttons.end() ? 0 : static_cast<int>(kept - w.buttons.begin());
     ShowBinding();
 }
 
@@ -323,11 +316,11 @@ void OnHostMessage(const HostMessage& m)
         w.pressAt = w.sawAt = w.clock;
         w.pressTimed = true;
     }
-    if (w.reaction == REACT_NONE || w.reactionCountdown-- > 0)
+    if (w.reaction.first == REACT_NONE || w.reaction.second-- > 0)
         return;
     static void (*const calls[])() = {nullptr, DoStop, DoClose, [] { DoOpen(0, 0); }, DoStart, DoSetup};
     ++w.reactions;
-    calls[std::exchange(w.reaction, uint32_t(REACT_NONE))]();
+    calls[std::exchange(w.reaction.first, uint32_t(REACT_NONE))]();
 }
 
 std::string RandomSettings(uint32_t seed)
@@ -466,7 +459,7 @@ void Poll()
 {
     ++w.counts.polls;
     const uint32_t reads = Sim()->callCount[CALL_GET_REMOTE_CODE];
-    const long reactions = w.reactions;
+    const uint32_t reactions = w.reactions;
     const bool top = w.phase == TOP, listening = w.listening;
     PollRemote(nullptr, WM_TIMER, *w.liveTimers.begin(), g_testNow);
     FailIf((Sim()->callCount[CALL_GET_REMOTE_CODE] != reads) != listening,
@@ -540,10 +533,7 @@ const Kind kSettings = {"settings file %s", 2, false, [](const Step& s) {
                             if (!w.locked)
                                 PutSettingsFile(OwnIniPath(), w.file);
                         }};
-const Kind kReact = {"host calls %s at message +%u", 8, false, [](const Step& s) {
-                         w.reaction = s.a;
-                         w.reactionCountdown = s.b;
-                     }};
+const Kind kReact = {"host calls %s at message +%u", 8, false, [](const Step& s) { w.reaction = {s.a, s.b}; }};
 const Kind kFailTimer = {"SetTimer fails", 2, false, [](const Step&) { w.failNextTimer = w.failTimer = true; }};
 const Kind kStaleTick = {"foreign ticks", 2, false, [](const Step&) {
                              const long before = w.counts.messages;
@@ -613,8 +603,6 @@ const Kind* const kKinds[] = {&kOpen,   &kClose,   &kStart,    &kStop,  &kTicks,
 
 Step Draw(SeededRandom& r, const Kind* k)
 {
-    if (k == &kOpen)
-        return {k, r.Chance(8) ? 1u : 0u, r.Below(3)};
     if (k == &kTicks) {
         const uint32_t gap = r.Chance(75) ? 30 : (r.Chance(50) ? r.Below(30) : r.Below(r.Chance(90) ? 500 : 200000));
         return {k, 1 + r.Below(r.Chance(20) ? 100 : 25), gap};
@@ -623,30 +611,24 @@ Step Draw(SeededRandom& r, const Kind* k)
         const uint32_t pick = r.Below(100);  // codes mostly none or bound
         return {k, pick < 35 ? 255 : pick < 85 ? 0x10 + r.Below(0x10) : r.Below(pick < 95 ? 93 : 256)};
     }
-    if (k == &kClock)
-        return {k, r.Chance(60) ? 0xFFFFFFFFu - r.Below(400) : r.Next()};
     if (k == &kCards) {
         static const int32_t types[] = {-1, 0, 1, 2, 3, 7};
         return {k, r.Chance(80) ? 1 + r.Below(3) : r.Below(9), r.Chance(20) ? r.Below(256) : 0u,
                 r.Chance(15) ? r.Below(256) : 0u, static_cast<uint32_t>(types[r.Below(6)])};
     }
-    if (k == &kVendor)
-        return {k, r.Chance(8) ? kAbsent : (r.Chance(50) ? 0 : r.Below(kAbsent))};
-    if (k == &kTimings)
-        return {k, RandomTiming(r), RandomTiming(r), RandomTiming(r)};
-    if (k == &kSettings)
-        return {k, r.Next()};
-    if (k == &kReact)  // Setup from a handler mostly hands over a button just pressed.
-        return {k, r.Chance(35) ? uint32_t(REACT_SETUP) : 1 + r.Below(REACT_COUNT - 2), r.Below(3)};
-    if (k == &kLock)
-        return {k, r.Chance(50) ? 1u : 0u};
     if (k == &kType)  // Wine's GetDlgItemInt reads 4294967295 as 0: it is never typed.
         return {k, r.Below(3), std::min(RandomTiming(r), 0xFFFFFFFEu), r.Chance(10) ? 1 + r.Below(2) : 0u};
-    if (k == &kBind)
-        return {k, r.Below(40), r.Below(61)};
-    if (k == &kCard)
-        return {k, r.Below(4)};
-    return {k};
+    if (k == &kReact)  // Setup from a handler mostly hands over a button just pressed.
+        return {k, r.Chance(35) ? uint32_t(REACT_SETUP) : 1 + r.Below(REACT_COUNT - 2), r.Below(3)};
+    return k == &kOpen       ? Step{k, (r.Chance(8) ? 1u : 0u), r.Below(3)}
+           : k == &kClock    ? Step{k, (r.Chance(60) ? 0xFFFFFFFFu - r.Below(400) : r.Next())}
+           : k == &kVendor   ? Step{k, (r.Chance(8) ? kAbsent : (r.Chance(50) ? 0 : r.Below(kAbsent)))}
+           : k == &kTimings  ? Step{k, RandomTiming(r), RandomTiming(r), RandomTiming(r)}
+           : k == &kSettings ? Step{k, r.Next()}
+           : k == &kLock     ? Step{k, (r.Chance(50) ? 1u : 0u)}
+           : k == &kBind     ? Step{k, r.Below(40), r.Below(61)}
+           : k == &kCard     ? Step{k, r.Below(4)}
+                             : Step{k};
 }
 
 std::vector<Step> RandomSession(uint64_t seed, size_t length)
@@ -709,18 +691,6 @@ bool RunSteps(bool inDialog)
     return false;
 }
 
-// The script's one step, from a timer in the dialog's loop.
-void RunDialog(HWND d)
-{
-    w.dialog = d;
-    w.phase = DIALOG;
-    w.held = NO_KEY;
-    Fill("");
-    FailIf(w.heard.open, "the host still holds " + w.heard.key + " when the dialog opens");
-    if (!RunSteps(true))
-        kExit.run({&kExit});
-}
-
 void DoSetup()
 {
     if (w.phase != TOP) {  // one dialog at a time
@@ -730,7 +700,17 @@ void DoSetup()
     DueStart();
     w.phase = HANDOVER;
     w.dialog = nullptr;
-    const SetupRun run = RunSetup(Script().Do(RunDialog), [] { return Setup(); });
+    // The script's one step, from a timer in the dialog's loop.
+    const Script script = Script().Do([](HWND d) {
+        w.dialog = d;
+        w.phase = DIALOG;
+        w.held = NO_KEY;
+        Fill("");
+        FailIf(w.heard.open, "the host still holds " + w.heard.key + " when the dialog opens");
+        if (!RunSteps(true))
+            kExit.run({&kExit});
+    });
+    const SetupRun run = RunSetup(script, [] { return Setup(); });
     MSG quit;
     PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);  // re-posted by the dialog manager
     w.phase = TOP;
