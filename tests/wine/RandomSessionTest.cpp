@@ -29,10 +29,8 @@
 
 namespace {
 
-struct Kind;
-
 struct Step {
-    const Kind* kind;
+    const struct Kind* kind;
     uint32_t a = 0, b = 0, c = 0, d = 0;
 };
 
@@ -204,9 +202,7 @@ void Fill(const std::string label)
     const uint32_t n = w.device ? w.cards : 0;
     w.devices = n ? Texts() : Texts{"< NONE >"};
     for (uint32_t i = 0; i < n; ++i)
-        w.devices.push_back(Opens(i) && !((w.nullMask >> i) & 1)
-                                ? "Card " + std::to_string(i) + " of " + std::to_string(w.simCards)
-                                : "");
+        w.devices.push_back(Opens(i) && !((w.nullMask >> i) & 1) ? Sim()->cardNames[i] : "");
     w.devicesOn = n > 0;
     w.deviceSel = !n ? 0 : w.settings.DeviceIndex < n ? static_cast<int>(w.settings.DeviceIndex) : CB_ERR;
     w.buttons.clear();
@@ -358,14 +354,13 @@ void Expect(const std::string& what, const std::string& is, const std::string& d
     FailIf(is != due, what + is + "; due: " + due);
 }
 
-// Timers: id set, live ones, the id among them; library: loaded, loads.
+// Timers: id set, live ones, the id among them; library: loaded, loads; then the four settings.
 std::string State(int device, int library, int card, int polling, int timers, int hosts, int failTimer, int pending,
                   int table, PluginSettings s)
 {
     char text[160];
     snprintf(text, sizeof text,
-             "device %d library %d card %d polling %d timers %d host's %d failing %d pending %d table %d settings "
-             "%u/%u/%u/%u",
+             "device %d library %d card %d polling %d timers %d host's %d failing %d pending %d table %d %u/%u/%u/%u",
              device, library, card, polling, timers, hosts, failTimer, pending, table, s.DeviceIndex,
              s.DelayBeforeRepeat, s.RepeatInterval, s.ReleaseTime);
     return text;
@@ -486,10 +481,9 @@ void Poll()
     }
 }
 
-// A directory of the file's name fails every write.
 void Lock(bool locked)
 {
-    const std::string path = OwnIniPath();
+    const std::string path = OwnIniPath();  // a directory of its name fails every write
     if (locked && !w.locked) {
         RemoveSettingsFile(path);
         CreateDirectoryA(path.c_str(), nullptr);
@@ -567,9 +561,8 @@ const Kind kBind = {"button %s, command %u", 3, true, [](const Step& s) {
 const Kind kDefaults = {"defaults", 1, true, [](const Step&) {
                             Click(w.dialog, ID_DEFAULTS);
                             w.settings = {w.settings.DeviceIndex, 350, 100, 60};
-                            const expected::CodeTexts& set = *kSets[w.table];
                             for (int code = 0; code < BUTTON_COUNT; ++code)
-                                w.bound[w.table][code] = set.count(code) ? set.at(code) : "";
+                                w.bound[w.table][code] = kSets[w.table]->count(code) ? kSets[w.table]->at(code) : "";
                             w.buttonSel = 0;
                             w.commandSel = 2;
                             w.pending = true;
