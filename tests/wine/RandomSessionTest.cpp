@@ -34,8 +34,7 @@ struct Step {
     uint32_t a = 0, b = 0, c = 0, d = 0;
 };
 
-// A kind of step: its words in a report (%s for a, as a name where it has one), its weight of 200, whether it acts only
-// in the dialog and what it does. The steps after a Setup run in its dialog up to an exit or WM_QUIT.
+// A kind of step: its report (%s for a, by name if it has one), weight of 200, whether only in a dialog, its action.
 struct Kind {
     const char* format;
     uint32_t weight;
@@ -124,12 +123,11 @@ void FailIf(bool failed, const std::string& what)
         w.failure = what;
 }
 
-// An edit's digits; 0 for none or past 32 bits.
 uint32_t Shown(HWND dialog, int timing)
 {
     const std::string text = Text(dialog, kTimingEdits[timing]);
     const unsigned long long value = strtoull(text.c_str(), nullptr, 10);
-    return text.size() <= 10 && value <= 0xFFFFFFFFull ? static_cast<uint32_t>(value) : 0;
+    return text.size() <= 10 && value <= 0xFFFFFFFFull ? static_cast<uint32_t>(value) : 0;  // 0: none or past 32 bits
 }
 
 std::string Join(const Texts& texts)
@@ -180,10 +178,9 @@ bool DueStart()
 
 int Code(const std::string& label)
 {
-    for (const auto& entry : expected::kLabels[w.table])
-        if (entry.second == label)
-            return entry.first;
-    return -1;
+    const expected::CodeTexts& labels = expected::kLabels[w.table];
+    const auto it = std::find_if(labels.begin(), labels.end(), [&](const auto& e) { return e.second == label; });
+    return it == labels.end() ? -1 : it->first;
 }
 
 // The selected button's binding: "< None >", the word ignoring case, or "< Other >".
@@ -213,11 +210,10 @@ void Fill(const std::string label)
     ShowBinding();
 }
 
-// A warning while the file is locked, else the file holds what is in force.
 void Save()
 {
     const std::string path = OwnIniPath();
-    if (w.locked) {
+    if (w.locked) {  // a warning; else the file holds what is in force
         ++w.counts.failedSaves;
         w.boxes.push_back("VantorixRC: Unable to save settings to '" + path + "'!");
         return;
@@ -232,14 +228,13 @@ void Save()
     w.file = ReadFileText(path);
 }
 
-// A code's value in the file's text ([Buttons] last), cut to 31.
 std::string FileCommand(int code)
 {
-    const size_t section = w.locked ? std::string::npos : w.file.find("[Buttons]\r\n");
+    const size_t section = w.locked ? std::string::npos : w.file.find("[Buttons]\r\n");  // the last section
     const size_t at = section == std::string::npos ? section : w.file.find("\r\n" + KeyOf(code) + "=", section);
     if (at == std::string::npos)
         return "";
-    return w.file.substr(at + 5, std::min<size_t>(w.file.find("\r\n", at + 5) - at - 5, 31));
+    return w.file.substr(at + 5, std::min<size_t>(w.file.find("\r\n", at + 5) - at - 5, 31));  // cut to 31
 }
 
 void DoOpen(uint32_t nullWindow, uint32_t sourceKind)
@@ -667,7 +662,7 @@ std::string Describe(size_t i, const Step& s)
     return (w.inDialog[i] ? "  in the dialog: " : "") + std::string(text);
 }
 
-// Runs the next steps; in a dialog up to one that ends it, and says so.
+// Runs the next steps; in a Setup's dialog up to an exit or WM_QUIT, and says if one ended it.
 bool RunSteps(bool inDialog)
 {
     while (w.next < w.steps->size() && w.failure.empty()) {
@@ -686,10 +681,8 @@ bool RunSteps(bool inDialog)
 
 void DoSetup()
 {
-    if (w.phase != TOP) {  // one dialog at a time
-        FailIf(Setup() != -1, "Setup while its dialog is open did not return -1");
-        return;
-    }
+    if (w.phase != TOP)  // one dialog at a time
+        return FailIf(Setup() != -1, "Setup while its dialog is open did not return -1");
     DueStart();
     w.phase = HANDOVER;
     w.dialog = nullptr;
@@ -723,12 +716,11 @@ std::string RunSession(const std::vector<Step>& steps)
     w.steps = &steps;
     w.inDialog.assign(steps.size(), false);
     RunSteps(false);
-    if (w.failure.empty()) {  // the end as a host ends: Stop releases what the host holds
-        DoStop();
-        FailIf(w.heard.open, "the host still holds " + w.heard.key + " after Stop");
-        DoClose();
-        CheckInvariants(0);
-    }
+    // The end as a host ends: Stop releases what the host holds. After a failure the first one stands.
+    DoStop();
+    FailIf(w.heard.open, "the host still holds " + w.heard.key + " after Stop");
+    DoClose();
+    CheckInvariants(0);
     return w.failure;
 }
 
