@@ -22,20 +22,27 @@ decltype(&LocalAlloc) g_localAlloc;
 decltype(&GlobalAlloc) g_globalAlloc;
 int g_patched = -1;
 
-// The replacements: each counts, then calls what the slot pointed at.
+// Counts one call (while counting is on) and gives back the function the slot pointed at, for the
+// replacements below to call on.
+template <typename Fn>
+Fn Count(volatile long& calls, Fn original)
+{
+    if (g_counting)
+        calls = calls + 1;
+    return original;
+}
+
 struct Counting {
-    static void Crt() { (void)(g_counting && (g_crtCalls = g_crtCalls + 1)); }
-    static void Heap() { (void)(g_counting && (g_heapCalls = g_heapCalls + 1)); }
-    static void* __cdecl Malloc(size_t n) { return Crt(), g_malloc(n); }
-    static void* __cdecl Calloc(size_t n, size_t size) { return Crt(), g_calloc(n, size); }
-    static void* __cdecl Realloc(void* p, size_t n) { return Crt(), g_realloc(p, n); }
-    static LPVOID WINAPI HeapAlloc(HANDLE h, DWORD flags, SIZE_T n) { return Heap(), g_heapAlloc(h, flags, n); }
+    static void* __cdecl Malloc(size_t n) { return Count(g_crtCalls, g_malloc)(n); }
+    static void* __cdecl Calloc(size_t n, size_t size) { return Count(g_crtCalls, g_calloc)(n, size); }
+    static void* __cdecl Realloc(void* p, size_t n) { return Count(g_crtCalls, g_realloc)(p, n); }
+    static LPVOID WINAPI HeapAlloc(HANDLE h, DWORD f, SIZE_T n) { return Count(g_heapCalls, g_heapAlloc)(h, f, n); }
     static LPVOID WINAPI HeapReAlloc(HANDLE h, DWORD flags, LPVOID p, SIZE_T n)
     {
-        return Heap(), g_heapReAlloc(h, flags, p, n);
+        return Count(g_heapCalls, g_heapReAlloc)(h, flags, p, n);
     }
-    static HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T n) { return Heap(), g_localAlloc(flags, n); }
-    static HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T n) { return Heap(), g_globalAlloc(flags, n); }
+    static HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T n) { return Count(g_heapCalls, g_localAlloc)(flags, n); }
+    static HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T n) { return Count(g_heapCalls, g_globalAlloc)(flags, n); }
 };
 
 }  // namespace
