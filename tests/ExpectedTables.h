@@ -1,6 +1,5 @@
-// The button labels, the command vocabulary and the factory sets as the tests
-// expect them, written out here rather than taken from the plug-in's data;
-// shared by the native tests and the Windows ones.
+// The button labels, the command vocabulary and the factory sets as the tests expect them, written out here rather than
+// taken from the plug-in's data; shared by the native tests and the Windows ones.
 #pragma once
 
 #include <map>

@@ -23,8 +23,7 @@ inline Timings SettingsInForce()
     return {s.DeviceIndex, s.DelayBeforeRepeat, s.RepeatInterval, s.ReleaseTime};
 }
 
-// The settings in force and the current table's commands are what the
-// profile functions give for the file at path.
+// The settings in force and the current table's commands are what the profile functions give for the file at path.
 inline void ExpectReadAsTheProfileFunctions(const std::string& path)
 {
     for (int k = 0; k < 4; ++k)
@@ -79,8 +78,7 @@ inline void ResetLinkedPlugin()
     RemoveSettingsFile(OwnIniPath());
 }
 
-// The full simulator as the vendor library and the plug-in reset, before
-// and after.
+// The full simulator as the vendor library and the plug-in reset, before and after.
 class LinkedPluginTest : public ::testing::Test {
 protected:
     void SetUp() override

@@ -14,13 +14,11 @@
 
 #include "support/TestEnv.h"
 
-// A file saved from nothing holds exactly both sections, keys in the order
-// written; in a file that existed the profile functions update keys where
-// they are, so there the order is any and other content may stay.
+// A file saved from nothing holds exactly both sections, keys in the order written; in a file that existed the profile
+// functions update keys where they are, so there the order is any and other content may stay.
 enum KeyOrder { WRITE_ORDER, ANY_ORDER };
 
-// A settings file written or removed, and the profile functions' cached copy
-// dropped, so the next read sees it.
+// A settings file written or removed, and the profile functions' cached copy dropped, so the next read sees it.
 inline bool PutSettingsFile(const std::string& path, const std::string& text)
 {
     const bool ok = WriteFileText(path, text);
@@ -98,9 +96,8 @@ inline std::vector<std::string> SavedLines(const std::string& text, KeyOrder ord
     return lines;
 }
 
-// The file at path as the plug-in saves it: every key of both sections with
-// these values; bindings maps codes to commands, a code not listed unbound.
-// The same check without a test failure: "" if the file is so, else what it holds.
+// The file at path as the plug-in saves it: every key of both sections with these values; bindings maps codes to
+// commands, a code not listed unbound. The same check without a test failure: "" if the file is so, else what it holds.
 inline std::string SavedFileMismatch(const std::string& path, KeyOrder order, uint32_t device, uint32_t delay,
                                      uint32_t interval, uint32_t release, const std::map<int, std::string>& bindings)
 {

@@ -1,6 +1,5 @@
-// The settings file: where it lives, how it is read and written, and how
-// hand-edited or unwritable files are survived. Every file is real and goes
-// through the Windows profile functions; written files are read back as text.
+// The settings file: where it lives, how it is read and written, and how hand-edited or unwritable files are survived.
+// Every file is real and goes through the Windows profile functions; written files are read back as text.
 #include "support/ImportPatch.h"
 #include "support/LinkedPlugin.h"
 
@@ -40,8 +39,7 @@ void ReadOverStale(const std::string& path, int table)
     ReadSettingsFile();
 }
 
-// Table current and given these commands, the settings these, the changes
-// pending; then saved to path.
+// Table current and given these commands, the settings these, the changes pending; then saved to path.
 void SaveAs(const std::string& path, int table, const Timings& settings, const Commands& commands)
 {
     SelectButtonTable(table);
@@ -90,8 +88,7 @@ protected:
         paths.push_back(path);
         return path;
     }
-    // A path in the work folder, with no file there yet (text, '|' for line
-    // ends: written there, if not null).
+    // A path in the work folder, with no file there yet (text, '|' for line ends: written there, if not null).
     std::string FreshPath(const std::string& name, const char* text = nullptr)
     {
         const std::string path = Track(SettingsWorkDir() + "\\" + name);

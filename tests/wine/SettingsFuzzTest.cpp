@@ -1,6 +1,5 @@
-// Random and mutated settings files through the reader: no slot is ever run
-// over, nothing but the settings and the current table's commands changes,
-// and every value is what the profile functions themselves return.
+// Random and mutated settings files through the reader: no slot is ever run over, nothing but the settings and the
+// current table's commands changes, and every value is what the profile functions themselves return.
 #include "support/LinkedPlugin.h"
 #include "tests/SeededRandom.h"
 
