@@ -47,14 +47,13 @@ typedef std::map<int, std::string> Commands;  // code -> command; a code not lis
 // Table holds the commands and every other table others in every slot.
 inline void ExpectTableCommands(int table, const Commands& commands, const std::string& what, const char* others = "")
 {
-    for (int t = 0; t < TABLE_COUNT; ++t) {
+    for (int t = 0; t < TABLE_COUNT; ++t)
         for (int code = 0; code < BUTTON_COUNT; ++code) {
             const auto it = commands.find(code);
             const std::string want = t != table ? others : it == commands.end() ? "" : it->second;
             EXPECT_EQ(g_buttonTables[t].entries[code].command, want)
                 << what << ", table " << t << ", code " << KeyOf(code);
         }
-    }
 }
 
 // Reads both sections of the file in force: [Buttons] into the current table.

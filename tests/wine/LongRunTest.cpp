@@ -7,8 +7,6 @@
 #include "tests/HoldChecker.h"
 #include "tests/SeededRandom.h"
 
-namespace {
-
 constexpr uint32_t kTicksPerDay = 24u * 60u * 60u * 1000u / 30u;  // 2,880,000
 
 typedef LinkedPluginTest LongRun;
@@ -83,5 +81,3 @@ TEST_F(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
     EXPECT_GT(privateBefore, 0);
     EXPECT_EQ(privateAfter, privateBefore) << "private bytes changed over the day";
 }
-
-}  // namespace

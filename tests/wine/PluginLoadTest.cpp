@@ -77,8 +77,7 @@ TEST_F(PluginLoadTest, SecondCopyIsRefusedWithWarningAndFirstKeepsWorking)
 TEST_F(PluginLoadTest, RefusedOpenCardOrMissingVendorLibraryLeavesPollingOff)
 {
     Sim()->openResult[0] = 0;
-    ASSERT_TRUE(plugin.Load(PluginPath()));
-    EXPECT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
+    OpenPlugin();
     EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], 1u);
     EXPECT_EQ(plugin.Start(), 0u);
     plugin.Close();

@@ -3,12 +3,10 @@
 #include "support/ImportPatch.h"
 #include "support/LinkedPlugin.h"
 
-namespace {
-
 const Timings kFactory = {0, 350, 100, 60};
 
 // The text with each '|' as a line end (CR LF).
-std::string Crlf(std::string text)
+static std::string Crlf(std::string text)
 {
     for (size_t at = text.find('|'); at != std::string::npos; at = text.find('|', at))
         text.replace(at, 1, "\r\n");
@@ -16,7 +14,7 @@ std::string Crlf(std::string text)
 }
 
 // Each part occurs in text as often as given.
-void ExpectCounts(const std::string& text, const std::vector<std::pair<std::string, size_t>>& parts)
+static void ExpectCounts(const std::string& text, const std::vector<std::pair<std::string, size_t>>& parts)
 {
     for (const auto& part : parts) {
         size_t count = 0;
@@ -28,7 +26,7 @@ void ExpectCounts(const std::string& text, const std::vector<std::pair<std::stri
 
 // Stale settings and something in every command slot of table, so a read
 // has to replace them; then the file at path read afresh into table.
-void ReadOverStale(const std::string& path, int table)
+static void ReadOverStale(const std::string& path, int table)
 {
     SelectButtonTable(table);
     g_plugin.settings = {11, 22, 33, 44};
@@ -40,7 +38,7 @@ void ReadOverStale(const std::string& path, int table)
 }
 
 // Table current and given these commands, the settings these, the changes pending; then saved to path.
-void SaveAs(const std::string& path, int table, const Timings& settings, const Commands& commands)
+static void SaveAs(const std::string& path, int table, const Timings& settings, const Commands& commands)
 {
     SelectButtonTable(table);
     for (const auto& c : commands)
@@ -51,9 +49,9 @@ void SaveAs(const std::string& path, int table, const Timings& settings, const C
     SaveSettings();
 }
 
-decltype(&WritePrivateProfileStringA) g_realWriteProfile;
+static decltype(&WritePrivateProfileStringA) g_realWriteProfile;
 // Every write goes through but that of one "Buttons" key.
-BOOL WINAPI FailOneButtonWrite(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path)
+static BOOL WINAPI FailOneButtonWrite(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path)
 {
     if (section && key && strcmp(section, "Buttons") == 0 && strcmp(key, "12") == 0)
         return FALSE;
@@ -103,8 +101,6 @@ protected:
 
     std::vector<std::string> paths;
 };
-
-}  // namespace
 
 TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
 {

@@ -3,15 +3,13 @@
 #include "support/LinkedPlugin.h"
 #include "tests/SeededRandom.h"
 
-namespace {
-
-const std::string& Pick(SeededRandom& rng, const std::vector<std::string>& items)
+static const std::string& Pick(SeededRandom& rng, const std::vector<std::string>& items)
 {
     return items[rng.Below(static_cast<uint32_t>(items.size()))];
 }
 
 // Items split at '|'.
-std::vector<std::string> Items(const std::string& list)
+static std::vector<std::string> Items(const std::string& list)
 {
     std::vector<std::string> items;
     for (size_t from = 0, bar = 0; bar != std::string::npos; from = bar + 1) {
@@ -31,7 +29,7 @@ const std::vector<std::string> kKeyNames =
     Items("DeviceIndex|DelayBeforeRepeat|RepeatInterval|ReleaseTime|deviceindex|RELEASETIME|Delay|RepeatIntervalX");
 const std::vector<std::string> kLineEnds = Items("\r\n|\r\n|\r\n|\n|\r|\n\r");
 
-std::string Bytes(SeededRandom& rng, size_t count, bool binary)
+static std::string Bytes(SeededRandom& rng, size_t count, bool binary)
 {
     std::string text;
     for (size_t i = 0; i < count; ++i)
@@ -39,7 +37,7 @@ std::string Bytes(SeededRandom& rng, size_t count, bool binary)
     return text;
 }
 
-std::string RandomKey(SeededRandom& rng)
+static std::string RandomKey(SeededRandom& rng)
 {
     switch (std::max(rng.Below(8), 2u)) {  // 0 and 1 as 2
     case 2: return KeyOf(rng.Below(100));
@@ -51,7 +49,7 @@ std::string RandomKey(SeededRandom& rng)
     }
 }
 
-std::string RandomValue(SeededRandom& rng)
+static std::string RandomValue(SeededRandom& rng)
 {
     switch (std::max(rng.Below(8), 1u)) {  // 0 as 1
     case 1: return Pick(rng, kWords);
@@ -64,7 +62,7 @@ std::string RandomValue(SeededRandom& rng)
     }
 }
 
-std::string RandomFile(SeededRandom& rng)
+static std::string RandomFile(SeededRandom& rng)
 {
     std::string text = rng.Chance(4) ? "\xEF\xBB\xBF" : "";
     const uint32_t lines = rng.Below(40);
@@ -88,7 +86,7 @@ std::string RandomFile(SeededRandom& rng)
 }
 
 // A file as the plug-in writes it, with random values, then damaged.
-std::string MutatedFile(SeededRandom& rng)
+static std::string MutatedFile(SeededRandom& rng)
 {
     std::string text = "[Hardware]\r\n";
     for (int k = 0; k < 4; ++k)
@@ -115,8 +113,6 @@ std::string MutatedFile(SeededRandom& rng)
     }
     return text;
 }
-
-}  // namespace
 
 typedef LinkedPluginTest SettingsFuzz;
 
