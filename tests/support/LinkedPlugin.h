@@ -3,9 +3,6 @@
 #pragma once
 
 #include <windows.h>
-#include <mmsystem.h>
-#include <stdio.h>
-#include <string.h>
 
 #include <array>
 

@@ -35,7 +35,7 @@ inline void RemoveSettingsFile(const std::string& path)
 // The folder the settings tests write their files in, made if missing.
 inline std::string SettingsWorkDir()
 {
-    const std::string dir = BuildDir() + "\\tests\\settings_work";
+    const std::string dir = kBuildDir + "\\tests\\settings_work";
     CreateDirectoryA(dir.c_str(), nullptr);
     return dir;
 }
@@ -118,6 +118,5 @@ inline std::string SavedFileMismatch(const std::string& path, KeyOrder order, ui
 inline void ExpectSavedFile(const std::string& path, KeyOrder order, uint32_t device, uint32_t delay, uint32_t interval,
                             uint32_t release, const std::map<int, std::string>& bindings)
 {
-    const std::string wrong = SavedFileMismatch(path, order, device, delay, interval, release, bindings);
-    EXPECT_TRUE(wrong.empty()) << wrong;
+    EXPECT_EQ(SavedFileMismatch(path, order, device, delay, interval, release, bindings), "");
 }

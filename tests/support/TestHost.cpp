@@ -186,8 +186,7 @@ void PluginHostTest::OpenPlugin(const char* sourceName)
 
 void PluginHostTest::OpenAndStart(const std::string& ini, const char* sourceName)
 {
-    if (!ini.empty())
-        ASSERT_TRUE(PutSettingsFile(PluginIniPath(), ini));
+    ASSERT_TRUE(ini.empty() || PutSettingsFile(PluginIniPath(), ini));
     OpenPlugin(sourceName);
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_NE(plugin.Start(), 0u);

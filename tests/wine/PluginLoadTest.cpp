@@ -49,7 +49,7 @@ TEST_F(PluginLoadTest, OpenRemovesItsOwnTwelveBytesOfArguments)
 
 TEST_F(PluginLoadTest, SecondCopyIsRefusedWithWarningAndFirstKeepsWorking)
 {
-    const std::string copy = BuildDir() + "\\VantorixRC_copy.dll";
+    const std::string copy = kBuildDir + "\\VantorixRC_copy.dll";
     ASSERT_TRUE(CopyFileA(PluginPath().c_str(), copy.c_str(), FALSE));
     ASSERT_TRUE(plugin.Load(PluginPath()));
 
