@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <stdlib.h>
 
-#include <new>
-
 #include "support/ImportPatch.h"
 
 namespace {

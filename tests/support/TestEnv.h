@@ -2,7 +2,6 @@
 #pragma once
 
 #include <windows.h>
-#include <stdio.h>
 #include <string.h>
 
 #include <fstream>

@@ -5,9 +5,11 @@
 
 typedef HostedPluginTest PluginLoadTest;
 
-// Every byte of the record behind the source name's and the command's terminators is zero.
-static void ExpectZeroBehindTexts(const HostMessage& m)
+// The record holds source and command, and every byte behind their terminators is zero.
+static void ExpectRecord(const HostMessage& m, const std::string& source, const std::string& command)
 {
+    EXPECT_EQ(m.Source(), source);
+    EXPECT_EQ(m.Command(), command);
     for (size_t i = m.Source().size(); i < SOURCE_NAME_SIZE; ++i)
         EXPECT_EQ(m.record[i], 0) << "source byte " << i;
     for (size_t i = SOURCE_NAME_SIZE + m.Command().size(); i < sizeof m.record; ++i)
@@ -94,9 +96,7 @@ TEST_F(PluginLoadTest, NullSourceNameIsRemoteLongIsCutTo63AndReopenZeroesTheReco
     OpenAndStart("[Buttons]\r\n12=POWER\r\n", nullptr);
     ASSERT_EQ(host.Tap(0x12), 1u);
     EXPECT_EQ(host.messages[0].lParam, 0);
-    EXPECT_EQ(host.messages[0].Source(), "REMOTE");
-    EXPECT_EQ(host.messages[0].Command(), "POWER");
-    ExpectZeroBehindTexts(host.messages[0]);
+    ExpectRecord(host.messages[0], "REMOTE", "POWER");
 
     // Open again with a long name; then with none and a shorter command, which leaves nothing
     // of the long ones. The release of each press before an Open is not sent.
@@ -104,17 +104,13 @@ TEST_F(PluginLoadTest, NullSourceNameIsRemoteLongIsCutTo63AndReopenZeroesTheReco
     ASSERT_STREQ(plugin.Open(longName.c_str(), host.Window(), 0), kPluginDescription);
     ASSERT_NE(plugin.Start(), 0u);
     ASSERT_GE(host.Tap(0x12), 2u);
-    EXPECT_EQ(host.messages.back().Source(), std::string(63, 'N'));
-    EXPECT_EQ(host.messages.back().record[63], 0);
+    ExpectRecord(host.messages.back(), std::string(63, 'N'), "POWER");
     ASSERT_TRUE(PutSettingsFile(PluginIniPath(), "[Buttons]\r\n12=OK\r\n"));
     ASSERT_STREQ(plugin.Open(nullptr, host.Window(), 0), kPluginDescription);
     ASSERT_NE(plugin.Start(), 0u);
     RecordingHost::PumpFor(300);
     ASSERT_GE(host.Tap(0x12), 3u);
-    const HostMessage& m = host.messages.back();
-    EXPECT_EQ(m.Source(), "REMOTE");
-    EXPECT_EQ(m.Command(), "OK");
-    ExpectZeroBehindTexts(m);
+    ExpectRecord(host.messages.back(), "REMOTE", "OK");
     // Every message carries the one record address.
     for (const HostMessage& each : host.messages)
         EXPECT_EQ(each.wParam, host.messages[0].wParam);
