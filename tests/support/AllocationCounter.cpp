@@ -5,25 +5,23 @@
 
 #include "support/ImportPatch.h"
 
-namespace {
-
-volatile bool g_counting = false;
-volatile long g_newCalls = 0, g_crtCalls = 0, g_heapCalls = 0;
+static volatile bool g_counting = false;
+static volatile long g_newCalls = 0, g_crtCalls = 0, g_heapCalls = 0;
 
 // The functions the import slots pointed at before they were redirected.
-decltype(&malloc) g_malloc;
-decltype(&calloc) g_calloc;
-decltype(&realloc) g_realloc;
-decltype(&HeapAlloc) g_heapAlloc;
-decltype(&HeapReAlloc) g_heapReAlloc;
-decltype(&LocalAlloc) g_localAlloc;
-decltype(&GlobalAlloc) g_globalAlloc;
-int g_patched = -1;
+static decltype(&malloc) g_malloc;
+static decltype(&calloc) g_calloc;
+static decltype(&realloc) g_realloc;
+static decltype(&HeapAlloc) g_heapAlloc;
+static decltype(&HeapReAlloc) g_heapReAlloc;
+static decltype(&LocalAlloc) g_localAlloc;
+static decltype(&GlobalAlloc) g_globalAlloc;
+static int g_patched = -1;
 
 // Counts one call (while counting is on) and gives back the function the slot pointed at, for the
 // replacements below to call on.
 template <typename Fn>
-Fn Count(volatile long& calls, Fn original)
+static Fn Count(volatile long& calls, Fn original)
 {
     if (g_counting)
         calls = calls + 1;
@@ -42,8 +40,6 @@ struct Counting {
     static HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T n) { return Count(g_heapCalls, g_localAlloc)(flags, n); }
     static HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T n) { return Count(g_heapCalls, g_globalAlloc)(flags, n); }
 };
-
-}  // namespace
 
 int InstallAllocationCounters()
 {

@@ -54,11 +54,10 @@ inline std::string KeyOf(int code, bool lower = false)
 // own answer with the factory value as the default.
 inline uint32_t ProfileSetting(const std::string& path, const char* key)
 {
-    const int factory = strcmp(key, "DelayBeforeRepeat") == 0 ? 350
-                        : strcmp(key, "RepeatInterval") == 0  ? 100
-                        : strcmp(key, "ReleaseTime") == 0     ? 60
-                                                              : 0;
-    return static_cast<uint32_t>(GetPrivateProfileIntA("Hardware", key, factory, path.c_str()));
+    const std::map<std::string, int> factory = {
+        {"DelayBeforeRepeat", 350}, {"RepeatInterval", 100}, {"ReleaseTime", 60}};
+    const int fallback = factory.count(key) ? factory.at(key) : 0;
+    return static_cast<uint32_t>(GetPrivateProfileIntA("Hardware", key, fallback, path.c_str()));
 }
 
 // The first limit bytes with every byte outside printable ASCII as \xNN.
