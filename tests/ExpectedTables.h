@@ -1,6 +1,5 @@
-// The button labels, the command vocabulary and the factory sets as the tests
-// expect them, written out here rather than taken from the plug-in's data;
-// shared by the native tests and the Windows ones.
+// The button labels, the command vocabulary and the factory sets as the tests expect them, written out here rather than
+// taken from the plug-in's data; shared by the native tests and the Windows ones.
 #pragma once
 
 #include <map>
@@ -21,15 +20,6 @@ inline CodeTexts WithDigitsAndRecall(CodeTexts texts, const std::string& digitPr
     return texts;
 }
 
-inline CodeTexts Labels(CodeTexts labels)
-{
-    return WithDigitsAndRecall(labels, "Button ", "Recall");
-}
-inline CodeTexts Set(CodeTexts commands)
-{
-    return WithDigitsAndRecall(commands, "", "RECALL");
-}
-
 // Labels of tables 0, 1 and 2 beyond the digits and Recall.
 inline const CodeTexts kOwnLabels0 = {{11, "Up"},    {12, "Right"},    {13, "Mode"},   {14, "Sleep"}, {15, "Audio"},
                                       {16, "Info"},  {17, "TV/AV"},    {18, "Power"},  {19, "Mute"},  {20, "Menu"},
@@ -44,11 +34,12 @@ inline const CodeTexts kOwnLabels2 = {
     {17, "Mute"},  {18, "Power"},  {19, "Preview"}, {20, "Aspect"},   {21, "Ch Down"},    {22, "OK"},
     {23, "Mode"},  {24, "Vol -"},  {25, "DVB"},     {26, "Stop"},     {27, "Play/Pause"}, {28, "TV/FM"},
     {29, "Sleep"}, {30, "Source"}, {31, "Audio"},   {88, "Snapshot"}, {92, "Freeze"}};
-inline const CodeTexts kLabels[3] = {Labels(kOwnLabels0), Labels(kOwnLabels1), Labels(kOwnLabels2)};
+inline const CodeTexts kLabels[3] = {WithDigitsAndRecall(kOwnLabels0, "Button ", "Recall"),
+                                     WithDigitsAndRecall(kOwnLabels1, "Button ", "Recall"),
+                                     WithDigitsAndRecall(kOwnLabels2, "Button ", "Recall")};
 
 // The vocabulary in list order: the two list entries, then the 59 words.
-inline std::vector<std::string> Vocabulary()
-{
+inline const std::vector<std::string> kVocabulary = [] {
     std::vector<std::string> words = {"< None >", "< Other >"};
     std::istringstream text(
         "0 1 2 3 4 5 6 7 8 9 POWER CH_UP CH_DOWN VOL_UP VOL_DOWN MUTE MENU RECALL UP DOWN LEFT RIGHT OK FULLSCREEN FWD "
@@ -58,8 +49,7 @@ inline std::vector<std::string> Vocabulary()
     for (std::string word; text >> word;)
         words.push_back(word);
     return words;
-}
-inline const std::vector<std::string> kVocabulary = Vocabulary();
+}();
 
 // Factory sets beyond the digits and Recall: remotes of type 1, of type 2, and every other remote.
 inline const CodeTexts kOwnType1Set = {{11, "CH_UP"},      {12, "VOL_UP"},   {14, "STOP"},    {15, "REW"},
@@ -74,8 +64,8 @@ inline const CodeTexts kOwnOtherSet = {{11, "UP"},     {12, "RIGHT"}, {13, "MOUS
                                        {16, "SCAN"},   {17, "TV"},    {18, "POWER"},     {19, "MUTE"},    {20, "MENU"},
                                        {21, "DOWN"},   {22, "OK"},    {23, "TELETEXT"},  {24, "LEFT"},    {26, "CH_UP"},
                                        {27, "VOL_UP"}, {28, "RADIO"}, {30, "CH_DOWN"},   {31, "VOL_DOWN"}};
-inline const CodeTexts kType1Set = Set(kOwnType1Set);
-inline const CodeTexts kType2Set = Set(kOwnType2Set);
-inline const CodeTexts kOtherSet = Set(kOwnOtherSet);
+inline const CodeTexts kType1Set = WithDigitsAndRecall(kOwnType1Set, "", "RECALL");
+inline const CodeTexts kType2Set = WithDigitsAndRecall(kOwnType2Set, "", "RECALL");
+inline const CodeTexts kOtherSet = WithDigitsAndRecall(kOwnOtherSet, "", "RECALL");
 
 }  // namespace expected

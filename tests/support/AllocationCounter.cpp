@@ -3,42 +3,43 @@
 #include <windows.h>
 #include <stdlib.h>
 
-#include <new>
-
 #include "support/ImportPatch.h"
 
-namespace {
-
-volatile bool g_counting = false;
-volatile long g_newCalls = 0, g_crtCalls = 0, g_heapCalls = 0;
+static volatile bool g_counting = false;
+static volatile long g_newCalls = 0, g_crtCalls = 0, g_heapCalls = 0;
 
 // The functions the import slots pointed at before they were redirected.
-decltype(&malloc) g_malloc;
-decltype(&calloc) g_calloc;
-decltype(&realloc) g_realloc;
-decltype(&HeapAlloc) g_heapAlloc;
-decltype(&HeapReAlloc) g_heapReAlloc;
-decltype(&LocalAlloc) g_localAlloc;
-decltype(&GlobalAlloc) g_globalAlloc;
-int g_patched = -1;
+static decltype(&malloc) g_malloc;
+static decltype(&calloc) g_calloc;
+static decltype(&realloc) g_realloc;
+static decltype(&HeapAlloc) g_heapAlloc;
+static decltype(&HeapReAlloc) g_heapReAlloc;
+static decltype(&LocalAlloc) g_localAlloc;
+static decltype(&GlobalAlloc) g_globalAlloc;
+static int g_patched = -1;
 
-// The replacements: each counts, then calls what the slot pointed at.
+// Counts one call (while counting is on) and gives back the function the slot pointed at, for the
+// replacements below to call on.
+template <typename Fn>
+static Fn Count(volatile long& calls, Fn original)
+{
+    if (g_counting)
+        calls = calls + 1;
+    return original;
+}
+
 struct Counting {
-    static void Crt() { (void)(g_counting && (g_crtCalls = g_crtCalls + 1)); }
-    static void Heap() { (void)(g_counting && (g_heapCalls = g_heapCalls + 1)); }
-    static void* __cdecl Malloc(size_t n) { return Crt(), g_malloc(n); }
-    static void* __cdecl Calloc(size_t n, size_t size) { return Crt(), g_calloc(n, size); }
-    static void* __cdecl Realloc(void* p, size_t n) { return Crt(), g_realloc(p, n); }
-    static LPVOID WINAPI HeapAlloc(HANDLE h, DWORD flags, SIZE_T n) { return Heap(), g_heapAlloc(h, flags, n); }
+    static void* __cdecl Malloc(size_t n) { return Count(g_crtCalls, g_malloc)(n); }
+    static void* __cdecl Calloc(size_t n, size_t size) { return Count(g_crtCalls, g_calloc)(n, size); }
+    static void* __cdecl Realloc(void* p, size_t n) { return Count(g_crtCalls, g_realloc)(p, n); }
+    static LPVOID WINAPI HeapAlloc(HANDLE h, DWORD f, SIZE_T n) { return Count(g_heapCalls, g_heapAlloc)(h, f, n); }
     static LPVOID WINAPI HeapReAlloc(HANDLE h, DWORD flags, LPVOID p, SIZE_T n)
     {
-        return Heap(), g_heapReAlloc(h, flags, p, n);
+        return Count(g_heapCalls, g_heapReAlloc)(h, flags, p, n);
     }
-    static HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T n) { return Heap(), g_localAlloc(flags, n); }
-    static HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T n) { return Heap(), g_globalAlloc(flags, n); }
+    static HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T n) { return Count(g_heapCalls, g_localAlloc)(flags, n); }
+    static HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T n) { return Count(g_heapCalls, g_globalAlloc)(flags, n); }
 };
-
-}  // namespace
 
 int InstallAllocationCounters()
 {

@@ -3,9 +3,6 @@
 #pragma once
 
 #include <windows.h>
-#include <mmsystem.h>
-#include <stdio.h>
-#include <string.h>
 
 #include <array>
 
@@ -23,8 +20,7 @@ inline Timings SettingsInForce()
     return {s.DeviceIndex, s.DelayBeforeRepeat, s.RepeatInterval, s.ReleaseTime};
 }
 
-// The settings in force and the current table's commands are what the
-// profile functions give for the file at path.
+// The settings in force and the current table's commands are what the profile functions give for the file at path.
 inline void ExpectReadAsTheProfileFunctions(const std::string& path)
 {
     for (int k = 0; k < 4; ++k)
@@ -48,14 +44,13 @@ typedef std::map<int, std::string> Commands;  // code -> command; a code not lis
 // Table holds the commands and every other table others in every slot.
 inline void ExpectTableCommands(int table, const Commands& commands, const std::string& what, const char* others = "")
 {
-    for (int t = 0; t < TABLE_COUNT; ++t) {
+    for (int t = 0; t < TABLE_COUNT; ++t)
         for (int code = 0; code < BUTTON_COUNT; ++code) {
             const auto it = commands.find(code);
             const std::string want = t != table ? others : it == commands.end() ? "" : it->second;
             EXPECT_EQ(g_buttonTables[t].entries[code].command, want)
                 << what << ", table " << t << ", code " << KeyOf(code);
         }
-    }
 }
 
 // Reads both sections of the file in force: [Buttons] into the current table.
@@ -79,8 +74,7 @@ inline void ResetLinkedPlugin()
     RemoveSettingsFile(OwnIniPath());
 }
 
-// The full simulator as the vendor library and the plug-in reset, before
-// and after.
+// The full simulator as the vendor library and the plug-in reset, before and after.
 class LinkedPluginTest : public ::testing::Test {
 protected:
     void SetUp() override

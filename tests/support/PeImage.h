@@ -25,10 +25,9 @@ inline PeNames ReadPeNames(const std::string& path)
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
     if (nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
         const IMAGE_DATA_DIRECTORY* dirs = nt->OptionalHeader.DataDirectory;
-        if (const DWORD at = dirs[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress) {
+        if (const DWORD at = dirs[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress)
             for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + at); d->Name != 0; ++d)
                 names.imports.push_back(base + d->Name);
-        }
         if (const DWORD at = dirs[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress) {
             const auto* e = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + at);
             for (DWORD i = 0; i < e->NumberOfNames; ++i)

@@ -75,8 +75,7 @@ inline long UserObjectCount()
 
 inline long PrivateBytes()
 {
-    // Summed region by region: under Wine the process memory counters report
-    // the Unix process's resident memory.
+    // Summed region by region: under Wine the process memory counters report the Unix process's resident memory.
     long committed = 0;
     const BYTE* address = nullptr;
     MEMORY_BASIC_INFORMATION region;

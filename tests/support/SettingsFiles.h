@@ -14,13 +14,11 @@
 
 #include "support/TestEnv.h"
 
-// A file saved from nothing holds exactly both sections, keys in the order
-// written; in a file that existed the profile functions update keys where
-// they are, so there the order is any and other content may stay.
+// A file saved from nothing holds exactly both sections, keys in the order written; in a file that existed the profile
+// functions update keys where they are, so there the order is any and other content may stay.
 enum KeyOrder { WRITE_ORDER, ANY_ORDER };
 
-// A settings file written or removed, and the profile functions' cached copy
-// dropped, so the next read sees it.
+// A settings file written or removed, and the profile functions' cached copy dropped, so the next read sees it.
 inline bool PutSettingsFile(const std::string& path, const std::string& text)
 {
     const bool ok = WriteFileText(path, text);
@@ -37,7 +35,7 @@ inline void RemoveSettingsFile(const std::string& path)
 // The folder the settings tests write their files in, made if missing.
 inline std::string SettingsWorkDir()
 {
-    const std::string dir = BuildDir() + "\\tests\\settings_work";
+    const std::string dir = kBuildDir + "\\tests\\settings_work";
     CreateDirectoryA(dir.c_str(), nullptr);
     return dir;
 }
@@ -56,11 +54,10 @@ inline std::string KeyOf(int code, bool lower = false)
 // own answer with the factory value as the default.
 inline uint32_t ProfileSetting(const std::string& path, const char* key)
 {
-    const int factory = strcmp(key, "DelayBeforeRepeat") == 0 ? 350
-                        : strcmp(key, "RepeatInterval") == 0  ? 100
-                        : strcmp(key, "ReleaseTime") == 0     ? 60
-                                                              : 0;
-    return static_cast<uint32_t>(GetPrivateProfileIntA("Hardware", key, factory, path.c_str()));
+    const std::map<std::string, int> factory = {
+        {"DelayBeforeRepeat", 350}, {"RepeatInterval", 100}, {"ReleaseTime", 60}};
+    const int fallback = factory.count(key) ? factory.at(key) : 0;
+    return static_cast<uint32_t>(GetPrivateProfileIntA("Hardware", key, fallback, path.c_str()));
 }
 
 // The first limit bytes with every byte outside printable ASCII as \xNN.
@@ -98,9 +95,8 @@ inline std::vector<std::string> SavedLines(const std::string& text, KeyOrder ord
     return lines;
 }
 
-// The file at path as the plug-in saves it: every key of both sections with
-// these values; bindings maps codes to commands, a code not listed unbound.
-// The same check without a test failure: "" if the file is so, else what it holds.
+// The file at path as the plug-in saves it: every key of both sections with these values; bindings maps codes to
+// commands, a code not listed unbound. The same check without a test failure: "" if the file is so, else what it holds.
 inline std::string SavedFileMismatch(const std::string& path, KeyOrder order, uint32_t device, uint32_t delay,
                                      uint32_t interval, uint32_t release, const std::map<int, std::string>& bindings)
 {
@@ -121,6 +117,5 @@ inline std::string SavedFileMismatch(const std::string& path, KeyOrder order, ui
 inline void ExpectSavedFile(const std::string& path, KeyOrder order, uint32_t device, uint32_t delay, uint32_t interval,
                             uint32_t release, const std::map<int, std::string>& bindings)
 {
-    const std::string wrong = SavedFileMismatch(path, order, device, delay, interval, release, bindings);
-    EXPECT_TRUE(wrong.empty()) << wrong;
+    EXPECT_EQ(SavedFileMismatch(path, order, device, delay, interval, release, bindings), "");
 }

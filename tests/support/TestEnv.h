@@ -2,7 +2,6 @@
 #pragma once
 
 #include <windows.h>
-#include <stdio.h>
 #include <string.h>
 
 #include <fstream>
@@ -14,13 +13,10 @@
 #include "tools/quelmo_sim/SimControl.h"
 
 // The build directory (the parent of the folder that holds the test executable).
-inline std::string BuildDir()
-{
-    return ProgramFolder(2);
-}
+inline const std::string kBuildDir = ProgramFolder(2);
 inline std::string PluginPath()
 {
-    return BuildDir() + "\\VantorixRC.dll";
+    return kBuildDir + "\\VantorixRC.dll";
 }
 // The settings file the built plug-in uses: beside it, named after it.
 inline std::string PluginIniPath()
@@ -44,7 +40,7 @@ inline bool VendorLoaded()
 // Copies sim\QuelmoRC_<variant>.dll (full, no_name, no_type, no_uninit, count_code, none) in its place.
 inline bool InstallVendor(const char* variant)
 {
-    return SimInstallAsVendor((BuildDir() + "\\sim\\QuelmoRC_" + variant + ".dll").c_str());
+    return SimInstallAsVendor((kBuildDir + "\\sim\\QuelmoRC_" + variant + ".dll").c_str());
 }
 // Deletes the system's vendor library, so loading it fails.
 inline bool RemoveVendor()

@@ -9,22 +9,20 @@
 #include "support/TestEnv.h"
 #include "ui/resource.h"
 
-namespace {
-const char kHostClass[] = "VrcRecordingHost";
+static const char kHostClass[] = "VrcRecordingHost";
 // Ids of the text and icon statics in a message box.
 constexpr int kBoxTextId = 0xFFFF;
 constexpr int kBoxIconId = 0x0440;
 // Host windows live as long as the process, handed from host to host: an X
 // window made and destroyed per case only adds work (and races) for Wine.
-thread_local std::vector<HWND> t_spareWindows;
+static thread_local std::vector<HWND> t_spareWindows;
 
-bool ClassIs(HWND window, const char* name)
+static bool ClassIs(HWND window, const char* name)
 {
     char className[64] = {};
     GetClassNameA(window, className, sizeof className);
     return strcmp(className, name) == 0;
 }
-}  // namespace
 
 RecordingHost::RecordingHost()
 {
@@ -138,10 +136,9 @@ void BoxWatcher::Run()
             const BoxRecord record = {
                 WindowText(box), WindowText(GetDlgItem(box, kBoxTextId)), GetWindow(box, GW_OWNER) != nullptr,
                 icon && reinterpret_cast<HICON>(SendMessageA(icon, STM_GETICON, 0, 0)) == warning};
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                boxes_.push_back(record);
-            }
+            // Recorded before it is answered: the test reads the record once its box has gone.
+            std::lock_guard<std::mutex> lock(mutex_);
+            boxes_.push_back(record);
             answered.push_back(box);
             PostMessageA(box, WM_COMMAND, IDOK, 0);
         }
@@ -186,8 +183,7 @@ void PluginHostTest::OpenPlugin(const char* sourceName)
 
 void PluginHostTest::OpenAndStart(const std::string& ini, const char* sourceName)
 {
-    if (!ini.empty())
-        ASSERT_TRUE(PutSettingsFile(PluginIniPath(), ini));
+    ASSERT_TRUE(ini.empty() || PutSettingsFile(PluginIniPath(), ini));
     OpenPlugin(sourceName);
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_NE(plugin.Start(), 0u);

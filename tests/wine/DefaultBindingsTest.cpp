@@ -1,6 +1,5 @@
-// The defaults as the dialog's button applies them: factory timings, the card
-// index kept, and the factory set of the table on screen (the sets themselves
-// are checked natively) — whatever remote the card has, and after Close too.
+// The defaults as the dialog's button applies them: factory timings, the card index kept, and the factory set of the
+// table on screen (the sets themselves are checked natively) — whatever remote the card has, and after Close too.
 #include "support/LinkedPlugin.h"
 #include "tests/ExpectedTables.h"
 

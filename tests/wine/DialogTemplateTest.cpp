@@ -170,7 +170,8 @@ TEST(PluginResources, SetupDialogTemplateMatchesTheLayoutFieldByField)
             if (className == "#" + std::to_string(known.first) ||
                 _stricmp(className.c_str(), ("\"" + known.second + "\"").c_str()) == 0)
                 className = known.second;
-        if (id == 1014 && text.size() > 2 && text[0] == '"' && text.find_first_of("\r\n") == std::string::npos)
+        if (id == IDC_ABOUT_TEXT && text.size() > 2 && text[0] == '"' &&
+            text.find_first_of("\r\n") == std::string::npos)
             text = kAnyOneLine;
         actual.push_back(ControlLine(id, className, text, x, y, cx, cy, style, exStyle));
     }

@@ -4,6 +4,8 @@
 
 typedef HostedPluginTest EngineDllTest;
 
+const SimStep kChanUpThenPower[] = {{0, 255}, {100, 0x1A}, {400, 0x12}, {700, 255}};
+
 TEST_F(EngineDllTest, HeldButtonGivesPressNumberedRepeatsAndOneReleaseAndStopFromTheHandlerEndsIt)
 {
     OpenAndStart("[Buttons]\r\n1A=CH_UP\r\n");
@@ -52,8 +54,7 @@ TEST_F(EngineDllTest, SwitchStopAndCloseThroughTheExports)
 {
     // A long delay keeps repeats out, so the sequence does not depend on timing.
     OpenAndStart("[Hardware]\r\nDelayBeforeRepeat=60000\r\n[Buttons]\r\n1A=CH_UP\r\n12=POWER\r\n");
-    const SimStep steps[] = {{0, 255}, {100, 0x1A}, {400, 0x12}, {700, 255}};
-    SimPlayTimeline(Sim(), steps, 4);
+    SimPlayTimeline(Sim(), kChanUpThenPower, 4);
     ASSERT_TRUE(RecordingHost::PumpUntil([&] { return host.messages.size() >= 4; }, 30000));
     RecordingHost::PumpFor(300);
     const std::string switched = "CH_UP 0, CH_UP -1, POWER 0, POWER -1";
@@ -94,8 +95,7 @@ TEST_F(EngineDllTest, PollsInsideTheHostsModalLoopLeaveNothingStale)
             EXPECT_TRUE(RecordingHost::PumpUntil([&] { return last("POWER", -1); }, 10000));
         }
     };
-    const SimStep tap[] = {{0, 255}, {100, 0x1A}, {400, 0x12}, {700, 255}};
-    SimPlayTimeline(Sim(), tap, 4);
+    SimPlayTimeline(Sim(), kChanUpThenPower, 4);
     ASSERT_TRUE(RecordingHost::PumpUntil([&] { return host.messages.size() >= 4; }, 10000));
     RecordingHost::PumpFor(400);
     EXPECT_EQ(host.Log(), "CH_UP 0, CH_UP -1, POWER 0, POWER -1");

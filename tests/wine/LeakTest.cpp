@@ -71,8 +71,7 @@ TEST_F(LeakTest, OpenCloseCyclesGiveEverythingBack)
 
 TEST_F(LeakTest, SetupDialogsGiveEverythingBack)
 {
-    ASSERT_TRUE(plugin.Load(PluginPath()));
-    plugin.Open("TV", host.Window(), 0);
+    OpenPlugin();
     // Picks the next button each time (so the live lists change), then leaves by the exit button.
     int pick = 0;
     const auto cycle = [&]() {

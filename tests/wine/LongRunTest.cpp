@@ -1,14 +1,11 @@
-// A day of polling in one go: 2.88 million ticks of the 30 ms poll with the
-// plug-in's code linked in, a fake clock and the simulator reporting random
-// presses and holds. Nothing may be allocated on the poll path, the heaps may
-// not grow, and the host must see well-formed holds all day.
+// A day of polling in one go: 2.88 million ticks of the 30 ms poll with the plug-in's code linked in, a fake clock and
+// the simulator reporting random presses and holds. Nothing may be allocated on the poll path, the heaps may not grow,
+// and the host must see well-formed holds all day.
 #include "support/AllocationCounter.h"
 #include "support/LinkedPlugin.h"
 #include "support/ProcessCounters.h"
 #include "tests/HoldChecker.h"
 #include "tests/SeededRandom.h"
-
-namespace {
 
 constexpr uint32_t kTicksPerDay = 24u * 60u * 60u * 1000u / 30u;  // 2,880,000
 
@@ -51,8 +48,7 @@ TEST_F(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
             PollRemote(nullptr, WM_TIMER, g_plugin.timerId, g_testNow);
         }
     };
-    // A warm-up hour first: the first messages may make the system set up
-    // what it keeps for the rest of the process.
+    // A warm-up hour first: the first messages may make the system set up what it keeps for the rest of the process.
     poll(120000);
     // Counted from here on; the hold in progress, if any, as heard so far.
     day.presses = day.repeats = day.releases = malformed = 0;
@@ -85,5 +81,3 @@ TEST_F(LongRun, ADayOfPollingAllocatesNothingAndDoesNotGrow)
     EXPECT_GT(privateBefore, 0);
     EXPECT_EQ(privateAfter, privateBefore) << "private bytes changed over the day";
 }
-
-}  // namespace

@@ -12,12 +12,11 @@ static HWND WaitForWindow(DWORD pid, const char* className)
     return found.empty() ? nullptr : found[0];
 }
 
-// The DLL loads, opens and starts in a host. Then the release's tester on a PC
-// without the vendor library: the plug-in warns, the tester answers on, says
-// the keyboard remote is not available, and exits 0.
+// The DLL loads, opens and starts in a host. Then the release's tester on a PC without the vendor library: the plug-in
+// warns, the tester answers on, says the keyboard remote is not available, and exits 0.
 TEST_F(PackagedPlugin, LoadsFromTheUnpackedZipAndItsTesterWarnsWithoutTheVendorLibrary)
 {
-    const std::string dir = BuildDir() + "\\unpacked\\VantorixRC", path = dir + "\\VantorixRC.dll";
+    const std::string dir = kBuildDir + "\\unpacked\\VantorixRC", path = dir + "\\VantorixRC.dll";
     ASSERT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << path << " (run the package test first)";
     ASSERT_TRUE(plugin.Load(path)) << path;
     EXPECT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);

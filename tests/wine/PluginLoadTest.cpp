@@ -5,9 +5,11 @@
 
 typedef HostedPluginTest PluginLoadTest;
 
-// Every byte of the record behind the source name's and the command's terminators is zero.
-static void ExpectZeroBehindTexts(const HostMessage& m)
+// The record holds source and command, and every byte behind their terminators is zero.
+static void ExpectRecord(const HostMessage& m, const std::string& source, const std::string& command)
 {
+    EXPECT_EQ(m.Source(), source);
+    EXPECT_EQ(m.Command(), command);
     for (size_t i = m.Source().size(); i < SOURCE_NAME_SIZE; ++i)
         EXPECT_EQ(m.record[i], 0) << "source byte " << i;
     for (size_t i = SOURCE_NAME_SIZE + m.Command().size(); i < sizeof m.record; ++i)
@@ -49,7 +51,7 @@ TEST_F(PluginLoadTest, OpenRemovesItsOwnTwelveBytesOfArguments)
 
 TEST_F(PluginLoadTest, SecondCopyIsRefusedWithWarningAndFirstKeepsWorking)
 {
-    const std::string copy = BuildDir() + "\\VantorixRC_copy.dll";
+    const std::string copy = kBuildDir + "\\VantorixRC_copy.dll";
     ASSERT_TRUE(CopyFileA(PluginPath().c_str(), copy.c_str(), FALSE));
     ASSERT_TRUE(plugin.Load(PluginPath()));
 
@@ -77,8 +79,7 @@ TEST_F(PluginLoadTest, SecondCopyIsRefusedWithWarningAndFirstKeepsWorking)
 TEST_F(PluginLoadTest, RefusedOpenCardOrMissingVendorLibraryLeavesPollingOff)
 {
     Sim()->openResult[0] = 0;
-    ASSERT_TRUE(plugin.Load(PluginPath()));
-    EXPECT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
+    OpenPlugin();
     EXPECT_EQ(Sim()->callCount[CALL_OPEN_CARD], 1u);
     EXPECT_EQ(plugin.Start(), 0u);
     plugin.Close();
@@ -95,9 +96,7 @@ TEST_F(PluginLoadTest, NullSourceNameIsRemoteLongIsCutTo63AndReopenZeroesTheReco
     OpenAndStart("[Buttons]\r\n12=POWER\r\n", nullptr);
     ASSERT_EQ(host.Tap(0x12), 1u);
     EXPECT_EQ(host.messages[0].lParam, 0);
-    EXPECT_EQ(host.messages[0].Source(), "REMOTE");
-    EXPECT_EQ(host.messages[0].Command(), "POWER");
-    ExpectZeroBehindTexts(host.messages[0]);
+    ExpectRecord(host.messages[0], "REMOTE", "POWER");
 
     // Open again with a long name; then with none and a shorter command, which leaves nothing
     // of the long ones. The release of each press before an Open is not sent.
@@ -105,24 +104,20 @@ TEST_F(PluginLoadTest, NullSourceNameIsRemoteLongIsCutTo63AndReopenZeroesTheReco
     ASSERT_STREQ(plugin.Open(longName.c_str(), host.Window(), 0), kPluginDescription);
     ASSERT_NE(plugin.Start(), 0u);
     ASSERT_GE(host.Tap(0x12), 2u);
-    EXPECT_EQ(host.messages.back().Source(), std::string(63, 'N'));
-    EXPECT_EQ(host.messages.back().record[63], 0);
+    ExpectRecord(host.messages.back(), std::string(63, 'N'), "POWER");
     ASSERT_TRUE(PutSettingsFile(PluginIniPath(), "[Buttons]\r\n12=OK\r\n"));
     ASSERT_STREQ(plugin.Open(nullptr, host.Window(), 0), kPluginDescription);
     ASSERT_NE(plugin.Start(), 0u);
     RecordingHost::PumpFor(300);
     ASSERT_GE(host.Tap(0x12), 3u);
-    const HostMessage& m = host.messages.back();
-    EXPECT_EQ(m.Source(), "REMOTE");
-    EXPECT_EQ(m.Command(), "OK");
-    ExpectZeroBehindTexts(m);
+    ExpectRecord(host.messages.back(), "REMOTE", "OK");
     // Every message carries the one record address.
     for (const HostMessage& each : host.messages)
         EXPECT_EQ(each.wParam, host.messages[0].wParam);
     plugin.Close();
 }
 
-TEST_F(PluginLoadTest, SecondOpenReleasesTheFirstDeviceAndCloseTwiceOrWithoutOpenIsHarmless)
+TEST_F(PluginLoadTest, SecondOpenReleasesTheFirstDeviceCloseIsHarmlessAndTheConfiguredCardIsOpened)
 {
     ASSERT_TRUE(plugin.Load(PluginPath()));
     plugin.Close();
@@ -131,22 +126,17 @@ TEST_F(PluginLoadTest, SecondOpenReleasesTheFirstDeviceAndCloseTwiceOrWithoutOpe
     EXPECT_EQ(Sim()->loadCount, 0u);
     plugin.Open("TV", host.Window(), 0);
     plugin.Open("TV", host.Window(), 0);
-    SimControl* sim = Sim();
     // Load: count; OpenCard: UnInit, open, type. Release: UnInit. Then again.
-    EXPECT_EQ(std::string(sim->callLog, sim->callLogLength), "CUOTUCUOT");
-    EXPECT_EQ(sim->loadCount - sim->unloadCount, 1u);
+    EXPECT_EQ(std::string(Sim()->callLog, Sim()->callLogLength), "CUOTUCUOT");
+    EXPECT_EQ(Sim()->loadCount - Sim()->unloadCount, 1u);
     plugin.Close();
-    EXPECT_EQ(sim->loadCount, sim->unloadCount);
-    EXPECT_EQ(std::string(sim->callLog, sim->callLogLength), "CUOTUCUOTU");
+    EXPECT_EQ(Sim()->loadCount, Sim()->unloadCount);
+    EXPECT_EQ(std::string(Sim()->callLog, Sim()->callLogLength), "CUOTUCUOTU");
     EXPECT_FALSE(VendorLoaded());
     plugin.Close();
-    EXPECT_EQ(sim->loadCount, sim->unloadCount);
+    EXPECT_EQ(Sim()->loadCount, Sim()->unloadCount);
     EXPECT_TRUE(boxes.Boxes().empty());
-}
 
-TEST_F(PluginLoadTest, ConfiguredCardIndexIsOpenedAndOutOfRangeIndexRefusesStart)
-{
-    ASSERT_TRUE(plugin.Load(PluginPath()));
     for (const uint32_t index : {1u, 2u}) {  // of two cards
         ResetSim();
         Sim()->cardCount = 2;

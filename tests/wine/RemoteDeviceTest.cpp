@@ -140,8 +140,9 @@ TEST_F(RemoteDeviceTest, ErrorCountIsNoCardsAndImpossibleCountIsTakenAs64)
     }
 }
 
-// An unknown system directory is a failed load: no other folder is searched.
-TEST_F(RemoteDeviceTest, UnknownSystemDirectoryWarnsWithoutLoadingAnything)
+// The separator is added only when missing; an empty directory fails with the bare name; one too long fails and never
+// overruns. An unknown system directory is a failed load: no other folder is searched.
+TEST_F(RemoteDeviceTest, LibraryPathHasOneSeparatorAndAnEmptyTooLongOrUnknownDirectoryLoadsNothing)
 {
     decltype(&GetSystemDirectoryA) realDirectory = nullptr;
     ASSERT_GT(PatchImportTyped("GetSystemDirectoryA", &FakeSystemDirectory, &realDirectory), 0);
@@ -161,12 +162,7 @@ TEST_F(RemoteDeviceTest, UnknownSystemDirectoryWarnsWithoutLoadingAnything)
     PatchImportTyped("GetSystemDirectoryA", realDirectory, &realDirectory);
     PatchImportTyped("LoadLibraryA", g_realLoadLibrary, &g_realLoadLibrary);
     EXPECT_EQ(Sim()->loadCount, 0u);
-}
 
-// The separator is added only when missing; an empty directory fails with the
-// bare name; one too long fails and never overruns.
-TEST(VendorLibraryPath, OneSeparatorAndEmptyOrTooLongDirectoriesFailWithoutOverrun)
-{
     char buffer[300];
     EXPECT_EQ(BuildVendorLibraryPath("C:\\windows\\system32", buffer, 260), 1);
     EXPECT_STREQ(buffer, "C:\\windows\\system32\\QuelmoRC.dll");

@@ -1,15 +1,12 @@
-// The settings file: where it lives, how it is read and written, and how
-// hand-edited or unwritable files are survived. Every file is real and goes
-// through the Windows profile functions; written files are read back as text.
+// The settings file: where it lives, how it is read and written, and how hand-edited or unwritable files are survived.
+// Every file is real and goes through the Windows profile functions; written files are read back as text.
 #include "support/ImportPatch.h"
 #include "support/LinkedPlugin.h"
-
-namespace {
 
 const Timings kFactory = {0, 350, 100, 60};
 
 // The text with each '|' as a line end (CR LF).
-std::string Crlf(std::string text)
+static std::string Crlf(std::string text)
 {
     for (size_t at = text.find('|'); at != std::string::npos; at = text.find('|', at))
         text.replace(at, 1, "\r\n");
@@ -17,7 +14,7 @@ std::string Crlf(std::string text)
 }
 
 // Each part occurs in text as often as given.
-void ExpectCounts(const std::string& text, const std::vector<std::pair<std::string, size_t>>& parts)
+static void ExpectCounts(const std::string& text, const std::vector<std::pair<std::string, size_t>>& parts)
 {
     for (const auto& part : parts) {
         size_t count = 0;
@@ -29,7 +26,7 @@ void ExpectCounts(const std::string& text, const std::vector<std::pair<std::stri
 
 // Stale settings and something in every command slot of table, so a read
 // has to replace them; then the file at path read afresh into table.
-void ReadOverStale(const std::string& path, int table)
+static void ReadOverStale(const std::string& path, int table)
 {
     SelectButtonTable(table);
     g_plugin.settings = {11, 22, 33, 44};
@@ -40,9 +37,8 @@ void ReadOverStale(const std::string& path, int table)
     ReadSettingsFile();
 }
 
-// Table current and given these commands, the settings these, the changes
-// pending; then saved to path.
-void SaveAs(const std::string& path, int table, const Timings& settings, const Commands& commands)
+// Table current and given these commands, the settings these, the changes pending; then saved to path.
+static void SaveAs(const std::string& path, int table, const Timings& settings, const Commands& commands)
 {
     SelectButtonTable(table);
     for (const auto& c : commands)
@@ -53,9 +49,9 @@ void SaveAs(const std::string& path, int table, const Timings& settings, const C
     SaveSettings();
 }
 
-decltype(&WritePrivateProfileStringA) g_realWriteProfile;
+static decltype(&WritePrivateProfileStringA) g_realWriteProfile;
 // Every write goes through but that of one "Buttons" key.
-BOOL WINAPI FailOneButtonWrite(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path)
+static BOOL WINAPI FailOneButtonWrite(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR path)
 {
     if (section && key && strcmp(section, "Buttons") == 0 && strcmp(key, "12") == 0)
         return FALSE;
@@ -90,8 +86,7 @@ protected:
         paths.push_back(path);
         return path;
     }
-    // A path in the work folder, with no file there yet (text, '|' for line
-    // ends: written there, if not null).
+    // A path in the work folder, with no file there yet (text, '|' for line ends: written there, if not null).
     std::string FreshPath(const std::string& name, const char* text = nullptr)
     {
         const std::string path = Track(SettingsWorkDir() + "\\" + name);
@@ -106,8 +101,6 @@ protected:
 
     std::vector<std::string> paths;
 };
-
-}  // namespace
 
 TEST_F(SettingsFileTest, IniPathIsTheModulePathWithIniInPlaceOfTheExtension)
 {

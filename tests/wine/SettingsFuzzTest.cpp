@@ -1,38 +1,29 @@
-// Random and mutated settings files through the reader: no slot is ever run
-// over, nothing but the settings and the current table's commands changes,
-// and every value is what the profile functions themselves return.
+// Random and mutated settings files through the reader: no slot is ever run over, nothing but the settings and the
+// current table's commands changes, and every value is what the profile functions themselves return.
 #include "support/LinkedPlugin.h"
 #include "tests/SeededRandom.h"
 
-namespace {
-
-const std::string& Pick(SeededRandom& rng, const std::vector<std::string>& items)
-{
-    return items[rng.Below(static_cast<uint32_t>(items.size()))];
-}
-
-// Items split at '|'.
-std::vector<std::string> Items(const std::string& list)
+// One of the items of list, which are split at '|'.
+static std::string Pick(SeededRandom& rng, const std::string& list)
 {
     std::vector<std::string> items;
     for (size_t from = 0, bar = 0; bar != std::string::npos; from = bar + 1) {
         bar = list.find('|', from);
         items.push_back(list.substr(from, bar - from));
     }
-    return items;
+    return items[rng.Below(static_cast<uint32_t>(items.size()))];
 }
 
-const std::vector<std::string> kNumbers =
-    Items("0|1|2|350|100|60|-5|-1|4294967295|4294967296|99999999999999999999|0x10|"
-          "12abc|+7| 42 ||abc|-2147483648|2147483648|007|0b101|0o17|--3|1e3");
-const std::vector<std::string> kWords = Items("POWER|ZAP|power|CH_UP|0|9|RECALL|A=B|< None >|LEFTMOUSEDOUBLECLICK|"
-                                              "RIGHTMOUSEDOUBLECLICK!|\"quoted\"|  spaced  |;not a comment|[x]");
-const std::vector<std::string> kSections = Items("Hardware|Buttons|hardware|BUTTONS|Other||Buttons | Hardware");
-const std::vector<std::string> kKeyNames =
-    Items("DeviceIndex|DelayBeforeRepeat|RepeatInterval|ReleaseTime|deviceindex|RELEASETIME|Delay|RepeatIntervalX");
-const std::vector<std::string> kLineEnds = Items("\r\n|\r\n|\r\n|\n|\r|\n\r");
+const char kNumbers[] = "0|1|2|350|100|60|-5|-1|4294967295|4294967296|99999999999999999999|0x10|"
+                        "12abc|+7| 42 ||abc|-2147483648|2147483648|007|0b101|0o17|--3|1e3";
+const char kWords[] = "POWER|ZAP|power|CH_UP|0|9|RECALL|A=B|< None >|LEFTMOUSEDOUBLECLICK|"
+                      "RIGHTMOUSEDOUBLECLICK!|\"quoted\"|  spaced  |;not a comment|[x]";
+const char kSections[] = "Hardware|Buttons|hardware|BUTTONS|Other||Buttons | Hardware";
+const char kKeyNames[] =
+    "DeviceIndex|DelayBeforeRepeat|RepeatInterval|ReleaseTime|deviceindex|RELEASETIME|Delay|RepeatIntervalX";
+const char kLineEnds[] = "\r\n|\r\n|\r\n|\n|\r|\n\r";
 
-std::string Bytes(SeededRandom& rng, size_t count, bool binary)
+static std::string Bytes(SeededRandom& rng, size_t count, bool binary)
 {
     std::string text;
     for (size_t i = 0; i < count; ++i)
@@ -40,7 +31,7 @@ std::string Bytes(SeededRandom& rng, size_t count, bool binary)
     return text;
 }
 
-std::string RandomKey(SeededRandom& rng)
+static std::string RandomKey(SeededRandom& rng)
 {
     switch (std::max(rng.Below(8), 2u)) {  // 0 and 1 as 2
     case 2: return KeyOf(rng.Below(100));
@@ -52,7 +43,7 @@ std::string RandomKey(SeededRandom& rng)
     }
 }
 
-std::string RandomValue(SeededRandom& rng)
+static std::string RandomValue(SeededRandom& rng)
 {
     switch (std::max(rng.Below(8), 1u)) {  // 0 as 1
     case 1: return Pick(rng, kWords);
@@ -65,7 +56,7 @@ std::string RandomValue(SeededRandom& rng)
     }
 }
 
-std::string RandomFile(SeededRandom& rng)
+static std::string RandomFile(SeededRandom& rng)
 {
     std::string text = rng.Chance(4) ? "\xEF\xBB\xBF" : "";
     const uint32_t lines = rng.Below(40);
@@ -89,11 +80,11 @@ std::string RandomFile(SeededRandom& rng)
 }
 
 // A file as the plug-in writes it, with random values, then damaged.
-std::string MutatedFile(SeededRandom& rng)
+static std::string MutatedFile(SeededRandom& rng)
 {
     std::string text = "[Hardware]\r\n";
     for (int k = 0; k < 4; ++k)
-        text += kKeyNames[k] + "=" + Pick(rng, kNumbers) + "\r\n";
+        text += kHardwareKeyNames[k] + ("=" + Pick(rng, kNumbers)) + "\r\n";
     text += "[Buttons]\r\n";
     for (uint32_t code = 0; code < BUTTON_COUNT; ++code)
         if (rng.Chance(30))
@@ -116,8 +107,6 @@ std::string MutatedFile(SeededRandom& rng)
     }
     return text;
 }
-
-}  // namespace
 
 typedef LinkedPluginTest SettingsFuzz;
 
