@@ -87,10 +87,16 @@ std::string RecordingHost::Log() const
     return log;
 }
 
+BoxWatcher::BoxWatcher() : started_(CreateEventA(nullptr, TRUE, FALSE, nullptr)), thread_([this] { Run(); })
+{
+    WaitForSingleObject(started_, INFINITE);
+}
+
 BoxWatcher::~BoxWatcher()
 {
     stop_ = true;
     thread_.join();
+    CloseHandle(started_);
 }
 
 void BoxWatcher::ExpectOneWarning(const std::string& text)
@@ -126,6 +132,7 @@ std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className)
 void BoxWatcher::Run()
 {
     const HICON warning = LoadIconA(nullptr, MAKEINTRESOURCEA(32515));  // IDI_WARNING
+    SetEvent(started_);
     std::vector<HWND> answered;
     while (!stop_) {
         for (HWND box : VisibleTopWindows(GetCurrentProcessId(), "#32770")) {

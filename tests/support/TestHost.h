@@ -65,8 +65,9 @@ struct BoxRecord {
 
 class BoxWatcher {
 public:
-    // A box shown before the thread runs waits for it: a box blocks its caller until answered.
-    BoxWatcher() : thread_([this] { Run(); }) {}
+    // Returns once the thread runs: a box shown from DllMain holds the loader lock, which a thread still
+    // starting waits for.
+    BoxWatcher();
     ~BoxWatcher();
     std::vector<BoxRecord> Boxes()
     {
@@ -86,7 +87,8 @@ private:
     std::mutex mutex_;
     std::vector<BoxRecord> boxes_;
     volatile bool stop_ = false;
-    std::thread thread_;  // last: it starts once the rest is built
+    HANDLE started_;
+    std::thread thread_;
 };
 
 // Calls visit(window) for each window enumerate(proc, param) passes to proc
