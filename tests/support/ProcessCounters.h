@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <winternl.h>
+#include <stddef.h>
 #include <stdint.h>
 
 #include <array>
@@ -36,17 +37,31 @@ inline long HandleCount()
     return valid;
 }
 
+// Wine keeps the GDI handle table of a process where Windows keeps its shared one (PEB field
+// GdiSharedHandleTable); a used entry has a non-zero type.
+struct WineGdiEntry {
+    uint64_t object;
+    uint32_t owner;
+    uint16_t unique;
+    uint8_t type;
+    uint8_t flags;
+    uint64_t userPointer;
+};
+static_assert(sizeof(WineGdiEntry) == 24, "Wine's GDI handle entry");
+constexpr int kWineGdiHandles = 16384;
+constexpr size_t kPebGdiTableOffset = 0x94;  // 32-bit PEB
+
 inline long GdiObjectCount()
 {
     if (const long count = GuiResources(GR_GDIOBJECTS); count >= 0)
         return count;
-    // Wine keeps its GDI handle table at the PEB's GdiSharedHandleTable (0x94): 16384
-    // entries of 24 bytes, whose type (byte 14) is non-zero when used.
     const BYTE* peb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
-    const BYTE* table = *reinterpret_cast<const BYTE* const*>(peb + 0x94);
-    long used = table ? 0 : -1;
-    for (int i = 0; table && i < 16384; ++i)
-        used += table[i * 24 + 14] != 0;
+    const auto* table = *reinterpret_cast<const WineGdiEntry* const*>(peb + kPebGdiTableOffset);
+    if (!table)
+        return -1;
+    long used = 0;
+    for (int i = 0; i < kWineGdiHandles; ++i)
+        used += table[i].type != 0;
     return used;
 }
 
