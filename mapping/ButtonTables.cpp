@@ -134,6 +134,9 @@ void ClearButtonCommands(ButtonTable& table)
 
 void CopyButtonCommands(ButtonTable& to, const ButtonTable& from)
 {
+    // memcpy must not copy a slot onto itself: Open keeps edits in the same table when the card's family is unchanged.
+    if (&to == &from)
+        return;
     for (int code = 0; code < BUTTON_COUNT; ++code)
         memcpy(to.entries[code].command, from.entries[code].command, COMMAND_SIZE);
 }
