@@ -38,6 +38,15 @@ inline const CodeTexts kLabels[3] = {WithDigitsAndRecall(kOwnLabels0, "Button ",
                                      WithDigitsAndRecall(kOwnLabels1, "Button ", "Recall"),
                                      WithDigitsAndRecall(kOwnLabels2, "Button ", "Recall")};
 
+// The non-empty labels of a table in code order, as the dialog's button list shows them.
+inline std::vector<std::string> ListedLabels(int table)
+{
+    std::vector<std::string> labels;
+    for (const auto& label : kLabels[table])
+        labels.push_back(label.second);
+    return labels;
+}
+
 // The vocabulary in list order: the two list entries, then the 59 words.
 inline const std::vector<std::string> kVocabulary = [] {
     std::vector<std::string> words = {"< None >", "< Other >"};

@@ -202,9 +202,7 @@ void Fill(const std::string label)
         w.devices.push_back(Opens(i) && !((w.nullMask >> i) & 1) ? Sim()->cardNames[i] : "");
     w.devicesOn = n > 0;
     w.deviceSel = !n ? 0 : w.settings.DeviceIndex < n ? static_cast<int>(w.settings.DeviceIndex) : CB_ERR;
-    w.buttons.clear();
-    for (const auto& entry : expected::kLabels[w.table])
-        w.buttons.push_back(entry.second);
+    w.buttons = expected::ListedLabels(w.table);
     const auto kept = std::find(w.buttons.begin(), w.buttons.end(), label);
     w.buttonSel = kept == w.buttons.end() ? 0 : static_cast<int>(kept - w.buttons.begin());
     ShowBinding();

@@ -40,15 +40,6 @@ const Timing kTimings[] = {{ID_DELAY, ID_DELAY_SPIN, 350, 200, 800, 50},
                            {ID_INTERVAL, ID_INTERVAL_SPIN, 100, 80, 200, 10},
                            {ID_RELEASE, ID_RELEASE_SPIN, 60, 40, 400, 10}};
 
-// The labels of a table as list 1012 shows them: the non-empty ones in code order.
-Texts LabelsOf(int table)
-{
-    Texts labels;
-    for (const auto& label : expected::kLabels[table])
-        labels.push_back(label.second);
-    return labels;
-}
-
 // The device list's items, selection and whether it can be used.
 void ExpectDevices(HWND d, const Texts& items, int sel, bool enabled)
 {
@@ -206,7 +197,8 @@ TEST_F(SetupDialogTest, OpensWithCardsLabelsVocabularyTimingsAndFocusOnExit)
         EXPECT_EQ(WideText(d), kCaption);
         EXPECT_EQ(GetWindow(d, GW_OWNER), host.Window()) << "modal over the host window";
         ExpectDevices(d, {"Card Alpha", "Card Beta"}, 0, true);
-        EXPECT_EQ(std::make_pair(Items(d, ID_BUTTONS), Sel(d, ID_BUTTONS)), std::make_pair(LabelsOf(2), 0));
+        EXPECT_EQ(std::make_pair(Items(d, ID_BUTTONS), Sel(d, ID_BUTTONS)),
+                  std::make_pair(expected::ListedLabels(2), 0));
         EXPECT_EQ(Items(d, ID_COMMANDS), expected::kVocabulary);
         // Button 0's binding in any case, the timings, then the display.
         EXPECT_EQ(Shown(d, {ID_COMMANDS, ID_DELAY, ID_INTERVAL, ID_RELEASE, ID_STATUS, ID_CODE, ID_LABEL}),
@@ -250,7 +242,8 @@ TEST_F(SetupDialogTest, ButtonListHoldsTheNonEmptyLabelsOfTheCardsTable)
         HostOpen();
         WorkDialog([&](HWND d) {
             ExpectDevices(d, {card ? "Simulated TV card" : kNoDevice}, 0, card);
-            EXPECT_EQ(std::make_pair(Items(d, ID_BUTTONS), Sel(d, ID_BUTTONS)), std::make_pair(LabelsOf(r.table), 0));
+            EXPECT_EQ(std::make_pair(Items(d, ID_BUTTONS), Sel(d, ID_BUTTONS)),
+                      std::make_pair(expected::ListedLabels(r.table), 0));
             EXPECT_EQ(Sel(d, ID_COMMANDS), 0) << "button 0 unbound";
             EXPECT_EQ(Text(d, ID_STATUS), kReleased);
         });
@@ -271,7 +264,7 @@ TEST_F(SetupDialogTest, WithoutVendorLibraryTheDeviceListShowsNoneDisabledAndDef
     boxes.ExpectOneWarning("Unable to load library '" + VendorLibraryPath() + "'!");
     WorkDialog([&](HWND d) {
         ExpectDevices(d, {kNoDevice}, 0, false);
-        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(0));
+        EXPECT_EQ(Items(d, ID_BUTTONS), expected::ListedLabels(0));
         EXPECT_EQ(Text(d, ID_STATUS), kReleased);
         ClickDefaults(d);
     });
@@ -383,7 +376,7 @@ TEST_F(SetupDialogTest, PickingTheCardInUseChangesNothing)
         for (int code : {CBN_SETFOCUS, CBN_DROPDOWN, CBN_CLOSEUP, CBN_SELENDOK, CBN_KILLFOCUS})
             Notify(d, ID_DEVICES, code);
         EXPECT_EQ(CardCalls(), calls) << "the card was opened or closed";
-        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
+        EXPECT_EQ(Items(d, ID_BUTTONS), expected::ListedLabels(2));
     });
     EXPECT_EQ(Ini(), ini) << "settings not marked changed";
 }
@@ -396,7 +389,7 @@ TEST_F(SetupDialogTest, ChangingTheCardReopensItAndBindsByLabelInTheNewTable)
         const uint32_t opens = CardCalls().first;
         Pick(d, ID_DEVICES, 1);
         EXPECT_EQ(std::make_pair(CardCalls().first, Sim()->lastOpenIndex), std::make_pair(opens + 1, 1u));
-        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2)) << "the list keeps the labels it opened with";
+        EXPECT_EQ(Items(d, ID_BUTTONS), expected::ListedLabels(2)) << "the list keeps the labels it opened with";
     });
     // Polling runs again, on the new card's table: 0x1D is "REC" in table 1 ("Sleep" in table 2), not in the list.
     const auto recNotListed = [](HWND d) { EXPECT_EQ(Shown(d, {ID_LABEL, ID_BUTTONS}), (Texts{"REC", "Button 0"})); };
@@ -453,7 +446,7 @@ TEST_F(SetupDialogTest, AnAbsentConfiguredCardSurvivesTheDialogUntilARealChoice)
         Script()
             .Do([&](HWND d) {
                 ExpectDevices(d, {"Simulated TV card"}, CB_ERR, true);
-                EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(0)) << "no card open, so table 0";
+                EXPECT_EQ(Items(d, ID_BUTTONS), expected::ListedLabels(0)) << "no card open, so table 0";
                 calls = CardCalls();
                 ASSERT_EQ(GetFocus(), Item(d, ID_EXIT));
                 PostKey(Item(d, ID_EXIT), VK_TAB);
@@ -552,7 +545,7 @@ TEST_F(SetupDialogTest, DefaultsAfterCloseRestoreTheSetOfTheButtonsOnScreen)
     OpenPlugin();
     plugin.Close();
     WorkDialog([&](HWND d) {
-        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(2));
+        EXPECT_EQ(Items(d, ID_BUTTONS), expected::ListedLabels(2));
         ClickDefaults(d);
         EXPECT_EQ(CommandFor(d, "Ch Up"), "UP");
     });
@@ -770,7 +763,7 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenShowsTheCardsAndLabelsInForce)
     const auto expectLists = [](HWND d, bool cards, const char* when) {
         SCOPED_TRACE(when);
         ExpectDevices(d, cards ? Texts{"Card Alpha", "Card Beta"} : Texts{kNoDevice}, cards ? 1 : 0, cards);
-        EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(cards ? 1 : 0));
+        EXPECT_EQ(Items(d, ID_BUTTONS), expected::ListedLabels(cards ? 1 : 0));
     };
     ASSERT_TRUE(PutIni("[Hardware]\r\nDeviceIndex=1\r\n"));
     ASSERT_TRUE(plugin.Load(PluginPath()));
@@ -810,7 +803,7 @@ TEST_F(SetupDialogTest, CloseWhileTheDialogIsOpenOffersNoCardAndBindsInTheTableI
             plugin.Close();
             ExpectDevices(d, {kNoDevice}, 0, false);
             Pick(d, ID_DEVICES, r.after);
-            EXPECT_EQ(Items(d, ID_BUTTONS), LabelsOf(r.table));
+            EXPECT_EQ(Items(d, ID_BUTTONS), expected::ListedLabels(r.table));
             ASSERT_TRUE(Bind(d, "Mute", "MUTE"));
         });
         ExpectSaved(WRITE_ORDER, r.device, {{r.mute, "MUTE"}});
