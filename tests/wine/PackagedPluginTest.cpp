@@ -26,7 +26,8 @@ TEST_F(PackagedPlugin, LoadsFromTheUnpackedZipAndItsTesterWarnsWithoutTheVendorL
     EXPECT_TRUE(boxes.Boxes().empty());
 
     ASSERT_TRUE(RemoveVendor());
-    STARTUPINFOA startup = {sizeof startup};
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     std::string command = "\"" + dir + "\\RemoteTester.exe\"";
     ASSERT_TRUE(
@@ -35,7 +36,7 @@ TEST_F(PackagedPlugin, LoadsFromTheUnpackedZipAndItsTesterWarnsWithoutTheVendorL
     const HWND box = WaitForWindow(process.dwProcessId, "#32770");
     ASSERT_NE(box, nullptr) << "no warning box";
     EXPECT_EQ(WindowText(box), "VantorixRC");
-    EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), "Unable to load library '" + VendorLibraryPath() + "'!");
+    EXPECT_EQ(WindowText(GetDlgItem(box, kBoxTextId)), LoadWarning(VendorLibraryPath()));
     PostMessageA(box, WM_COMMAND, IDOK, 0);
 
     const HWND main = WaitForWindow(process.dwProcessId, "VantorixRCWorkbench");
