@@ -10,8 +10,7 @@
 #include "ui/resource.h"
 
 static const char kHostClass[] = "VrcRecordingHost";
-// Ids of the text and icon statics in a message box.
-constexpr int kBoxTextId = 0xFFFF;
+// The id of the icon static in a message box.
 constexpr int kBoxIconId = 0x0440;
 // Host windows live as long as the process, handed from host to host: an X
 // window made and destroyed per case only adds work (and races) for Wine.

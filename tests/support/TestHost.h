@@ -58,6 +58,19 @@ private:
     HWND window_ = nullptr;
 };
 
+// The id of a message box's text static.
+constexpr int kBoxTextId = 0xFFFF;
+
+// The plug-in's warnings, as the user reads them.
+inline std::string SaveWarning(const std::string& path)
+{
+    return "Unable to save settings to '" + path + "'!";
+}
+inline std::string LoadWarning(const std::string& library)
+{
+    return "Unable to load library '" + library + "'!";
+}
+
 struct BoxRecord {
     std::string caption, text;
     bool hasOwner, warningIcon;

@@ -86,7 +86,7 @@ TEST_F(PluginLoadTest, RefusedOpenCardOrMissingVendorLibraryLeavesPollingOff)
     EXPECT_TRUE(boxes.Boxes().empty());
     ASSERT_TRUE(RemoveVendor());
     EXPECT_STREQ(plugin.Open("TV", host.Window(), 0), kPluginDescription);
-    boxes.ExpectOneWarning("Unable to load library '" + VendorLibraryPath() + "'!");
+    boxes.ExpectOneWarning(LoadWarning(VendorLibraryPath()));
     EXPECT_EQ(plugin.Start(), 0u);
     plugin.Close();
 }

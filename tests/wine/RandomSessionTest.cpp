@@ -213,7 +213,7 @@ void Save()
     const std::string path = OwnIniPath();
     if (w.locked) {  // a warning; else the file holds what is in force
         ++w.counts.failedSaves;
-        w.boxes.push_back("VantorixRC: Unable to save settings to '" + path + "'!");
+        w.boxes.push_back("VantorixRC: " + SaveWarning(path));
         return;
     }
     std::map<int, std::string> bindings;
@@ -249,7 +249,7 @@ void DoOpen(uint32_t nullWindow, uint32_t sourceKind)
         for (int i = 0; i < 4; ++i)
             w.settings.*kFields[i] = ProfileSetting(OwnIniPath(), kHardwareKeyNames[i]);
     if (w.variant == kAbsent)
-        w.boxes.push_back("VantorixRC: Unable to load library '" + VendorLibraryPath() + "'!");
+        w.boxes.push_back("VantorixRC: " + LoadWarning(VendorLibraryPath()));
     w.pathKnown = w.device = true;
     w.listening = !nullWindow;
     w.hostsPolling = w.polling = false;

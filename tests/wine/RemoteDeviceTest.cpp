@@ -112,7 +112,7 @@ TEST_F(RemoteDeviceTest, EachVariantGivesNeutralValuesForWhatItLacks)
     EXPECT_TRUE(boxes.Boxes().empty());
     ASSERT_TRUE(RemoveVendor());
     ExpectAnswers(nullptr, 0, "", 0, -1);
-    boxes.ExpectOneWarning("Unable to load library '" + VendorLibraryPath() + "'!");
+    boxes.ExpectOneWarning(LoadWarning(VendorLibraryPath()));
     ASSERT_TRUE(InstallVendor("full"));
 }
 
@@ -157,7 +157,7 @@ TEST_F(RemoteDeviceTest, LibraryPathHasOneSeparatorAndAnEmptyTooLongOrUnknownDir
         EXPECT_EQ(device.CardCount(), 0u);
         EXPECT_EQ(device.OpenCard(0), 0);
         device.Release();
-        boxes.ExpectOneWarning("Unable to load library 'QuelmoRC.dll'!");
+        boxes.ExpectOneWarning(LoadWarning("QuelmoRC.dll"));
     }
     PatchImportTyped("GetSystemDirectoryA", realDirectory, &realDirectory);
     PatchImportTyped("LoadLibraryA", g_realLoadLibrary, &g_realLoadLibrary);

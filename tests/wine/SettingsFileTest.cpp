@@ -298,7 +298,7 @@ TEST_F(SettingsFileTest, FailedSaveWarnsOnceAndKeepsTheChangesPending)
 
         SaveAs(path, 0, kFactory, {{0x12, "POWER"}});
         EXPECT_EQ(g_plugin.settingsDirty, 1u);
-        boxes.ExpectOneWarning("Unable to save settings to '" + path + "'!");
+        boxes.ExpectOneWarning(SaveWarning(path));
         boxes.Clear();
         // The directory is still there; nothing was made in the missing folder.
         const DWORD attributes = GetFileAttributesA(path.c_str());

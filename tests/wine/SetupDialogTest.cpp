@@ -261,7 +261,7 @@ TEST_F(SetupDialogTest, WithoutVendorLibraryTheDeviceListShowsNoneDisabledAndDef
 {
     ASSERT_TRUE(RemoveVendor());
     OpenPlugin();
-    boxes.ExpectOneWarning("Unable to load library '" + VendorLibraryPath() + "'!");
+    boxes.ExpectOneWarning(LoadWarning(VendorLibraryPath()));
     WorkDialog([&](HWND d) {
         ExpectDevices(d, {kNoDevice}, 0, false);
         EXPECT_EQ(Items(d, ID_BUTTONS), expected::ListedLabels(0));
@@ -742,7 +742,7 @@ TEST_F(SetupDialogTest, OpenWhileTheDialogIsOpenWithAFailedSaveKeepsTheEditsForI
 {
     OpenPlugin();
     const std::string path = PluginIniPath();
-    const std::string warning = "Unable to save settings to '" + path + "'!";
+    const std::string warning = SaveWarning(path);
     WorkDialog([&](HWND d) {
         Type(d, ID_DELAY, "450");
         ASSERT_TRUE(Bind(d, "Power", "SCAN"));
