@@ -68,13 +68,6 @@ void PostKey(HWND window, WPARAM key)
     PostMessageA(window, WM_KEYUP, key, 0xC0000001);
 }
 
-std::string ClassOf(HWND window)
-{
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
 Script& Script::Add(Step step)
 {
     steps.push_back(std::move(step));

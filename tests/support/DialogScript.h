@@ -45,7 +45,6 @@ inline int Sel(HWND dialog, int id)
     return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
 }
 std::string SelText(HWND dialog, int id);
-std::string ClassOf(HWND window);
 // What the controls show, one text each: a list's selected item, else the text.
 Texts Shown(HWND dialog, std::initializer_list<int> ids);
 

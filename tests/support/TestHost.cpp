@@ -16,13 +16,6 @@ constexpr int kBoxIconId = 0x0440;
 // window made and destroyed per case only adds work (and races) for Wine.
 static thread_local std::vector<HWND> t_spareWindows;
 
-static bool ClassIs(HWND window, const char* name)
-{
-    char className[64] = {};
-    GetClassNameA(window, className, sizeof className);
-    return strcmp(className, name) == 0;
-}
-
 RecordingHost::RecordingHost()
 {
     if (!t_spareWindows.empty()) {
@@ -115,13 +108,20 @@ std::string WindowText(HWND window)
     return text;
 }
 
+std::string ClassOf(HWND window)
+{
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
 std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className)
 {
     std::vector<HWND> found;
     ForEachWindow(EnumWindows, [&](HWND window) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
-        if (owner == pid && IsWindowVisible(window) && ClassIs(window, className))
+        if (owner == pid && IsWindowVisible(window) && ClassOf(window) == className)
             found.push_back(window);
         return true;
     });
@@ -157,7 +157,7 @@ HWND FindSetupDialog(bool visibleOnly, HWND other)
     HWND found = nullptr;
     ForEachWindow([](WNDENUMPROC proc, LPARAM param) { return EnumThreadWindows(GetCurrentThreadId(), proc, param); },
                   [&](HWND window) {
-                      if (window != other && ClassIs(window, "#32770") && GetDlgItem(window, IDC_COMMAND_LIST) &&
+                      if (window != other && ClassOf(window) == "#32770" && GetDlgItem(window, IDC_COMMAND_LIST) &&
                           (!visibleOnly || IsWindowVisible(window)))
                           found = window;
                       return !found;

@@ -116,6 +116,7 @@ void ForEachWindow(Enumerate enumerate, Visit visit)
 }
 
 std::string WindowText(HWND window);
+std::string ClassOf(HWND window);
 std::vector<HWND> VisibleTopWindows(DWORD pid, const char* className);
 
 // A setup dialog (known by its command list) among this thread's windows but other; or null.
